@@ -1,0 +1,39 @@
+#include "link/Clock.h"
+
+#include <chrono>
+#include <thread>
+
+namespace varnel {
+namespace {
+
+class SteadyClock final : public IClock {
+public:
+    std::int64_t NowMs() override {
+        using namespace std::chrono;
+        return duration_cast<milliseconds>(steady_clock::now() - m_start).count();
+    }
+    void SleepMs(std::int64_t ms) override {
+        if (ms > 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+        }
+    }
+
+private:
+    std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
+};
+
+}  // namespace
+
+IClock& SystemClock() {
+    static SteadyClock clock;
+    return clock;
+}
+
+void WaitMs(IClock& clock, std::int64_t ms) {
+    const std::int64_t end = clock.NowMs() + ms + 1;
+    for (std::int64_t now = clock.NowMs(); now <= end; now = clock.NowMs()) {
+        clock.SleepMs(end - now + 1);
+    }
+}
+
+}  // namespace varnel

@@ -1,0 +1,78 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "link/BytePort.h"
+#include "link/Clock.h"
+#include "link/RadioStatus.h"
+
+namespace varnel {
+
+// Protocol constants of the radio's command set.
+namespace radio_protocol {
+inline constexpr std::uint8_t kAcknowledge = 5;
+inline constexpr std::uint8_t kNak = 6;
+inline constexpr std::uint8_t kEndExchangeRequest = 16;
+inline constexpr std::uint8_t kWriteRequest = 24;
+inline constexpr std::uint8_t kReadRequest = 35;
+inline constexpr std::uint8_t kNotSupported = 134;
+inline constexpr std::uint8_t kWriteReply = 135;
+inline constexpr std::uint8_t kReadReply = 139;
+inline constexpr std::uint32_t kReplyTimeoutMs = 1000;
+inline constexpr std::int64_t kSettleMs = 100;
+inline constexpr std::int64_t kEndExchangeWaitMs = 1000;
+}  // namespace radio_protocol
+
+// The link to the radio: frames on the wire and the commands built on them. Every failure is
+// shown to the user through ShowMessage where it is found, and its kind is left in m_status.
+class CRadioLink {
+public:
+    static constexpr std::size_t kRxBufferSize = 261;  // the longest frame accepted
+    static constexpr std::size_t kMaxPayload = 257;    // its longest payload
+    static constexpr std::size_t kValueSize = 40;      // value bytes of a read, with the zero
+
+    RadioStatus m_status = RadioStatus::Ok;
+    IBytePort* m_pPort = nullptr;
+    std::uint8_t m_rxOpcode = 0;
+    std::uint32_t m_rxCount = 0;
+    std::uint8_t m_rxBuffer[kRxBufferSize] = {};
+    std::uint8_t m_reply[kMaxPayload] = {};
+    IClock* m_pClock = &SystemClock();
+
+    // Sends one frame in the shortest form for opcode and length, then takes back and drops the
+    // line's echo of it. The outcome is m_status. length must not exceed 65534 (what a frame's
+    // length field can carry); data may be null only when length is 0.
+    void SendFrame(std::uint8_t opcode, const std::uint8_t* data, std::uint32_t length);
+
+    // Receives one frame. On success writes opcodeOut and, when a destination is given, the
+    // payload (destination must hold kMaxPayload bytes) and lengthOut; on failure writes none of
+    // them. Returns the status, also kept in m_status.
+    RadioStatus ReceiveFrame(std::uint8_t& opcodeOut, std::uint8_t* destination,
+                             std::uint32_t& lengthOut, std::uint32_t timeoutMs);
+
+    // 0xFF minus the 8-bit sum of the bytes: a whole frame adds up to 0xFF.
+    static std::uint8_t Checksum(const std::uint8_t* bytes, std::uint32_t count);
+
+    // Reads parameter id. On success destination holds the value bytes and a terminating zero,
+    // and length their count (0 to 39); length is 0 from the start of the call. quiet keeps the
+    // "not supported" message back; the status is set either way.
+    bool ReadParameter(char (&destination)[kValueSize], std::uint8_t id, std::uint32_t& length,
+                       bool quiet);
+    // Writes payload (the write id first, then the value). Succeeds when the radio replies with
+    // the single byte 0.
+    bool WriteParameter(const std::uint8_t* payload, std::uint32_t length);
+    // Closes the exchange; after the radio's acknowledge it waits about one second.
+    bool EndExchange();
+
+private:
+    enum class Answer { Accepted, Failed, LeaveLoop };
+    Answer AwaitAcknowledge();
+    void Purge();
+};
+
+// The one link of the program. It exists for the whole run with no port attached; the dialogs
+// attach their port for the span of an exchange.
+extern CRadioLink g_radioLink;
+
+}  // namespace varnel

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "link/BytePort.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace varnel {
+
+// One open serial device for the span of one exchange with the radio: opened exclusively,
+// 9600 bit/s, 8 data bits, no parity, one stop bit, no flow control, DTR and RTS inactive.
+class CSerialPort final : public IBytePort {
+public:
+    CSerialPort();
+    ~CSerialPort() override;
+    CSerialPort(const CSerialPort&) = delete;
+    CSerialPort& operator=(const CSerialPort&) = delete;
+
+    // Opens the device that portName resolves to and sets the line up. A failure to configure
+    // leaves the device open (Close or the destructor releases it); a failure to open leaves the
+    // port closed, and LastError() then tells why (an errno value on POSIX).
+    bool Open(const std::string& portName);
+    void Close();
+    bool IsOpen() const;
+    int LastError() const { return m_lastError; }
+
+    // The next byte as 0 to 255 at once, or -1 after 1000 ms without one. A read error (an
+    // adapter pulled out) also gives -1 after the same 1000 ms, never at once, so that callers
+    // who read again until a deadline do not spin.
+    int ReadByte() override;
+    // Queues one byte without waiting for it to be sent; returns value, or -1 when refused.
+    int WriteByte(int value) override;
+    void PurgeInput() override;
+
+    // Reads up to count bytes: ends when count have come, when more than 250 ms pass between two
+    // bytes, or 1000 ms after the start, whichever is first. Returns the number read.
+    std::uint32_t Read(std::uint8_t* buffer, std::uint32_t count);
+    // Queues count bytes without waiting for them to go out; returns the number queued.
+    std::uint32_t Write(const std::uint8_t* buffer, std::uint32_t count);
+
+private:
+#ifdef _WIN32
+    HANDLE m_hComm;
+    OVERLAPPED m_ovRead;
+    OVERLAPPED m_ovWrite;
+#else
+    int m_hComm;  // -1 while closed
+#endif
+    int m_lastError = 0;
+};
+
+}  // namespace varnel

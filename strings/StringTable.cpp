@@ -1,0 +1,88 @@
+#include "strings/StringTable.h"
+
+#include <algorithm>
+#include <array>
+#include <utility>
+
+namespace varnel {
+namespace {
+
+struct Entry {
+    int id;
+    std::string_view text;
+};
+
+// Kept sorted by id: looked up by binary search.
+constexpr std::array kEntries = {
+    Entry{128, "Varnel\n\nVarnel\n\n\nVarnel.Document\nVarnel Document"},
+    Entry{20000, "Error"},
+    Entry{20001, "The serial port %s could not be opened.\nIt may be in use by another program."},
+    Entry{20002, "An ESN has already been programmed to the connected radio."},
+    Entry{20003, "The ESN format of the connected radio is not supported."},
+    Entry{20004,
+          "An error occured during programming of the ESN.\nThe ESN has not been programmed."},
+    Entry{20005, "ESN successfully programmed."},
+    Entry{20006, "Invalid ESN entered."},
+    Entry{20008, "The Regional ID format of the connected radio is not supported."},
+    Entry{20009, "A Regional ID has already been programmed to the connected radio."},
+    Entry{20010, "The Regional ID of the connected radio is invalid."},
+    Entry{20011, "No Regional ID selected."},
+    Entry{20012, "Regional ID successfully programmed."},
+    Entry{20013,
+          "An error occured during programming of the Regional ID.\nThe Regional ID has not been "
+          "programmed."},
+    Entry{20100, "No serial port assigned."},
+    Entry{20101, "Checksum error in received message."},
+    Entry{20102, "Received message too long."},
+    Entry{20103, "Received message incomplete."},
+    Entry{20104, "No response from radio."},
+    Entry{20105, "NAK received from radio."},
+    Entry{20106, "Unexpected response from radio."},
+    Entry{20107, "Operation not supported by this radio."},
+    Entry{20200, "Super Zandrel"},
+    Entry{20201, "North America"},
+    Entry{20202, "Latin America"},
+    Entry{20203, "EMEA"},
+    Entry{20204, "Asia"},
+    Entry{20205, "No Region defined"},
+    Entry{32771, "Retrieve Status Information from the connected Radio\nRadio Info"},
+    Entry{32772, "Program the ESN into the connected Radio\nProgram ESN"},
+    Entry{32773, "Change the Program Configuration\nConfiguration"},
+    Entry{32774, "Program the Regional ID into the connected Radio\nProgram Regional ID"},
+    Entry{57344, "Varnel"},
+    Entry{57345, "For Help, press F1"},
+    Entry{57664, "Display program information, version number and copyright\nAbout"},
+    Entry{57665, "Quit the Varnel\nExit"},
+    Entry{57667, "List Help topics\nHelp Topics"},
+    Entry{57669, "Display help for clicked on buttons, menus and windows\nHelp"},
+    Entry{59137, "CAP"},
+    Entry{59138, "NUM"},
+    Entry{59139, "SCRL"},
+    Entry{59392, "Show or hide the toolbar\nToggle ToolBar"},
+    Entry{59393, "Show or hide the status bar\nToggle StatusBar"},
+};
+
+static_assert(std::is_sorted(kEntries.begin(), kEntries.end(),
+                             [](const Entry& a, const Entry& b) { return a.id < b.id; }));
+
+}  // namespace
+
+std::string_view LoadString(int id) {
+    auto it = std::lower_bound(kEntries.begin(), kEntries.end(), id,
+                               [](const Entry& e, int key) { return e.id < key; });
+    if (it == kEntries.end() || it->id != id) {
+        return {};
+    }
+    return it->text;
+}
+
+std::string_view PromptPart(std::string_view prompt) {
+    return prompt.substr(0, prompt.find('\n'));
+}
+
+std::string_view TooltipPart(std::string_view prompt) {
+    auto lf = prompt.find('\n');
+    return lf == std::string_view::npos ? std::string_view{} : prompt.substr(lf + 1);
+}
+
+}  // namespace varnel
