@@ -1,0 +1,300 @@
+#include "link/RadioLink.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "strings/Messages.h"
+#include "strings/StringTable.h"
+
+namespace varnel {
+
+CRadioLink g_radioLink;
+
+namespace {
+
+// Positions of the receive state machine.
+enum class RxState { Header, Opcode, LengthHigh, LengthLow, Body };
+
+constexpr std::uint32_t kLongestLength = 0xFFFF - 1;  // N = L + 1 must fit in 16 bits
+
+}  // namespace
+
+std::uint8_t CRadioLink::Checksum(const std::uint8_t* bytes, std::uint32_t count) {
+    std::uint8_t sum = 0;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        sum = static_cast<std::uint8_t>(sum + bytes[i]);
+    }
+    return static_cast<std::uint8_t>(0xFF - sum);
+}
+
+void CRadioLink::Purge() {
+    if (m_pPort != nullptr) {
+        m_pPort->PurgeInput();
+    }
+}
+
+void CRadioLink::SendFrame(std::uint8_t opcode, const std::uint8_t* data, std::uint32_t length) {
+    if (m_pPort == nullptr) {
+        ShowMessage(MSG_ERROR, IDS_NO_PORT);
+        m_status = RadioStatus::NoPort;
+        return;
+    }
+    if (length > kLongestLength || (data == nullptr && length != 0)) {
+        // No caller of the tool asks for this; refuse rather than put a garbled frame on the line.
+        m_status = RadioStatus::TooLong;
+        return;
+    }
+    // The first bytes received after this are then the line's echo of the frame.
+    m_pPort->PurgeInput();
+
+    const std::uint32_t n = length + 1;
+    const bool longOpcode = opcode >= 15;
+    const bool longLength = length >= 14;
+    const bool oneByte = !longOpcode && length == 0;
+    std::uint8_t header[4];
+    std::uint32_t headerSize = 0;
+    const std::uint8_t hi = longOpcode ? 0xF0 : static_cast<std::uint8_t>(opcode << 4);
+    const std::uint8_t lo = oneByte ? 0 : longLength ? 0x0F : static_cast<std::uint8_t>(n);
+    header[headerSize++] = static_cast<std::uint8_t>(hi | lo);
+    if (longOpcode) {
+        header[headerSize++] = opcode;
+    }
+    if (longLength) {
+        header[headerSize++] = static_cast<std::uint8_t>(n >> 8);
+        header[headerSize++] = static_cast<std::uint8_t>(n & 0xFF);
+    }
+
+    // Written one byte per call, first byte first; a byte that fails to go out shows up as a
+    // broken echo below.
+    std::uint8_t sum = 0;
+    for (std::uint32_t i = 0; i < headerSize; ++i) {
+        m_pPort->WriteByte(header[i]);
+        sum = static_cast<std::uint8_t>(sum + header[i]);
+    }
+    if (!oneByte) {
+        for (std::uint32_t i = 0; i < length; ++i) {
+            m_pPort->WriteByte(data[i]);
+            sum = static_cast<std::uint8_t>(sum + data[i]);
+        }
+        m_pPort->WriteByte(static_cast<std::uint8_t>(0xFF - sum));
+    }
+
+    // Take back the echo and drop it; a missing or broken echo leaves its status.
+    std::uint8_t echoOpcode = 0;
+    std::uint32_t echoLength = 0;
+    ReceiveFrame(echoOpcode, nullptr, echoLength, (length + 4) * 250);
+}
+
+RadioStatus CRadioLink::ReceiveFrame(std::uint8_t& opcodeOut, std::uint8_t* destination,
+                                     std::uint32_t& lengthOut, std::uint32_t timeoutMs) {
+    const std::int64_t t0 = m_pClock->NowMs();
+    m_rxCount = 0;
+    std::int64_t deadline = t0 + timeoutMs + 1;
+    if (m_pPort == nullptr) {
+        ShowMessage(MSG_ERROR, IDS_NO_PORT);
+        m_status = RadioStatus::NoPort;
+        return m_status;
+    }
+
+    RxState state = RxState::Header;
+    std::uint32_t n = 0;
+    std::uint32_t body = 0;
+    bool opcodeEscaped = false;
+    bool lengthEscaped = false;
+    bool complete = false;
+
+    // After the header or length, either the frame is complete (no body) or the body follows.
+    auto afterLength = [&] {
+        if (n == 0) {
+            complete = true;
+        } else {
+            state = RxState::Body;
+        }
+    };
+
+    while (!complete) {
+        const int b = m_pPort->ReadByte();
+        if (b < 0) {
+            if (m_pClock->NowMs() > deadline) {
+                break;
+            }
+            continue;
+        }
+        if (m_rxCount == kRxBufferSize) {
+            break;  // this byte is dropped; later ones stay queued
+        }
+        const auto byte = static_cast<std::uint8_t>(b);
+        m_rxBuffer[m_rxCount++] = byte;
+        deadline = m_pClock->NowMs() + 251;
+
+        switch (state) {
+            case RxState::Header:
+                m_rxOpcode = byte >> 4;
+                n = byte & 0x0F;
+                opcodeEscaped = (byte >> 4) == 15;
+                lengthEscaped = n == 15;
+                if (opcodeEscaped) {
+                    state = RxState::Opcode;
+                } else if (lengthEscaped) {
+                    state = RxState::LengthHigh;
+                } else {
+                    afterLength();
+                }
+                break;
+            case RxState::Opcode:
+                m_rxOpcode = byte;
+                if (lengthEscaped) {
+                    state = RxState::LengthHigh;
+                } else {
+                    afterLength();
+                }
+                break;
+            case RxState::LengthHigh:
+                n = static_cast<std::uint32_t>(byte) << 8;
+                state = RxState::LengthLow;
+                break;
+            case RxState::LengthLow:
+                n += byte;
+                afterLength();
+                break;
+            case RxState::Body:
+                if (++body == n) {
+                    complete = true;
+                }
+                break;
+        }
+    }
+
+    if (complete) {
+        if (m_rxCount != 1 && Checksum(m_rxBuffer, m_rxCount - 1) != m_rxBuffer[m_rxCount - 1]) {
+            ShowMessage(MSG_ERROR, IDS_CHECKSUM_ERROR);
+            m_status = RadioStatus::ChecksumError;
+            return m_status;
+        }
+        opcodeOut = m_rxOpcode;
+        if (destination != nullptr) {
+            // An escaped header can carry N = 0 in a frame of more than one byte: no payload then,
+            // never N - 1 bytes of it.
+            const std::uint32_t payload = (m_rxCount == 1 || n == 0) ? 0 : n - 1;
+            const std::uint32_t offset = 1 + (opcodeEscaped ? 1 : 0) + (lengthEscaped ? 2 : 0);
+            lengthOut = payload;
+            std::memcpy(destination, m_rxBuffer + offset, payload);
+        }
+        m_status = RadioStatus::Ok;
+        return m_status;
+    }
+
+    if (m_rxCount == kRxBufferSize) {
+        ShowMessage(MSG_ERROR, IDS_MESSAGE_TOO_LONG);
+        m_status = RadioStatus::TooLong;
+    } else if (m_rxCount > 0) {
+        Purge();
+        ShowMessage(MSG_ERROR, IDS_MESSAGE_INCOMPLETE);
+        m_status = RadioStatus::Incomplete;
+    } else {
+        ShowMessage(MSG_ERROR, IDS_NO_RESPONSE);
+        m_status = RadioStatus::NoResponse;
+    }
+    return m_status;
+}
+
+CRadioLink::Answer CRadioLink::AwaitAcknowledge() {
+    std::uint8_t opcode = 0;
+    std::uint32_t length = 0;
+    if (ReceiveFrame(opcode, m_reply, length, radio_protocol::kReplyTimeoutMs) != RadioStatus::Ok) {
+        return Answer::Failed;
+    }
+    if (opcode != radio_protocol::kAcknowledge) {
+        ShowMessage(MSG_ERROR,
+                    opcode == radio_protocol::kNak ? IDS_NAK_RECEIVED : IDS_UNEXPECTED_RESPONSE);
+        return Answer::Failed;
+    }
+    return Answer::Accepted;
+}
+
+bool CRadioLink::ReadParameter(char (&destination)[kValueSize], std::uint8_t id,
+                               std::uint32_t& length, bool quiet) {
+    length = 0;
+    bool ok = false;
+    SendFrame(radio_protocol::kReadRequest, &id, 1);
+    if (m_status == RadioStatus::NoResponse) {
+        return false;  // not even the line's echo: nothing is listening
+    }
+    if (AwaitAcknowledge() == Answer::Accepted) {
+        std::uint8_t opcode = 0;
+        std::uint32_t received = 0;
+        if (ReceiveFrame(opcode, m_reply, received, radio_protocol::kReplyTimeoutMs) ==
+            RadioStatus::Ok) {
+            if (opcode == radio_protocol::kReadReply && received >= 1) {
+                // The first payload byte leads the value and is not part of it.
+                const std::uint32_t n = std::min<std::uint32_t>(received, kValueSize) - 1;
+                std::memcpy(destination, m_reply + 1, n);
+                destination[n] = '\0';
+                length = n;
+                ok = true;
+            } else if (opcode == radio_protocol::kNotSupported) {
+                if (!quiet) {
+                    ShowMessage(MSG_ERROR, IDS_NOT_SUPPORTED);
+                }
+                m_status = RadioStatus::NotSupported;
+            } else {
+                // A read reply without even its leading byte carries no value: as unexpected as
+                // any other opcode.
+                ShowMessage(MSG_ERROR, opcode == radio_protocol::kNak ? IDS_NAK_RECEIVED
+                                                                      : IDS_UNEXPECTED_RESPONSE);
+            }
+        }
+    }
+    WaitMs(*m_pClock, radio_protocol::kSettleMs);
+    return ok;
+}
+
+bool CRadioLink::WriteParameter(const std::uint8_t* payload, std::uint32_t length) {
+    if (payload == nullptr || length == 0 || length > kMaxPayload - 1) {
+        // Not a write the radio can take (the write id alone is one byte, a frame carries at most
+        // 256 with this opcode); refuse it before anything goes out.
+        m_status = RadioStatus::TooLong;
+        return false;
+    }
+    bool ok = false;
+    SendFrame(radio_protocol::kWriteRequest, payload, length);
+    if (m_status == RadioStatus::NoResponse) {
+        return false;
+    }
+    if (AwaitAcknowledge() == Answer::Accepted) {
+        std::uint8_t opcode = 0;
+        std::uint32_t received = 0;
+        if (ReceiveFrame(opcode, m_reply, received, radio_protocol::kReplyTimeoutMs) ==
+            RadioStatus::Ok) {
+            if (opcode == radio_protocol::kWriteReply) {
+                if (received == 1 && m_reply[0] == 0) {
+                    ok = true;
+                } else {
+                    m_status = RadioStatus::WriteRejected;
+                }
+            } else if (opcode == radio_protocol::kNotSupported) {
+                ShowMessage(MSG_ERROR, IDS_NOT_SUPPORTED);
+                m_status = RadioStatus::NotSupported;
+            } else {
+                ShowMessage(MSG_ERROR, opcode == radio_protocol::kNak ? IDS_NAK_RECEIVED
+                                                                      : IDS_UNEXPECTED_RESPONSE);
+            }
+        }
+    }
+    WaitMs(*m_pClock, radio_protocol::kSettleMs);
+    return ok;
+}
+
+bool CRadioLink::EndExchange() {
+    SendFrame(radio_protocol::kEndExchangeRequest, nullptr, 0);
+    if (m_status == RadioStatus::NoResponse) {
+        return false;
+    }
+    if (AwaitAcknowledge() != Answer::Accepted) {
+        return false;
+    }
+    WaitMs(*m_pClock, radio_protocol::kEndExchangeWaitMs);
+    return true;
+}
+
+}  // namespace varnel

@@ -1,0 +1,140 @@
+// CSerialPort against a real pseudo-terminal: the far end plays the radio's side of the line.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+
+#include "link/PortNames.h"
+#include "link/SerialPort.h"
+
+namespace varnel {
+namespace {
+
+// The far end of a pseudo-terminal, raw, so every byte passes unchanged.
+class PtyPair {
+public:
+    PtyPair() {
+        m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (m_master < 0 || ::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0) {
+            return;
+        }
+        m_slavePath = ::ptsname(m_master);
+        // Hold the slave open ourselves, so the line stays up between the port's opens.
+        m_hold = ::open(m_slavePath.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        termios tio{};
+        ::tcgetattr(m_hold, &tio);
+        ::cfmakeraw(&tio);
+        ::tcsetattr(m_hold, TCSANOW, &tio);
+    }
+    ~PtyPair() {
+        if (m_hold >= 0)
+            ::close(m_hold);
+        if (m_master >= 0)
+            ::close(m_master);
+    }
+    const std::string& Path() const { return m_slavePath; }
+    void Send(std::initializer_list<unsigned char> bytes) {
+        for (unsigned char b : bytes) {
+            ASSERT_EQ(::write(m_master, &b, 1), 1);
+        }
+        ::tcdrain(m_master);
+    }
+    int ReceiveOne(int timeoutMs = 1000) {
+        pollfd pfd{m_master, POLLIN, 0};
+        if (::poll(&pfd, 1, timeoutMs) <= 0)
+            return -1;
+        unsigned char b = 0;
+        return ::read(m_master, &b, 1) == 1 ? b : -1;
+    }
+
+private:
+    int m_master = -1;
+    int m_hold = -1;
+    std::string m_slavePath;
+};
+
+int OpenDescriptorCount() {
+    int count = 0;
+    for (int fd = 0; fd < 1024; ++fd) {
+        if (::fcntl(fd, F_GETFD) != -1)
+            ++count;
+    }
+    return count;
+}
+
+TEST(SerialPort, MissingDeviceFailsAndStaysClosed) {
+    CSerialPort port;
+    EXPECT_FALSE(port.Open("/nonexistent/ttyVARNEL"));
+    EXPECT_FALSE(port.IsOpen());
+    EXPECT_EQ(port.LastError(), ENOENT);
+    port.Close();  // harmless
+    EXPECT_EQ(DefaultPortDevice("COM1"), "/dev/ttyS0");
+    EXPECT_EQ(DefaultPortDevice("COM4"), "/dev/ttyS3");
+    EXPECT_EQ(PortNameFromIndex(-1), "COM0");
+    EXPECT_EQ(PortNameFromIndex(3), "COM4");
+}
+
+TEST(SerialPort, SecondOpenerFailsEvenAsRootAndTheDeviceFreesOnClose) {
+    PtyPair pty;
+    CSerialPort first, second;
+    ASSERT_TRUE(first.Open(pty.Path()));
+    EXPECT_FALSE(second.Open(pty.Path()));
+    EXPECT_FALSE(second.IsOpen());
+    EXPECT_EQ(second.LastError(), EBUSY);
+    EXPECT_EQ(ProbePort(pty.Path()), PortPresence::Unavailable);
+    first.Close();
+    first.Close();  // a second Close does nothing
+    EXPECT_EQ(ProbePort(pty.Path()), PortPresence::Present);
+    EXPECT_TRUE(second.Open(pty.Path()));  // exclusive mode was released with the port
+    EXPECT_EQ(ProbePort("/nonexistent/ttyVARNEL"), PortPresence::Missing);
+}
+
+TEST(SerialPort, BytesPassUnchangedAndStaleInputIsDiscardedAtOpen) {
+    PtyPair pty;
+    {
+        CSerialPort warmup;  // sets the line raw once so the stale bytes arrive untouched
+        ASSERT_TRUE(warmup.Open(pty.Path()));
+    }
+    pty.Send({0x42, 0x43});  // before the exchange: belongs to nothing
+    CSerialPort port;
+    ASSERT_TRUE(port.Open(pty.Path()));
+    pty.Send({0x00, 0xFF, 0x0D, 0x11, 0x13, 0x7F});
+    for (int expected : {0x00, 0xFF, 0x0D, 0x11, 0x13, 0x7F}) {
+        EXPECT_EQ(port.ReadByte(), expected);
+    }
+    EXPECT_EQ(port.WriteByte(0x50), 0x50);
+    EXPECT_EQ(port.WriteByte(0x1FF), 0x1FF);  // low 8 bits go out, the value comes back
+    EXPECT_EQ(pty.ReceiveOne(), 0x50);
+    EXPECT_EQ(pty.ReceiveOne(), 0xFF);
+}
+
+TEST(SerialPort, SilentLineGivesMinusOneAfterAboutOneSecond) {
+    PtyPair pty;
+    CSerialPort port;
+    ASSERT_TRUE(port.Open(pty.Path()));
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(port.ReadByte(), -1);
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                        std::chrono::steady_clock::now() - start)
+                        .count();
+    EXPECT_GE(ms, 990);
+    EXPECT_LT(ms, 1500);
+}
+
+TEST(SerialPort, NotATerminalOpensButIsUnusableAndNothingLeaks) {
+    const int before = OpenDescriptorCount();
+    {
+        CSerialPort port;
+        EXPECT_FALSE(port.Open("/dev/null"));
+        EXPECT_TRUE(port.IsOpen());  // configuration failed; the destructor closes it
+    }
+    EXPECT_EQ(OpenDescriptorCount(), before);
+}
+
+}  // namespace
+}  // namespace varnel

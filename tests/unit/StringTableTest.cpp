@@ -1,0 +1,54 @@
+#include <gtest/gtest.h>
+
+#include "strings/Messages.h"
+#include "strings/StringTable.h"
+#include "tests/support/RecordingReporter.h"
+
+namespace varnel {
+namespace {
+
+TEST(StringTable, TextsAreExactAndMissingIdsAreEmpty) {
+    EXPECT_EQ(LoadString(20004),
+              "An error occured during programming of the ESN.\nThe ESN has not been programmed.");
+    EXPECT_EQ(LoadString(20104), "No response from radio.");
+    EXPECT_EQ(LoadString(20205), "No Region defined");
+    EXPECT_EQ(LoadString(57345), "For Help, press F1");
+    EXPECT_EQ(LoadString(59139), "SCRL");
+    EXPECT_EQ(LoadString(20007), "");
+    EXPECT_EQ(LoadString(-1), "");
+    EXPECT_EQ(LoadString(99999), "");
+}
+
+TEST(StringTable, PromptsSplitIntoStatusTextAndTooltip) {
+    EXPECT_EQ(PromptPart(LoadString(57665)), "Quit the Varnel");
+    EXPECT_EQ(TooltipPart(LoadString(57665)), "Exit");
+    EXPECT_EQ(TooltipPart(LoadString(59393)), "Toggle StatusBar");
+    EXPECT_EQ(PromptPart("no tooltip"), "no tooltip");
+    EXPECT_EQ(TooltipPart("no tooltip"), "");
+}
+
+TEST(Messages, KindsChooseCaptionAndReachTheInstalledReporter) {
+    test::RecordingReporter reporter;
+    ShowMessage(MSG_ERROR, IDS_NAK_RECEIVED);
+    ShowMessage(MSG_INFO, IDS_ESN_PROGRAMMED);
+    ASSERT_EQ(reporter.Messages().size(), 2u);
+    EXPECT_EQ(reporter.Messages()[0].caption, "Error");
+    EXPECT_EQ(reporter.Messages()[0].text, "NAK received from radio.");
+    EXPECT_EQ(reporter.Messages()[1].kind, MSG_INFO);
+    EXPECT_EQ(reporter.Messages()[1].caption, "Varnel");
+}
+
+TEST(Messages, PortNameIsInsertedAsTextNeverAsAFormat) {
+    EXPECT_EQ(FormatPortError("COM2"),
+              "The serial port COM2 could not be opened.\nIt may be in use by another program.");
+    EXPECT_EQ(FormatPortError("%s%n%d"),
+              "The serial port %s%n%d could not be opened.\nIt may be in use by another program.");
+    test::RecordingReporter reporter;
+    ShowPortError("COM0");
+    ASSERT_EQ(reporter.Messages().size(), 1u);
+    EXPECT_EQ(reporter.Messages()[0].caption, "Error");
+    EXPECT_EQ(reporter.Messages()[0].id, IDS_PORT_OPEN_FAILED);
+}
+
+}  // namespace
+}  // namespace varnel
