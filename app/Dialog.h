@@ -1,0 +1,117 @@
+#pragma once
+
+#include <QDialog>
+#include <QRect>
+#include <QString>
+
+#include <map>
+#include <span>
+#include <vector>
+
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+
+namespace varnel {
+
+// Results and control ids that every dialog shares.
+enum DialogId : int {
+    IDOK = 1,
+    IDCANCEL = 2,
+    IDC_STATIC = -1,  // a control that no code addresses
+};
+
+enum class ControlKind {
+    Text,          // static text; "\n" starts a new line
+    Icon,          // the application icon
+    Edit,          // single-line edit box that scrolls horizontally
+    DropDownList,  // drop-down list without typing; the height is that of the dropped list
+    PushButton,
+    DefPushButton,  // the button that Enter presses
+};
+
+enum ControlStyle : unsigned {
+    CS_NONE = 0,
+    CS_TABSTOP = 1u << 0,
+    CS_READONLY = 1u << 1,  // edit boxes
+};
+
+// One line of a dialog template: position and size in dialog units, as the dialog's layout is
+// drawn up, so that the dialog keeps its proportions with whatever font the desktop uses.
+struct ControlTemplate {
+    ControlKind kind;
+    int id;
+    int x, y, cx, cy;
+    const char* text = "";
+    unsigned style = CS_NONE;
+};
+
+// A dialog's layout. The order of the controls is the tab order.
+struct DialogTemplate {
+    int id;
+    const char* caption;
+    int cx, cy;  // the client area in dialog units
+    std::span<const ControlTemplate> controls;
+};
+
+// The base of every modal dialog. The controls are created from the template by the constructor,
+// so tests can call OnInitDialog and OnOK directly and look at the controls without showing
+// anything. DoModal runs OnInitDialog before the dialog appears; EndDialog called there ends
+// DoModal without the dialog ever appearing.
+class CDialog : public QDialog {
+    Q_OBJECT
+public:
+    // The owner is the main window unless another parent is given.
+    explicit CDialog(const DialogTemplate& dialogTemplate, QWidget* parent = nullptr);
+    ~CDialog() override;
+
+    // Runs the dialog modally and returns the value given to EndDialog (IDOK, IDCANCEL, ...).
+    int DoModal();
+
+    // Returns true to have the focus put on the first tab stop.
+    virtual bool OnInitDialog();
+    // The default button (id 1) and Enter; the default ends the dialog with IDOK.
+    virtual void OnOK();
+    // The Cancel button (id 2), Esc and the close box; the default ends the dialog with IDCANCEL.
+    virtual void OnCancel();
+    // A push button other than OK and Cancel.
+    virtual void OnCommand(int id);
+
+    void EndDialog(int result);
+    bool IsEnded() const { return m_ended; }
+    int Result() const { return m_result; }
+
+    const DialogTemplate& Template() const { return m_template; }
+    QWidget* GetDlgItem(int id) const;
+    QLineEdit* GetEdit(int id) const;
+    QComboBox* GetComboBox(int id) const;
+    QPushButton* GetButton(int id) const;
+    void SetDlgItemText(int id, const QString& text);
+    QString GetDlgItemText(int id) const;
+    // The controls that take the focus with Tab, in tab order.
+    std::vector<QWidget*> TabStops() const;
+
+    // Dialog units to pixels with the dialog font's average character width and height.
+    QRect MapDialogRect(int x, int y, int cx, int cy) const;
+    int BaseUnitX() const { return m_baseX; }
+    int BaseUnitY() const { return m_baseY; }
+
+protected:
+    void accept() override;
+    void reject() override;
+
+private:
+    void CreateControls();
+    QWidget* CreateControl(const ControlTemplate& control);
+
+    const DialogTemplate& m_template;
+    std::map<int, QWidget*> m_items;
+    std::vector<QWidget*> m_tabStops;
+    int m_baseX = 0;
+    int m_baseY = 0;
+    bool m_ended = false;
+    int m_result = IDCANCEL;
+    bool m_inModal = false;
+};
+
+}  // namespace varnel

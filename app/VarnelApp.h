@@ -1,0 +1,89 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "app/CommandMap.h"
+
+class QApplication;
+class QWidget;
+
+namespace varnel {
+
+class CMainFrame;
+class CMessageBoxReporter;
+class CVarnelDoc;
+
+// The application object: start-up, exit, the serial port index and the commands of the menu.
+// There is one at a time; the dialogs reach it through AfxGetVarnelApp().
+class CVarnelApp {
+public:
+    CVarnelApp();
+    virtual ~CVarnelApp();
+    CVarnelApp(const CVarnelApp&) = delete;
+    CVarnelApp& operator=(const CVarnelApp&) = delete;
+
+    // Creates the QApplication when none exists yet, runs InitInstance, the event loop and
+    // ExitInstance, and returns the exit code.
+    int Run(int& argc, char** argv);
+
+    // Settings, main window, menu trimming. False when the main window cannot be made; the
+    // caller then still runs ExitInstance.
+    virtual bool InitInstance();
+    // Writes the port index back, on every exit; returns the exit code.
+    virtual int ExitInstance(int exitCode = 0);
+
+    CMainFrame* GetMainWnd() const { return m_pMainWnd.get(); }
+    // Runs a command as the menu would; false when nothing handles it.
+    bool DispatchCommand(int commandId);
+    bool HasCommandHandler(int commandId) const { return m_commands.Has(commandId); }
+    const CCommandMap& Commands() const { return m_commands; }
+
+    // "COM%1d" from m_nSerialPort + 1.
+    std::string GetPortName() const;
+
+    // The serial port index: 0 for COM1 to 3 for COM4 (a negative stored value is kept as it is).
+    int m_nSerialPort = 0;
+
+protected:
+    // The commands of the application, one handler each. The dialog handlers construct their
+    // dialog for the length of the call and run it modally.
+    virtual void OnAppAbout();
+    virtual void OnRadioInfo();
+    virtual void OnProgramEsn();
+    virtual void OnConfiguration();
+    virtual void OnProgramRegionalId();
+
+    // Runs the Configuration dialog (anything with an int m_nPortIndex and DoModal()) on the
+    // current port index, and takes the dialog's index only when the user leaves with OK.
+    template <class TDlg>
+    void RunPortSelection(TDlg& dialog);
+
+    // The main window that start-up creates; a test may hand back one that fails to build.
+    virtual std::unique_ptr<CMainFrame> CreateMainFrame();
+
+    CCommandMap m_commands;
+
+private:
+    void TrimMenu();
+
+    std::unique_ptr<CVarnelDoc> m_pDocument;
+    std::unique_ptr<CMainFrame> m_pMainWnd;
+    std::unique_ptr<CMessageBoxReporter> m_pReporter;
+    bool m_reporterInstalled = false;
+};
+
+// The current application object, or nullptr when none exists.
+CVarnelApp* AfxGetVarnelApp();
+// The main window that owns dialogs and message boxes, or nullptr before it exists.
+QWidget* AfxGetMainWnd();
+
+template <class TDlg>
+void CVarnelApp::RunPortSelection(TDlg& dialog) {
+    dialog.m_nPortIndex = m_nSerialPort;
+    if (dialog.DoModal() == 1 /* IDOK */) {
+        m_nSerialPort = dialog.m_nPortIndex;
+    }
+}
+
+}  // namespace varnel

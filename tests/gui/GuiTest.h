@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QApplication>
+#include <QString>
+#include <QTimer>
+#include <QWidget>
+
+#include <functional>
+
+namespace varnel::test {
+
+// The folder that stands in for the user's configuration folder during the tests.
+QString SettingsFolder();
+// Removes the application's settings file, as on a first run.
+void ClearSettings();
+
+// Runs action on the first modal window that appears (a dialog in DoModal or a message box in
+// exec), from the event loop that window runs. The action must close the window.
+inline void WhenModal(std::function<void(QWidget*)> action, int triesLeft = 200) {
+    QTimer::singleShot(5, [action = std::move(action), triesLeft]() mutable {
+        if (QWidget* modal = QApplication::activeModalWidget(); modal && modal->isVisible()) {
+            action(modal);
+        } else if (triesLeft > 0) {
+            WhenModal(std::move(action), triesLeft - 1);
+        }
+    });
+}
+
+}  // namespace varnel::test

@@ -1,0 +1,90 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+
+#include <optional>
+
+#include "app/VarnelApp.h"
+#include "link/PortNames.h"
+#include "tests/gui/GuiTest.h"
+
+namespace varnel {
+namespace {
+
+void WriteSettingsFile(const QByteArray& contents) {
+    QDir().mkpath(test::SettingsFolder() + "/Tessaran");
+    QFile file(test::SettingsFolder() + "/Tessaran/Varnel.conf");
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(contents);
+}
+
+QVariant StoredSerialPort() {
+    QSettings settings("Tessaran", "Varnel");
+    return settings.value("Options/SerialPort");
+}
+
+struct SettingCase {
+    const char* stored;  // nullptr: no settings file at all
+    int index;
+    const char* portName;
+};
+
+class SerialPortSetting : public ::testing::TestWithParam<SettingCase> {};
+
+TEST_P(SerialPortSetting, IsReadAtStartAndWrittenAtExit) {
+    const SettingCase& c = GetParam();
+    test::ClearSettings();
+    if (c.stored) {
+        WriteSettingsFile(QByteArray("[Options]\nSerialPort=") + c.stored + "\n");
+    }
+    CVarnelApp app;
+    ASSERT_TRUE(app.InitInstance());
+    EXPECT_EQ(app.m_nSerialPort, c.index);
+    EXPECT_EQ(app.GetPortName(), c.portName);
+    app.ExitInstance();
+    EXPECT_EQ(StoredSerialPort().toInt(), c.index);
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, SerialPortSetting,
+                         ::testing::Values(SettingCase{nullptr, 0, "COM1"},  // first run
+                                           SettingCase{"7", 0, "COM1"},      // out of range
+                                           SettingCase{"4", 0, "COM1"}, SettingCase{"3", 3, "COM4"},
+                                           SettingCase{"0", 0, "COM1"},
+                                           SettingCase{"-1", -1, "COM0"},          // kept as it is
+                                           SettingCase{"4294967295", -1, "COM0"},  // same 32 bits
+                                           SettingCase{"2147483648", INT32_MIN, "COM-2147483647"},
+                                           SettingCase{"99999999999", 0, "COM1"},  // not 32 bits
+                                           SettingCase{"COM2", 0, "COM1"},         // unreadable
+                                           SettingCase{"", 0, "COM1"}));
+
+TEST(SerialPortSettingChange, ReachesTheStoreOnlyAtExit) {
+    test::ClearSettings();
+    WriteSettingsFile("[Options]\nSerialPort=1\n");
+    CVarnelApp app;
+    ASSERT_TRUE(app.InitInstance());
+    app.m_nSerialPort = 3;
+    EXPECT_EQ(StoredSerialPort().toInt(), 1);
+    app.ExitInstance();
+    EXPECT_EQ(StoredSerialPort().toInt(), 3);
+}
+
+TEST(PortMapping, ComesFromThePortsGroupWhileTheApplicationRuns) {
+    test::ClearSettings();
+    WriteSettingsFile("[Ports]\nCOM2=/dev/ttyUSB0\n");
+    {
+        CVarnelApp app;
+        ASSERT_TRUE(app.InitInstance());
+        EXPECT_EQ(ResolvePortDevice("COM2"), "/dev/ttyUSB0");
+        EXPECT_EQ(ResolvePortDevice("COM3"), "/dev/ttyS2");
+        // Read at each use: an edit made while the program runs counts at the next exchange.
+        QSettings("Tessaran", "Varnel").setValue("Ports/COM3", "/dev/pts/7");
+        EXPECT_EQ(ResolvePortDevice("COM3"), "/dev/pts/7");
+        app.ExitInstance();
+    }
+    EXPECT_EQ(ResolvePortDevice("COM2"), "/dev/ttyS1");
+}
+
+}  // namespace
+}  // namespace varnel
