@@ -1,0 +1,25 @@
+#pragma once
+
+#include "app/Dialog.h"
+
+namespace varnel {
+
+// Lets the user choose the serial port of every later exchange. Only the ports that exist on the
+// machine are offered; they are found afresh each time the dialog opens, so an adapter plugged
+// in or pulled out since the last run shows accordingly.
+class CConfigurationDlg : public CDialog {
+public:
+    enum { IDD = 130 };
+    enum : int { IDC_SERIAL_PORT = 1000 };
+
+    explicit CConfigurationDlg(QWidget* parent = nullptr);
+
+    // The port index shown and chosen, 0 for COM1 to 3 for COM4. The caller sets it before
+    // DoModal and takes it back only when DoModal returns IDOK.
+    int m_nPortIndex = -1;
+
+    bool OnInitDialog() override;
+    void OnOK() override;
+};
+
+}  // namespace varnel
