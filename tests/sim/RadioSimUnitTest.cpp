@@ -179,13 +179,15 @@ TEST(SimProfile, SaveReplacesOnlyTheWrittenValuesLines) {
     close(fd);
     {
         std::ofstream out(path);
-        out << "# keep me\nname Saved\nvalue 2 00 00 00 00 00   # ESN\nvalue 1 \"S\\\"N\"\n";
+        out << "# keep me\nname Saved\nvalue 2 00 00 00 00 00   # ESN\n"
+               "value 1 \"S\\\"#N\"  # serial\nvalue 4 \"same\"\n";
     }
     RadioProfile profile;
     std::string error;
     ASSERT_TRUE(LoadProfile(path, profile, error)) << error;
     auto values = profile.values;
     values[2] = {0x82, 0x51, 0xE2, 0x40, 0x4C};
+    values[1] = {'T'};
     values[16] = {0x01};
     ASSERT_TRUE(SaveProfileValues(profile, values, error)) << error;
 
@@ -193,7 +195,8 @@ TEST(SimProfile, SaveReplacesOnlyTheWrittenValuesLines) {
     std::stringstream text;
     text << in.rdbuf();
     EXPECT_EQ(text.str(),
-              "# keep me\nname Saved\nvalue 2 82 51 E2 40 4C\nvalue 1 \"S\\\"N\"\nvalue 16 01\n");
+              "# keep me\nname Saved\nvalue 2 82 51 E2 40 4C  # ESN\nvalue 1 \"T\"  # serial\n"
+              "value 4 \"same\"\nvalue 16 01\n");
     RadioProfile reloaded;
     ASSERT_TRUE(LoadProfile(path, reloaded, error)) << error;
     EXPECT_EQ(reloaded.values, values);

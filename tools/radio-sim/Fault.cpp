@@ -177,7 +177,7 @@ std::string_view FaultSyntaxHelp() {
            "    reject              a write is answered with [1] and does not land\n"
            "    bad-checksum        the reply with a wrong checksum (-ack: the acknowledge)\n"
            "    incomplete          the reply without its last byte (-ack: the acknowledge)\n"
-           "    too-long            a 304-byte reply frame (-ack: in place of the acknowledge)\n"
+           "    too-long            a reply of 300 data bytes (-ack: instead of the acknowledge)\n"
            "    no-echo             the line does not return the request; the radio answers\n"
            "    silence             no answer to this request nor any later one\n"
            "    delay=MS            the answers come MS milliseconds late (0 to 60000)\n"

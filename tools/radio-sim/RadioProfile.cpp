@@ -132,6 +132,21 @@ bool ParseHexByte(const std::string& text, std::uint8_t& byte) {
     return true;
 }
 
+// The comment at the end of a line ("# ESN"), found outside quoted text; empty when none.
+std::string_view CommentOf(std::string_view line) {
+    bool quoted = false;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        if (quoted && line[i] == '\\') {
+            ++i;
+        } else if (line[i] == '"') {
+            quoted = !quoted;
+        } else if (!quoted && line[i] == '#') {
+            return line.substr(i);
+        }
+    }
+    return {};
+}
+
 std::string Where(std::string_view origin, std::size_t lineIndex) {
     return std::string(origin) + ":" + std::to_string(lineIndex + 1) + ": ";
 }
@@ -346,7 +361,7 @@ bool LoadProfile(const std::string& path, RadioProfile& profile, std::string& er
         }
     }
     if (in.bad()) {
-        error = path + ": cannot be read";
+        error = path + ": cannot be read: " + std::strerror(errno);
         return false;
     }
     RadioProfile parsed;
@@ -372,7 +387,12 @@ bool SaveProfileValues(const RadioProfile& profile, const std::map<std::uint8_t,
         }
         const auto line = profile.valueLine.find(id);
         if (line != profile.valueLine.end() && line->second < lines.size()) {
+            // The comment stays: it usually names the parameter.
+            const std::string comment(CommentOf(lines[line->second]));
             lines[line->second] = FormatValueStatement(id, value);
+            if (!comment.empty()) {
+                lines[line->second] += "  " + comment;
+            }
         } else {
             lines.push_back(FormatValueStatement(id, value));
         }

@@ -107,10 +107,10 @@ void RadioSimulator::AddFault(const Fault& fault) {
     m_model.AddFault(fault);
 }
 
-bool RadioSimulator::AddFault(std::string_view spec, std::string* error) {
+bool RadioSimulator::AddFault(std::string_view text, std::string* error) {
     Fault fault;
     std::string why;
-    if (!ParseFault(spec, fault, why)) {
+    if (!ParseFault(text, fault, why)) {
         if (error != nullptr) {
             *error = why;
         }

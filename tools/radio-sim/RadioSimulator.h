@@ -59,7 +59,7 @@ public:
     void SetLatencyMs(int ms);
     void AddFault(const Fault& fault);
     // Parses a fault as on the command line ("nak@3"); false with a message when it is not one.
-    bool AddFault(std::string_view spec, std::string* error = nullptr);
+    bool AddFault(std::string_view text, std::string* error = nullptr);
     // Removes every fault, the profile's included, and ends a silence.
     void ClearFaults();
 

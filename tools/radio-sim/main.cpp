@@ -55,11 +55,12 @@ void PrintHelp() {
         "  --pace           send at 9600 bit/s (about 1.04 ms per byte) like a real line\n"
         "  --save           write ESN and Regional ID writes back into the profile file\n"
         "  --latency MS     wait MS milliseconds (0 to 60000) before every answer\n"
-        "  --fault SPEC     inject a fault; may be given more than once (see below)\n"
+        "  --fault FAULT    inject a fault; may be given more than once (see below)\n"
         "  --check          read the profile, say what it holds, and exit\n"
         "  --help           show this text\n"
         "\n"
         "%.*s"
+        "\n"
         "Examples: --fault nak@3   --fault bad-checksum@read=2   --fault silence@5\n"
         "          --fault reject@write=1   --fault delay=1500@end\n"
         "\n"
@@ -68,7 +69,7 @@ void PrintHelp() {
         "  value ID BYTES...      a parameter's value: hex bytes (00 to FF) and \"quoted text\"\n"
         "                         (escapes \\\" \\\\ \\xHH), in any mix, up to 255 bytes\n"
         "  unsupported ID...      ids the radio answers with \"not supported\" (134)\n"
-        "  fault SPEC...          faults, as --fault\n"
+        "  fault FAULT...         faults, as --fault\n"
         "  latency MS             as --latency\n"
         "An id with no value is not supported either. See tools/radio-sim/README.md.\n",
         kProgram, static_cast<int>(FaultSyntaxHelp().size()), FaultSyntaxHelp().data());
