@@ -60,8 +60,8 @@ bool CRadioExchange::Open(const std::string& portName) {
     return true;
 }
 
-RadioStatus CRadioExchange::TakeStatus() {
-    return std::exchange(m_link.m_status, RadioStatus::Ok);
+RadioStatus CRadioExchange::TakeStatus(CRadioLink& link) {
+    return std::exchange(link.m_status, RadioStatus::Ok);
 }
 
 void CRadioExchange::End() {

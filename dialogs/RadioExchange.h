@@ -62,7 +62,8 @@ public:
     // The link's status after a failed read, set back to Ok for the next command: Ok means the
     // radio refused or answered unexpectedly, NotSupported that it lacks the parameter, any
     // other value that the link itself failed.
-    RadioStatus TakeStatus();
+    RadioStatus TakeStatus() { return TakeStatus(m_link); }
+    static RadioStatus TakeStatus(CRadioLink& link);
 
     // The normal end: EndExchange (its result is not looked at: the link has reported any
     // failure), then detach, close and cursor off. Does nothing when the port is not open.
