@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScreen>
 #include <QStatusBar>
 #include <QToolBar>
 
@@ -98,6 +99,10 @@ bool CMainFrame::LoadFrame() {
     }
     qApp->installEventFilter(this);
     UpdateCommandUI();
+    // A new main window takes a good part of the screen rather than the bare size of its bars.
+    if (const QScreen* screen = this->screen()) {
+        resize(screen->availableGeometry().size() * 3 / 5);
+    }
     return true;
 }
 
