@@ -1,0 +1,31 @@
+#pragma once
+
+#include "app/Dialog.h"
+
+namespace varnel {
+
+// Writes an ESN into a radio that has none yet. Opening the dialog reads the radio's ESN and
+// goes on only for a blank radio; "Program" parses the three fields, adds the check byte and
+// writes the value in one exchange. Each exchange opens and closes the port itself.
+class CProgramEsnDlg : public CDialog {
+    Q_OBJECT
+public:
+    enum { IDD = 133 };
+    enum ControlId : int {
+        IDC_ESN_FIELD1 = 1002,
+        IDC_ESN_FIELD2 = 1003,
+        IDC_ESN_FIELD3 = 1004,
+    };
+
+    // The owner is the main window unless another parent is given.
+    explicit CProgramEsnDlg(QWidget* parent = nullptr);
+
+    static const DialogTemplate& Template133();
+
+    // The blank test. Ends the dialog (cancel) unless the radio answers with a blank ESN.
+    bool OnInitDialog() override;
+    // "Program": one complete exchange; the dialog closes only after a successful write.
+    void OnOK() override;
+};
+
+}  // namespace varnel
