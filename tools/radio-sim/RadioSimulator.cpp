@@ -30,6 +30,7 @@ RadioSimulator::~RadioSimulator() {
 }
 
 bool RadioSimulator::Start(std::string* error) {
+    std::lock_guard<std::mutex> lifecycle(m_lifecycle);
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_running) {
         return true;
@@ -61,6 +62,7 @@ bool RadioSimulator::Start(std::string* error) {
 }
 
 void RadioSimulator::Stop() {
+    std::lock_guard<std::mutex> lifecycle(m_lifecycle);
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         if (!m_running) {

@@ -106,6 +106,8 @@ private:
 
     const RadioProfile m_profile;
 
+    // Start and Stop one at a time, so that two Stops never both join the thread.
+    std::mutex m_lifecycle;
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_requestArrived;
     RadioModel m_model;

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
@@ -310,9 +311,21 @@ int main(int argc, char** argv) {
     }
 
     int received = 0;
+    std::mutex doneMutex;
+    std::condition_variable doneChanged;
+    bool mainDone = false;
     std::thread waiter([&] {
         sigwait(&stopSignals, &received);
         queue.Finish();
+        // The main thread may be stuck writing the trace to a reader that stopped reading.
+        // Then it never gets here, and the run must still end and take its link away.
+        std::unique_lock<std::mutex> lock(doneMutex);
+        if (!doneChanged.wait_for(lock, std::chrono::seconds(2), [&] { return mainDone; })) {
+            if (!linkPath.empty()) {
+                RemoveLink(linkPath, slave);
+            }
+            _exit(0);
+        }
     });
 
     std::deque<std::string> lines;
@@ -323,15 +336,20 @@ int main(int argc, char** argv) {
             break;
         }
     }
-    waiter.join();
     simulator.Stop();
     // The lines the last moments left behind.
     queue.Take(lines, dropped);
     PrintLines(lines, dropped);
-
     if (!linkPath.empty()) {
         RemoveLink(linkPath, slave);
     }
+    {
+        std::lock_guard<std::mutex> lock(doneMutex);
+        mainDone = true;
+    }
+    doneChanged.notify_one();
+    waiter.join();
+
     if (save && !simulator.LastSaveError().empty()) {
         std::fprintf(stderr, "%s: %s\n", kProgram, simulator.LastSaveError().c_str());
         return 1;
