@@ -98,8 +98,7 @@ TEST_F(RadioSimIntegration, EveryParameterOfTheBlankRadioReadsBackWithItsExactRe
 TEST_F(RadioSimIntegration, AnEsnWriteReadsBackAsWrittenAndNoByteIsAltered) {
     const Bytes esn{0x7F, 0x13, 0x11, 0x0D,
                     sim::EsnCheckByte(0x7F, 0x1, (0x3u << 16) | (0x11u << 8) | 0x0D)};
-    Bytes payload{1};
-    payload.insert(payload.end(), esn.begin(), esn.end());
+    const Bytes payload{1, esn[0], esn[1], esn[2], esn[3], esn[4]};
     ASSERT_TRUE(m_link.WriteParameter(payload.data(), static_cast<std::uint32_t>(payload.size())));
     EXPECT_EQ(m_sim.Value(2), esn);
     EXPECT_EQ(Read(2), esn);

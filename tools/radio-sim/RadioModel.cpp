@@ -1,5 +1,7 @@
 #include "tools/radio-sim/RadioModel.h"
 
+#include <algorithm>
+
 #include "tools/radio-sim/FrameCodec.h"
 
 namespace varnel::sim {
@@ -247,8 +249,9 @@ void RadioModel::AnswerRead(const Request& request, Reaction& reaction, bool not
         return;
     }
     // The leading byte is not looked at by the tool; a radio puts the id there.
-    Bytes payload{id};
-    payload.insert(payload.end(), value->second.begin(), value->second.end());
+    Bytes payload(value->second.size() + 1);
+    payload[0] = id;
+    std::copy(value->second.begin(), value->second.end(), payload.begin() + 1);
     reaction.answers.push_back(
         Frame(opcode::kReadReply, payload,
               "read reply: " + HexBytes(value->second.data(), value->second.size())));

@@ -175,7 +175,8 @@ std::string FormatValueStatement(std::uint8_t id, const Bytes& value) {
     }
     if (!printable) {
         if (!value.empty()) {
-            text += " " + HexBytes(value.data(), value.size());
+            text += ' ';
+            text += HexBytes(value.data(), value.size());
         }
         return text;
     }

@@ -375,8 +375,11 @@ void RadioSimulator::CompleteFrame(Clock::time_point now) {
     }
     m_requestArrived.notify_all();
 
-    Trace(now, "tool->radio", request.frame,
-          "#" + std::to_string(reaction.number) + " " + reaction.note);
+    std::string note = "#";
+    note += std::to_string(reaction.number);
+    note += ' ';
+    note += reaction.note;
+    Trace(now, "tool->radio", request.frame, note);
     if (m_holdEcho) {
         if (reaction.echo) {
             m_out.push_back(Outgoing{m_heldEcho, 0, now, {}});
