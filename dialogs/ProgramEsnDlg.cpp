@@ -1,6 +1,9 @@
 #include "dialogs/ProgramEsnDlg.h"
 
+#include <QLabel>
 #include <QLineEdit>
+
+#include <algorithm>
 
 #include <cstdint>
 #include <string>
@@ -54,7 +57,21 @@ const DialogTemplate& CProgramEsnDlg::Template133() {
     return kTemplate;
 }
 
-CProgramEsnDlg::CProgramEsnDlg(QWidget* parent) : CDialog(kTemplate, parent) {}
+CProgramEsnDlg::CProgramEsnDlg(QWidget* parent) : CDialog(kTemplate, parent) {
+    // The instruction is laid out for a narrow font. With a wider desktop font it would run
+    // under the "Program" button, so it wraps at its own width instead, as a static text of
+    // the original layout does.
+    const ControlTemplate& instruction = kControls[0];
+    for (QLabel* label : findChildren<QLabel*>()) {
+        if (label->text() == QString::fromUtf8(instruction.text)) {
+            const QRect area =
+                MapDialogRect(instruction.x, instruction.y, instruction.cx, instruction.cy);
+            label->setWordWrap(true);
+            label->setGeometry(area.x(), area.y(), area.width(),
+                               std::max(area.height(), label->heightForWidth(area.width())));
+        }
+    }
+}
 
 bool CProgramEsnDlg::OnInitDialog() {
     CDialog::OnInitDialog();
