@@ -5,6 +5,7 @@
 
 #include "fuzz/InfoSequence.h"
 #include "link/RadioLink.h"
+#include "radio/Esn.h"
 #include "tests/support/ScriptedPort.h"
 
 namespace varnel::fuzz {
@@ -109,6 +110,12 @@ std::vector<Seed> SeedCorpus() {
     for (std::size_t i = 0; i < kInfoSequence.size(); ++i) {
         noEcho[i] = Concat({ReadRequest(kInfoSequence[i].id), noEcho[i]});
     }
+    const Bytes endRequest = Frame(radio_protocol::kEndExchangeRequest);
+    const auto esn = EsnWriteForm(EsnFields{130, 5, 123456});
+    const Bytes writeRequest = Frame(radio_protocol::kWriteRequest, Bytes(esn.begin(), esn.end()));
+    noEcho[kInfoSequence.size()] = Concat({endRequest, noEcho[kInfoSequence.size()]});
+    noEcho[kInfoSequence.size() + 1] = Concat({writeRequest, noEcho[kInfoSequence.size() + 1]});
+    noEcho[kInfoSequence.size() + 2] = Concat({endRequest, noEcho[kInfoSequence.size() + 2]});
     seeds.push_back({"no-echo-radio-sends-copy", Stream(noEcho, false)});
     seeds.push_back({"no-echo-silent", Stream({}, false)});
 
