@@ -75,6 +75,9 @@ struct BadSetting {
     QByteArray contents;  // the whole settings file
 };
 
+// Bytes of no text encoding, with zero bytes, brackets and equals signs among them.
+const char kNoise[] = "\x00\xFF\xFE\x7F[\x01\x02=\x03\n\x00\xC3(";
+
 class DamagedSettingsFile : public ::testing::TestWithParam<BadSetting> {};
 
 TEST_P(DamagedSettingsFile, StartsOnComOneAndExitsQuietly) {
@@ -100,7 +103,7 @@ TEST_P(DamagedSettingsFile, StartsOnComOneAndExitsQuietly) {
 INSTANTIATE_TEST_SUITE_P(
     Files, DamagedSettingsFile,
     ::testing::Values(
-        BadSetting{"BinaryNoise", QByteArray("\x00\xFF\xFE\x7F[\x01\x02=\x03\n\x00\xC3(", 15)},
+        BadSetting{"BinaryNoise", QByteArray(kNoise, sizeof kNoise - 1)},
         BadSetting{"UnclosedGroup", "[Options\nSerialPort=2\n"},
         BadSetting{"KeyWithoutGroup", "=\n==\n[]\nSerialPort\n"},
         BadSetting{"NotANumber", "[Options]\nSerialPort=two\n"},

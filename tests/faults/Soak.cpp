@@ -1,0 +1,181 @@
+// A long run for what only shows over many exchanges: descriptors or memory that one exchange
+// leaves behind. First many Radio Info sequences in virtual time over the scripted line, cycling
+// through the fuzzer's seed radios (healthy, refusing, broken, silent); then Radio Info sequences
+// in real time against the simulated radio, each opening and closing the real serial port.
+// Prints open descriptors and resident memory at the start, between and at the end.
+//
+//   varnel_soak [VIRTUAL_RUNS [REAL_RUNS]]     (1000 and 50 unless told)
+//
+// Exit status 0 when every real-time run read the whole radio and no descriptor was left open.
+#include <dirent.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+#include "fuzz/InfoSequence.h"
+#include "fuzz/SeedCorpus.h"
+#include "link/RadioLink.h"
+#include "link/SerialPort.h"
+#include "strings/Messages.h"
+#include "tests/support/FakeClock.h"
+#include "tests/support/ScriptedPort.h"
+#include "tools/radio-sim/RadioProfile.h"
+#include "tools/radio-sim/RadioSimulator.h"
+
+namespace varnel {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int OpenDescriptors() {
+    int count = 0;
+    if (DIR* dir = ::opendir("/proc/self/fd")) {
+        while (const dirent* entry = ::readdir(dir)) {
+            count += entry->d_name[0] != '.';
+        }
+        ::closedir(dir);
+    }
+    return count - 1;  // the directory stream's own
+}
+
+long ResidentKiB() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmRSS:", 0) == 0) {
+            return std::strtol(line.c_str() + 6, nullptr, 10);
+        }
+    }
+    return -1;
+}
+
+void Report(const char* when) {
+    std::printf("soak: %-28s open descriptors %3d, resident memory %6ld KiB\n", when,
+                OpenDescriptors(), ResidentKiB());
+    std::fflush(stdout);
+}
+
+double SecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// The messages would otherwise go to standard error, thousands of them.
+class CountingReporter final : public IMessageReporter {
+public:
+    void Show(int, std::string_view, std::string_view, int) override { ++count; }
+    long count = 0;
+};
+
+void VirtualRuns(int runs, bool print = true) {
+    const std::vector<fuzz::Seed> seeds = fuzz::SeedCorpus();
+    CountingReporter reporter;
+    IMessageReporter* previous = SetMessageReporter(&reporter);
+    long aborted = 0;
+    std::int64_t virtualMs = 0;
+    const Clock::time_point start = Clock::now();
+    for (int i = 0; i < runs; ++i) {
+        const fuzz::RadioStream& stream = seeds[i % seeds.size()].stream;
+        test::FakeClock clock;
+        test::ScriptedPort port(clock, stream.echo);
+        for (const auto& answer : stream.answers) {
+            port.Answer(answer);
+        }
+        CRadioLink link;
+        link.m_pClock = &clock;
+        link.m_pPort = &port;
+        aborted += fuzz::RunInfoSequence(link).aborted ? 1 : 0;
+        link.m_pPort = nullptr;
+        virtualMs += clock.NowMs();
+    }
+    SetMessageReporter(previous);
+    if (!print) {
+        return;
+    }
+    std::printf(
+        "soak: %d sequences in virtual time over %zu seed radios: %.1f s of radio time in %.2f s,"
+        " %ld aborted as their radio made them, %ld messages\n",
+        runs, seeds.size(), virtualMs / 1000.0, SecondsSince(start), aborted, reporter.count);
+}
+
+bool RealRuns(int runs) {
+    sim::RadioProfile profile;
+    std::string error;
+    if (!sim::LoadProfile(VARNEL_RADIOSIM_PROFILE_DIR "/programmed.profile", profile, error)) {
+        std::fprintf(stderr, "soak: %s\n", error.c_str());
+        return false;
+    }
+    CountingReporter reporter;
+    IMessageReporter* previous = SetMessageReporter(&reporter);
+    int failed = 0;
+    double longest = 0;
+    const Clock::time_point start = Clock::now();
+    {
+        sim::RadioSimulator radio(profile);
+        if (!radio.Start(&error)) {
+            std::fprintf(stderr, "soak: %s\n", error.c_str());
+            SetMessageReporter(previous);
+            return false;
+        }
+        for (int i = 0; i < runs; ++i) {
+            const Clock::time_point one = Clock::now();
+            CSerialPort port;
+            if (!port.Open(radio.SlavePath())) {
+                ++failed;
+                continue;
+            }
+            CRadioLink link;
+            link.m_pPort = &port;
+            const fuzz::InfoOutcome outcome = fuzz::RunInfoSequence(link);
+            link.m_pPort = nullptr;
+            port.Close();
+            bool whole = !outcome.aborted && outcome.endExchangeOk;
+            for (const std::string& field : outcome.fields) {
+                whole = whole && !field.empty();
+            }
+            failed += whole ? 0 : 1;
+            longest = std::max(longest, SecondsSince(one));
+        }
+        radio.Stop();
+    }
+    SetMessageReporter(previous);
+    std::printf(
+        "soak: %d sequences in real time against the simulated radio in %.1f s (longest %.2f s),"
+        " %d incomplete, %ld messages\n",
+        runs, SecondsSince(start), longest, failed, reporter.count);
+    return failed == 0 && reporter.count == 0;
+}
+
+int Count(const char* text, int fallback) {
+    if (text == nullptr) {
+        return fallback;
+    }
+    const long n = std::strtol(text, nullptr, 10);
+    return n >= 0 && n <= 10'000'000 ? static_cast<int>(n) : fallback;
+}
+
+}  // namespace
+}  // namespace varnel
+
+int main(int argc, char** argv) {
+    using namespace varnel;
+    const int virtualRuns = Count(argc > 1 ? argv[1] : nullptr, 1000);
+    const int realRuns = Count(argc > 2 ? argv[2] : nullptr, 50);
+    // Warm up what is made once per process (the string table, the clock, the allocator's pools)
+    // so that the first figure is not the cost of starting.
+    VirtualRuns(1, false);
+    const int descriptorsAtStart = OpenDescriptors();
+    const long residentAtStart = ResidentKiB();
+    Report("at the start");
+    VirtualRuns(virtualRuns);
+    Report("after the virtual-time runs");
+    const bool realOk = RealRuns(realRuns);
+    Report("at the end");
+    const int descriptorsLeft = OpenDescriptors() - descriptorsAtStart;
+    std::printf("soak: descriptors left open %d, resident memory grew by %ld KiB\n",
+                descriptorsLeft, ResidentKiB() - residentAtStart);
+    return realOk && descriptorsLeft == 0 ? 0 : 1;
+}
