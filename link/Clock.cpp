@@ -14,7 +14,9 @@ public:
     }
     void SleepMs(std::int64_t ms) override {
         if (ms > 0) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+            // To the moment the reading has gone up by ms: a plain ms from now would add the part
+            // of a millisecond already gone to every wait of an exchange.
+            std::this_thread::sleep_until(m_start + std::chrono::milliseconds(NowMs() + ms));
         }
     }
 
