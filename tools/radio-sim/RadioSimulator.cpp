@@ -435,7 +435,9 @@ void RadioSimulator::FlushDue(Clock::time_point now) {
         }
         item.sent += static_cast<std::size_t>(written);
         if (pace) {
-            m_lineFreeAt = std::max(m_lineFreeAt, now) + kByteTime * written;
+            // Counted from when the line could take the byte, not from when this thread woke:
+            // a late wake-up must not stretch every later byte of the run.
+            m_lineFreeAt = std::max(m_lineFreeAt, item.due) + kByteTime * written;
         }
         if (item.sent == item.bytes.size()) {
             m_out.pop_front();
