@@ -1,0 +1,227 @@
+#!/usr/bin/env bash
+# Measures how close Varnel comes to the protocol's own pace, and what it costs the machine, and
+# prints one table with every figure beside its target:
+#   - Radio Info and Program ESN (the blank test, then the write) against the simulated radio,
+#     without pacing and at 9600 bit/s: wall time from the first request to the dialog ready,
+#     the protocol's floor for the same traffic, the overhead, and the processor time used;
+#   - start-up to the main window shown, and the peak resident memory after a Radio Info.
+# One command from a fresh clone: installs what is missing, builds the release preset, runs.
+#
+# The floor is taken from the simulator's trace of each run: 101 ms for every read and write
+# (the settle wait must pass start + 101 ms), 1001 ms for every end of exchange, and, when the
+# line is paced, the wire time of the bytes that come back to the tool after each request: the
+# echo of the request (which arrives while the request goes out) and the radio's answers, one
+# unbroken run of 10-bit bytes at 9600 bit/s. The simulator hands each byte over at the start of
+# its 1.04 ms slot, so a run of n bytes is complete (n - 1) slots after it starts; the floor
+# counts it the same way, so that the head start the simulator gives is not taken as speed.
+#
+# The overhead outside the line is what is left of the wall time after the time spent on the line
+# (from each request's first byte written to the last byte of its answers read: the wire, the
+# pseudo-terminal and the simulated radio) and the protocol's waits: the tool's own share.
+#
+# VARNEL_BENCH_RUNS sets how many runs each figure takes (default 5); the median is reported.
+# Settings live in a private folder per run; the user's own are neither read nor changed.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+runs=${VARNEL_BENCH_RUNS:-5}
+case "$runs" in
+    '' | *[!0-9]* | 0) echo "bench.sh: VARNEL_BENCH_RUNS must be a positive number" >&2; exit 2 ;;
+esac
+
+bash scripts/install-deps.sh
+cmake --preset release >/dev/null
+if ! build_log=$(cmake --build --preset release --target varnel-bench varnel-radio-sim 2>&1); then
+    printf '%s\n' "$build_log" >&2
+    exit 1
+fi
+
+bench=build/release/bench/varnel-bench
+sim=build/release/tools/radio-sim/varnel-radio-sim
+profile=tools/radio-sim/profiles/blank.profile
+export QT_QPA_PLATFORM=offscreen
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/varnel-bench.XXXXXX")
+sim_pid=""
+stop_sim() {
+    if [ -n "$sim_pid" ]; then
+        kill -TERM "$sim_pid" 2>/dev/null || true
+        wait "$sim_pid" 2>/dev/null || true
+        sim_pid=""
+    fi
+}
+cleanup() {
+    stop_sim
+    rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+# Starts a fresh simulated radio (a blank one each time, so that the ESN write always lands) and
+# sets device to the line it plays.
+start_sim() {
+    "$sim" --profile "$profile" --trace "$@" >"$work/trace" 2>"$work/sim.err" &
+    sim_pid=$!
+    for _ in $(seq 1 100); do
+        [ -s "$work/trace" ] && break
+        if ! kill -0 "$sim_pid" 2>/dev/null; then
+            echo "bench.sh: the simulated radio did not start:" >&2
+            cat "$work/sim.err" >&2
+            exit 1
+        fi
+        sleep 0.05
+    done
+    device=$(head -n 1 "$work/trace")
+    if [ ! -c "$device" ]; then
+        echo "bench.sh: the simulated radio gave no device" >&2
+        exit 1
+    fi
+}
+
+# The floor of the traffic in a trace and the protocol's waits within it, in ms; $2 is 1 when
+# the line was paced.
+floor_ms() {
+    awk -v paced="$2" '
+        function hex(s,    i, v) {
+            v = 0
+            for (i = 1; i <= length(s); i++) {
+                v = v * 16 + index("0123456789ABCDEF", toupper(substr(s, i, 1))) - 1
+            }
+            return v
+        }
+        # Requests the radio took: "tool->radio  BYTES  | #N what". Each starts a new run of
+        # bytes back to the tool.
+        $3 == "tool->radio" && / \| #[0-9]/ {
+            if (run > 0) slots += run - 1
+            run = 0
+            first = hex($4)
+            opcode = int(first / 16) == 15 ? hex($5) : int(first / 16)
+            if (opcode == 35 || opcode == 24) waits += 101
+            else if (opcode == 16) waits += 1001
+        }
+        # Bytes that come back to the tool: the echo and every answer.
+        $3 == "line->tool" || $3 == "radio->tool" {
+            for (i = 4; i <= NF && $i != "|" && $i != "--"; i++) run++
+        }
+        END {
+            if (run > 0) slots += run - 1
+            printf "%.3f %d\n", waits + (paced ? slots * 10000 / 9600 : 0), waits
+        }
+    ' "$1"
+}
+
+# The value of key=value in a line of the bench program's output.
+field() {
+    printf '%s\n' "$1" | tr ' ' '\n' | sed -n "s/^$2=//p"
+}
+
+median() {
+    sort -g | awk '{ v[NR] = $1 } END { if (NR % 2) print v[(NR + 1) / 2]; else printf "%.3f\n", (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+}
+
+# Runs one kind of exchange $runs times, each against a fresh radio; $1 is info or esn, $2 is 0
+# or 1 for the pacing. Sets wall, floor, overhead_pct, own_pct (the part of the overhead spent
+# in the tool rather than on the line), cpu, cpu_pct (medians), and for info
+# painted_pct (the overhead up to the dialog's first paint) and rss_kb (the largest).
+measure_exchange() {
+    local kind=$1 paced=$2 i out walls="" floors="" overheads="" cpus="" cpu_pcts="" rsses=""
+    local painted_pcts="" owns="" waits
+    local sim_args=()
+    [ "$paced" = 1 ] && sim_args=(--pace)
+    for i in $(seq 1 "$runs"); do
+        start_sim "${sim_args[@]}"
+        if ! out=$("$bench" "$kind" "$device" 2>"$work/bench.err"); then
+            echo "bench.sh: the $kind exchange failed:" >&2
+            cat "$work/bench.err" >&2
+            exit 1
+        fi
+        stop_sim
+        local w c f
+        w=$(field "$out" wall_ms)
+        c=$(field "$out" cpu_ms)
+        read -r f waits < <(floor_ms "$work/trace" "$paced")
+        owns+=$(awk -v w="$w" -v l="$(field "$out" line_ms)" -v t="$waits" -v f="$f" \
+            'BEGIN { printf "%.4f", (w - l - t) * 100 / f }')$'\n'
+        walls+="$w"$'\n'
+        floors+="$f"$'\n'
+        overheads+=$(awk -v w="$w" -v f="$f" 'BEGIN { printf "%.4f", (w - f) * 100 / f }')$'\n'
+        cpus+="$c"$'\n'
+        cpu_pcts+=$(awk -v w="$w" -v c="$c" 'BEGIN { printf "%.4f", c * 100 / w }')$'\n'
+        if [ "$kind" = info ]; then
+            rsses+="$(field "$out" maxrss_kb)"$'\n'
+            painted_pcts+=$(awk -v p="$(field "$out" painted_ms)" -v f="$f" \
+                'BEGIN { printf "%.4f", (p - f) * 100 / f }')$'\n'
+        fi
+    done
+    wall=$(printf '%s' "$walls" | median)
+    floor=$(printf '%s' "$floors" | median)
+    overhead_pct=$(printf '%s' "$overheads" | median)
+    own_pct=$(printf '%s' "$owns" | median)
+    cpu=$(printf '%s' "$cpus" | median)
+    cpu_pct=$(printf '%s' "$cpu_pcts" | median)
+    if [ "$kind" = info ]; then
+        rss_kb=$(printf '%s' "$rsses" | sort -g | tail -n 1)
+        painted_pct=$(printf '%s' "$painted_pcts" | median)
+    fi
+}
+
+rows=()
+row() {  # figure, measured, target, verdict
+    rows+=("$(printf '| %-54s | %-28s | %-8s | %-17s |' "$1" "$2" "$3" "$4")")
+}
+verdict() {  # value, limit, "le" or "lt"
+    awk -v v="$1" -v l="$2" -v op="$3" 'BEGIN { ok = (op == "le") ? v <= l : v < l; print ok ? "met" : "MISSED" }'
+}
+
+echo "Measuring with $runs runs per figure (median) on $(nproc) cores," \
+    "load average $(cut -d' ' -f1-3 /proc/loadavg)..." >&2
+peak_rss_kb=0
+for kind in info esn; do
+    for paced in 0 1; do
+        measure_exchange "$kind" "$paced"
+        name=$([ "$kind" = info ] && echo "Radio Info" || echo "Program ESN")
+        pace=$([ "$paced" = 1 ] && echo "9600 bit/s" || echo "no pacing")
+        row "$name, $pace: wall time" "$(printf '%.1f ms' "$wall")" "-" ""
+        row "$name, $pace: floor" "$(printf '%.1f ms' "$floor")" "-" ""
+        row "$name, $pace: overhead" "$(printf '%.2f %% (%.1f ms)' "$overhead_pct" \
+            "$(awk -v w="$wall" -v f="$floor" 'BEGIN { print w - f }')")" "<= 1 %" \
+            "$(verdict "$overhead_pct" 1 le)"
+        row "$name, $pace: overhead outside the line" "$(printf '%.2f %%' "$own_pct")" "-" \
+            "(for information)"
+        if [ "$kind" = info ]; then
+            row "$name, $pace: overhead to first paint" "$(printf '%.2f %%' "$painted_pct")" \
+                "-" "(for information)"
+        fi
+        row "$name, $pace: CPU time" "$(printf '%.1f ms = %.2f %% of wall' "$cpu" "$cpu_pct")" \
+            "<= 2 %" "$(verdict "$cpu_pct" 2 le)"
+        if [ "$kind" = info ] && [ "$rss_kb" -gt "$peak_rss_kb" ]; then
+            peak_rss_kb=$rss_kb
+        fi
+    done
+done
+
+startups=""
+startup_paints=""
+for _ in $(seq 1 "$runs"); do
+    if ! out=$("$bench" startup 2>"$work/bench.err"); then
+        echo "bench.sh: the start-up run failed:" >&2
+        cat "$work/bench.err" >&2
+        exit 1
+    fi
+    startups+="$(field "$out" startup_ms)"$'\n'
+    startup_paints+="$(field "$out" painted_ms)"$'\n'
+done
+startup=$(printf '%s' "$startups" | median)
+startup_painted=$(printf '%s' "$startup_paints" | median)
+row "Start-up to main window shown (offscreen)" "$(printf '%.1f ms' "$startup")" "< 250 ms" \
+    "$(verdict "$startup" 250 lt)"
+row "Start-up to main window's first paint" "$(printf '%.1f ms' "$startup_painted")" "< 250 ms" \
+    "$(verdict "$startup_painted" 250 lt)"
+rss_mb=$(awk -v k="$peak_rss_kb" 'BEGIN { printf "%.1f", k / 1024 }')
+row "Peak resident memory after Radio Info" "$rss_mb MB" "< 60 MB" "$(verdict "$rss_mb" 60 lt)"
+
+printf '| %-54s | %-28s | %-8s | %-17s |\n' "Figure" "Measured" "Target" "Result"
+printf '|%s|%s|%s|%s|\n' "$(printf -- '-%.0s' {1..56})" "$(printf -- '-%.0s' {1..30})" \
+    "$(printf -- '-%.0s' {1..10})" "$(printf -- '-%.0s' {1..19})"
+printf '%s\n' "${rows[@]}"
