@@ -10,7 +10,7 @@ class IClock {
 public:
     virtual ~IClock() = default;
     virtual std::int64_t NowMs() = 0;
-    // Lets at least ms milliseconds pass without using the processor.
+    // Sleeps, without using the processor, until the reading has gone up by ms.
     virtual void SleepMs(std::int64_t ms) = 0;
 };
 
