@@ -40,8 +40,12 @@ if [ -z "$cxx" ] || ! "$cxx" -fsanitize=fuzzer,address,undefined "$probe/probe.c
     exit 77
 fi
 
-cmake -S "$root/fuzz" -B "$build" -G Ninja -DCMAKE_CXX_COMPILER="$cxx" >/dev/null
-cmake --build "$build" -j "$jobs" >/dev/null
+mkdir -p "$build"
+if ! { cmake -S "$root/fuzz" -B "$build" -G Ninja -DCMAKE_CXX_COMPILER="$cxx" &&
+    cmake --build "$build" -j "$jobs"; } >"$build/build.log" 2>&1; then
+    cat "$build/build.log" >&2
+    exit 1
+fi
 
 rm -rf "$build/seeds"
 mkdir -p "$build/seeds" "$build/corpus" "$build/findings"
