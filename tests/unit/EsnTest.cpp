@@ -118,7 +118,7 @@ TEST(ParseDecimalField, DigitsOnlyWithinInclusiveLimits) {
         {std::string(100000, '9'), 0, kBig - 1, false, true, kBig},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE("'" + c.text.substr(0, 40) + "'");
+        SCOPED_TRACE(::testing::Message() << '\'' << c.text.substr(0, 40) << '\'');
         std::int32_t value = -12345;
         EXPECT_EQ(ParseDecimalField(c.text, value, c.min, c.max), c.accepted);
         EXPECT_EQ(value, c.written ? c.value : -12345);
