@@ -76,28 +76,16 @@ CProgramEsnDlg::CProgramEsnDlg(QWidget* parent) : CDialog(kTemplate, parent) {
 bool CProgramEsnDlg::OnInitDialog() {
     CDialog::OnInitDialog();
 
-    bool close = false;
-    const auto outcome = CRadioExchange::Run([&close](CRadioLink& link) {
-        char value[CRadioLink::kValueSize];
-        std::uint32_t length = 0;
-        if (link.ReadParameter(value, PARAM_ESN, length, false)) {
-            // Reported while the port is still open and the wait cursor up, like every outcome
-            // of an exchange.
+    const bool blank =
+        CRadioExchange::ReadAndJudge(PARAM_ESN, [](const char* value, std::uint32_t length) {
             if (length != kEsnReadFormSize) {
-                ShowMessage(MSG_ERROR, IDS_ESN_FORMAT_UNSUPPORTED);
-                close = true;
-            } else if (!IsBlankEsn(reinterpret_cast<const std::uint8_t*>(value), length)) {
-                ShowMessage(MSG_ERROR, IDS_ESN_ALREADY_PROGRAMMED);
-                close = true;
+                return static_cast<int>(IDS_ESN_FORMAT_UNSUPPORTED);
             }
-            return true;
-        }
-        // The read has reported its own failure. A refusal still ends the exchange properly;
-        // a failed link (or a radio without ESNs) is left alone.
-        close = true;
-        return CRadioExchange::TakeStatus(link) == RadioStatus::Ok;
-    });
-    if (outcome != CRadioExchange::Outcome::Ended || close) {
+            return IsBlankEsn(reinterpret_cast<const std::uint8_t*>(value), length)
+                       ? 0
+                       : static_cast<int>(IDS_ESN_ALREADY_PROGRAMMED);
+        });
+    if (!blank) {
         EndDialog(IDCANCEL);
         return true;
     }
@@ -121,19 +109,8 @@ void CProgramEsnDlg::OnOK() {
     }
     const auto payload = EsnWriteForm(EsnFields{values[0], values[1], values[2]});
 
-    bool written = false;
-    const auto outcome = CRadioExchange::Run([&](CRadioLink& link) {
-        written = link.WriteParameter(payload.data(), static_cast<std::uint32_t>(payload.size()));
-        // The user hears the outcome before the exchange is closed, and the radio gets its
-        // end-of-exchange request after a failed write as well.
-        if (written) {
-            ShowMessage(MSG_INFO, IDS_ESN_PROGRAMMED);
-        } else {
-            ShowMessage(MSG_ERROR, IDS_ESN_PROGRAM_FAILED);
-        }
-        return true;
-    });
-    if (outcome == CRadioExchange::Outcome::Ended && written) {
+    if (CRadioExchange::WriteAndReport(payload.data(), static_cast<std::uint32_t>(payload.size()),
+                                       IDS_ESN_PROGRAMMED, IDS_ESN_PROGRAM_FAILED)) {
         CDialog::OnOK();
     }
     // Otherwise the dialog stays open with the fields as typed, for another try or Abort.

@@ -43,35 +43,19 @@ CProgramRegionalIdDlg::CProgramRegionalIdDlg(QWidget* parent) : CDialog(kTemplat
 bool CProgramRegionalIdDlg::OnInitDialog() {
     CDialog::OnInitDialog();
 
-    bool close = false;
-    const auto outcome = CRadioExchange::Run([&close](CRadioLink& link) {
-        char value[CRadioLink::kValueSize] = {};
-        std::uint32_t length = 0;
-        if (link.ReadParameter(value, PARAM_REGIONAL_ID, length, false)) {
-            // Reported while the port is still open and the wait cursor up, like every outcome
-            // of an exchange.
-            const auto code =
-                static_cast<std::uint8_t>(value[0]);  // meaningful only when length is 1
+    const bool noRegion = CRadioExchange::ReadAndJudge(
+        PARAM_REGIONAL_ID, [](const char* value, std::uint32_t length) {
             if (length != 1) {
-                ShowMessage(MSG_ERROR, IDS_REGION_FORMAT_UNSUPPORTED);
-                close = true;
-            } else if (code == kRegionNone) {
-                // A radio without a Regional ID: the one case in which the user may go on.
-            } else if (code <= kLastRegionCode) {
-                ShowMessage(MSG_ERROR, IDS_REGION_ALREADY_PROGRAMMED);
-                close = true;
-            } else {
-                ShowMessage(MSG_ERROR, IDS_REGION_INVALID);
-                close = true;
+                return static_cast<int>(IDS_REGION_FORMAT_UNSUPPORTED);
             }
-            return true;
-        }
-        // The read has reported its own failure. A refusal still ends the exchange properly;
-        // a failed link (or a radio without Regional IDs) is left alone.
-        close = true;
-        return CRadioExchange::TakeStatus(link) == RadioStatus::Ok;
-    });
-    if (outcome != CRadioExchange::Outcome::Ended || close) {
+            const auto code = static_cast<std::uint8_t>(value[0]);
+            if (code == kRegionNone) {
+                return 0;  // a radio without a Regional ID: the one case to go on
+            }
+            return static_cast<int>(code <= kLastRegionCode ? IDS_REGION_ALREADY_PROGRAMMED
+                                                            : IDS_REGION_INVALID);
+        });
+    if (!noRegion) {
         EndDialog(IDCANCEL);
         return true;
     }
@@ -95,19 +79,8 @@ void CProgramRegionalIdDlg::OnOK() {
     }
     const auto payload = RegionalIdWriteForm(static_cast<std::uint8_t>(position + 1));
 
-    bool written = false;
-    const auto outcome = CRadioExchange::Run([&](CRadioLink& link) {
-        written = link.WriteParameter(payload.data(), static_cast<std::uint32_t>(payload.size()));
-        // The user hears the outcome before the exchange is closed, and the radio gets its
-        // end-of-exchange request after a failed write as well.
-        if (written) {
-            ShowMessage(MSG_INFO, IDS_REGION_PROGRAMMED);
-        } else {
-            ShowMessage(MSG_ERROR, IDS_REGION_PROGRAM_FAILED);
-        }
-        return true;
-    });
-    if (outcome == CRadioExchange::Outcome::Ended && written) {
+    if (CRadioExchange::WriteAndReport(payload.data(), static_cast<std::uint32_t>(payload.size()),
+                                       IDS_REGION_PROGRAMMED, IDS_REGION_PROGRAM_FAILED)) {
         CDialog::OnOK();
     }
     // Otherwise the dialog stays open with the choice unchanged, for another try or Abort.

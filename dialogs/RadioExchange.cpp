@@ -99,4 +99,38 @@ CRadioExchange::Outcome CRadioExchange::Run(const std::function<bool(CRadioLink&
     return Outcome::Ended;
 }
 
+bool CRadioExchange::ReadAndJudge(std::uint8_t id, const ValueJudge& judge, CRadioLink& link) {
+    bool mayGoOn = false;
+    const Outcome outcome = Run(
+        [&](CRadioLink& l) {
+            char value[CRadioLink::kValueSize] = {};
+            std::uint32_t length = 0;
+            if (l.ReadParameter(value, id, length, false)) {
+                const int error = judge(value, length);
+                if (error != 0) {
+                    ShowMessage(MSG_ERROR, error);
+                }
+                mayGoOn = error == 0;
+                return true;
+            }
+            // The read has reported its own failure.
+            return TakeStatus(l) == RadioStatus::Ok;
+        },
+        link);
+    return outcome == Outcome::Ended && mayGoOn;
+}
+
+bool CRadioExchange::WriteAndReport(const std::uint8_t* payload, std::uint32_t length,
+                                    int successId, int failureId, CRadioLink& link) {
+    bool written = false;
+    const Outcome outcome = Run(
+        [&](CRadioLink& l) {
+            written = l.WriteParameter(payload, length);
+            ShowMessage(written ? MSG_INFO : MSG_ERROR, written ? successId : failureId);
+            return true;
+        },
+        link);
+    return outcome == Outcome::Ended && written;
+}
+
 }  // namespace varnel

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -76,6 +77,21 @@ public:
     enum class Outcome { PortNotOpened, Ended, Aborted };
     static Outcome Run(const std::function<bool(CRadioLink& link)>& commands,
                        CRadioLink& link = g_radioLink);
+
+    // The test a programming dialog makes when it opens: one exchange that reads parameter id
+    // and lets judge decide from its value. judge returns 0 to let the user go on, or the string
+    // id of the error to show, which is shown while the port is still open. After a failed read
+    // a refusal still ends the exchange; a failed link (or a radio without the parameter) takes
+    // the abort way. True only when the user may go on.
+    using ValueJudge = std::function<int(const char* value, std::uint32_t length)>;
+    static bool ReadAndJudge(std::uint8_t id, const ValueJudge& judge,
+                             CRadioLink& link = g_radioLink);
+
+    // One programming exchange: write payload, report successId or failureId while the port is
+    // still open (the user hears the outcome before the exchange is closed), then end the
+    // exchange, after a failed write as well. True when the write landed.
+    static bool WriteAndReport(const std::uint8_t* payload, std::uint32_t length, int successId,
+                               int failureId, CRadioLink& link = g_radioLink);
 
 private:
     void Release();
