@@ -198,52 +198,58 @@ RadioStatus CRadioLink::ReceiveFrame(std::uint8_t& opcodeOut, std::uint8_t* dest
     return m_status;
 }
 
-CRadioLink::Answer CRadioLink::AwaitAcknowledge() {
+bool CRadioLink::AwaitAcknowledge() {
     std::uint8_t opcode = 0;
     std::uint32_t length = 0;
     if (ReceiveFrame(opcode, m_reply, length, radio_protocol::kReplyTimeoutMs) != RadioStatus::Ok) {
-        return Answer::Failed;
+        return false;
     }
     if (opcode != radio_protocol::kAcknowledge) {
         ShowMessage(MSG_ERROR,
                     opcode == radio_protocol::kNak ? IDS_NAK_RECEIVED : IDS_UNEXPECTED_RESPONSE);
-        return Answer::Failed;
+        return false;
     }
-    return Answer::Accepted;
+    return true;
+}
+
+bool CRadioLink::AwaitReply(std::uint8_t replyOpcode, bool quiet, std::uint32_t& received) {
+    std::uint8_t opcode = 0;
+    if (ReceiveFrame(opcode, m_reply, received, radio_protocol::kReplyTimeoutMs) !=
+        RadioStatus::Ok) {
+        return false;
+    }
+    // A read reply without even its leading byte carries no value: as unexpected as any other
+    // opcode.
+    if (opcode == replyOpcode && (opcode != radio_protocol::kReadReply || received >= 1)) {
+        return true;
+    }
+    if (opcode == radio_protocol::kNotSupported) {
+        if (!quiet) {
+            ShowMessage(MSG_ERROR, IDS_NOT_SUPPORTED);
+        }
+        m_status = RadioStatus::NotSupported;
+        return false;
+    }
+    ShowMessage(MSG_ERROR,
+                opcode == radio_protocol::kNak ? IDS_NAK_RECEIVED : IDS_UNEXPECTED_RESPONSE);
+    return false;
 }
 
 bool CRadioLink::ReadParameter(char (&destination)[kValueSize], std::uint8_t id,
                                std::uint32_t& length, bool quiet) {
     length = 0;
-    bool ok = false;
     SendFrame(radio_protocol::kReadRequest, &id, 1);
     if (m_status == RadioStatus::NoResponse) {
         return false;  // not even the line's echo: nothing is listening
     }
-    if (AwaitAcknowledge() == Answer::Accepted) {
-        std::uint8_t opcode = 0;
-        std::uint32_t received = 0;
-        if (ReceiveFrame(opcode, m_reply, received, radio_protocol::kReplyTimeoutMs) ==
-            RadioStatus::Ok) {
-            if (opcode == radio_protocol::kReadReply && received >= 1) {
-                // The first payload byte leads the value and is not part of it.
-                const std::uint32_t n = std::min<std::uint32_t>(received, kValueSize) - 1;
-                std::memcpy(destination, m_reply + 1, n);
-                destination[n] = '\0';
-                length = n;
-                ok = true;
-            } else if (opcode == radio_protocol::kNotSupported) {
-                if (!quiet) {
-                    ShowMessage(MSG_ERROR, IDS_NOT_SUPPORTED);
-                }
-                m_status = RadioStatus::NotSupported;
-            } else {
-                // A read reply without even its leading byte carries no value: as unexpected as
-                // any other opcode.
-                ShowMessage(MSG_ERROR, opcode == radio_protocol::kNak ? IDS_NAK_RECEIVED
-                                                                      : IDS_UNEXPECTED_RESPONSE);
-            }
-        }
+    std::uint32_t received = 0;
+    const bool ok = AwaitAcknowledge() && AwaitReply(radio_protocol::kReadReply, quiet, received);
+    if (ok) {
+        // The first payload byte leads the value and is not part of it.
+        const std::uint32_t n = std::min<std::uint32_t>(received, kValueSize) - 1;
+        std::memcpy(destination, m_reply + 1, n);
+        destination[n] = '\0';
+        length = n;
     }
     WaitMs(*m_pClock, radio_protocol::kSettleMs);
     return ok;
@@ -256,30 +262,15 @@ bool CRadioLink::WriteParameter(const std::uint8_t* payload, std::uint32_t lengt
         m_status = RadioStatus::TooLong;
         return false;
     }
-    bool ok = false;
     SendFrame(radio_protocol::kWriteRequest, payload, length);
     if (m_status == RadioStatus::NoResponse) {
         return false;
     }
-    if (AwaitAcknowledge() == Answer::Accepted) {
-        std::uint8_t opcode = 0;
-        std::uint32_t received = 0;
-        if (ReceiveFrame(opcode, m_reply, received, radio_protocol::kReplyTimeoutMs) ==
-            RadioStatus::Ok) {
-            if (opcode == radio_protocol::kWriteReply) {
-                if (received == 1 && m_reply[0] == 0) {
-                    ok = true;
-                } else {
-                    m_status = RadioStatus::WriteRejected;
-                }
-            } else if (opcode == radio_protocol::kNotSupported) {
-                ShowMessage(MSG_ERROR, IDS_NOT_SUPPORTED);
-                m_status = RadioStatus::NotSupported;
-            } else {
-                ShowMessage(MSG_ERROR, opcode == radio_protocol::kNak ? IDS_NAK_RECEIVED
-                                                                      : IDS_UNEXPECTED_RESPONSE);
-            }
-        }
+    std::uint32_t received = 0;
+    bool ok = AwaitAcknowledge() && AwaitReply(radio_protocol::kWriteReply, false, received);
+    if (ok && !(received == 1 && m_reply[0] == 0)) {
+        m_status = RadioStatus::WriteRejected;  // the caller reports its own failure
+        ok = false;
     }
     WaitMs(*m_pClock, radio_protocol::kSettleMs);
     return ok;
@@ -290,7 +281,7 @@ bool CRadioLink::EndExchange() {
     if (m_status == RadioStatus::NoResponse) {
         return false;
     }
-    if (AwaitAcknowledge() != Answer::Accepted) {
+    if (!AwaitAcknowledge()) {
         return false;
     }
     WaitMs(*m_pClock, radio_protocol::kEndExchangeWaitMs);

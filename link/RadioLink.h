@@ -66,8 +66,12 @@ public:
     bool EndExchange();
 
 private:
-    enum class Answer { Accepted, Failed, LeaveLoop };
-    Answer AwaitAcknowledge();
+    // The first answer to every request: true for the acknowledge; a NAK or any other opcode is
+    // reported and gives false.
+    bool AwaitAcknowledge();
+    // The answer after the acknowledge: true for replyOpcode; "not supported" and any other
+    // opcode are reported and give false.
+    bool AwaitReply(std::uint8_t replyOpcode, bool quiet, std::uint32_t& received);
     void Purge();
 };
 
