@@ -47,6 +47,15 @@ private:
     HANDLE m_hComm;
     OVERLAPPED m_ovRead;
     OVERLAPPED m_ovWrite;
+    // A one-byte write may still be under way when the next one starts; each keeps its byte
+    // and its control block in a slot of its own until the system is done with them. As many
+    // slots as the output queue holds bytes.
+    struct PendingByte {
+        OVERLAPPED ov;
+        std::uint8_t byte;
+    };
+    PendingByte m_pendingBytes[4096];
+    std::uint32_t m_nextPending = 0;
 #else
     int m_hComm;  // -1 while closed
 #endif

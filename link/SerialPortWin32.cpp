@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <iterator>
 
 #include "link/PortNames.h"
 #include "link/SerialPort.h"
@@ -138,12 +139,19 @@ int CSerialPort::ReadByte() {
 }
 
 int CSerialPort::WriteByte(int value) {
-    // The byte must outlive a pending write: keep it in storage that lasts.
-    static std::uint8_t pending[4096];
-    static std::size_t next = 0;
-    std::uint8_t* b = &pending[next++ % sizeof pending];
-    *b = static_cast<std::uint8_t>(value & 0xFF);
-    return Write(b, 1) == 1 ? value : -1;
+    if (!IsOpen()) {
+        return -1;
+    }
+    // Not through Write and its one control block: the previous byte's write may still be
+    // pending, and its byte and control block must stay untouched until it completes.
+    PendingByte& slot = m_pendingBytes[m_nextPending++ % std::size(m_pendingBytes)];
+    std::memset(&slot.ov, 0, sizeof slot.ov);
+    slot.byte = static_cast<std::uint8_t>(value & 0xFF);
+    DWORD written = 0;
+    if (::WriteFile(m_hComm, &slot.byte, 1, &written, &slot.ov)) {
+        return written == 1 ? value : -1;
+    }
+    return ::GetLastError() == ERROR_IO_PENDING ? value : -1;
 }
 
 }  // namespace varnel
