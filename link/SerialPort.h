@@ -48,13 +48,14 @@ private:
     OVERLAPPED m_ovRead;
     OVERLAPPED m_ovWrite;
     // A one-byte write may still be under way when the next one starts; each keeps its byte
-    // and its control block in a slot of its own until the system is done with them. As many
-    // slots as the output queue holds bytes.
+    // and its control block in a slot of its own until the system is done with them. Twice the
+    // longest frame: a frame's echo comes back only once all of it has gone out, so the slots
+    // of the frame before are free again by then.
     struct PendingByte {
         OVERLAPPED ov;
         std::uint8_t byte;
     };
-    PendingByte m_pendingBytes[4096];
+    PendingByte m_pendingBytes[522];
     std::uint32_t m_nextPending = 0;
 #else
     int m_hComm;  // -1 while closed
