@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <QApplication>
 #include <QComboBox>
 #include <QPointer>
@@ -164,6 +166,11 @@ struct ListingCase {
     QStringList entries;
     QString selected;  // empty: nothing selected
 };
+
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const ListingCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class ConfigurationListing : public PortMachine,
                              public ::testing::WithParamInterface<ListingCase> {};

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <QApplication>
 #include <QComboBox>
 #include <QPointer>
@@ -105,6 +107,11 @@ struct ReadCase {
     bool staysOpen;
     bool endSent;
 };
+
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const ReadCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class RegionalIdRead : public ::testing::TestWithParam<ReadCase> {};
 

@@ -3,6 +3,8 @@
 // few of the seeds must lead to so that the checks themselves cannot quietly stop checking.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -66,6 +68,11 @@ struct SeedCase {
     // Field index and the text it must show.
     std::vector<std::pair<std::size_t, std::string>> fields;
 };
+
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const SeedCase& c, std::ostream* os) {
+    *os << c.seed;
+}
 
 class SeedOutcome : public ::testing::TestWithParam<SeedCase> {};
 

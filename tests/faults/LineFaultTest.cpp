@@ -5,6 +5,8 @@
 // closed and every file descriptor given back.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <dirent.h>
 #include <poll.h>
 #include <unistd.h>
@@ -223,6 +225,11 @@ struct FloodCase {
     std::size_t stepsRun;
     std::vector<int> messages;
 };
+
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const FloodCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class Flood : public LineFault, public ::testing::WithParamInterface<FloodCase> {};
 

@@ -4,6 +4,8 @@
 // radio command on a bad mapping must end in the port error box at once.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
@@ -74,6 +76,11 @@ struct BadSetting {
     const char* name;
     QByteArray contents;  // the whole settings file
 };
+
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const BadSetting& c, std::ostream* os) {
+    *os << c.name;
+}
 
 // Bytes of no text encoding, with zero bytes, brackets and equals signs among them.
 const char kNoise[] = "\x00\xFF\xFE\x7F[\x01\x02=\x03\n\x00\xC3(";
@@ -151,6 +158,11 @@ struct BadDevice {
     const char* name;
     QByteArray device;  // what "Ports"/"COM1" names; empty: a plain file
 };
+
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const BadDevice& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class BadPortMapping : public ::testing::TestWithParam<BadDevice> {};
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <QDir>
 #include <QFile>
 #include <QSettings>
@@ -30,6 +32,10 @@ struct SettingCase {
     int index;
     const char* portName;
 };
+
+void PrintTo(const SettingCase& c, std::ostream* os) {
+    *os << "stored " << (c.stored ? c.stored : "(none)");
+}
 
 class SerialPortSetting : public ::testing::TestWithParam<SettingCase> {};
 

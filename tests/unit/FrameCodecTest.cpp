@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -73,6 +75,10 @@ struct SendCase {
     std::int64_t echoTimeout;
 };
 
+void PrintTo(const SendCase& c, std::ostream* os) {
+    *os << "opcode " << c.opcode << " with " << c.data.size() << " data bytes";
+}
+
 class SendFrameTable : public FrameCodec, public ::testing::WithParamInterface<SendCase> {};
 
 // Each frame goes out in its shortest form, and the echo receive waits (L + 4) x 250 ms: with
@@ -135,6 +141,11 @@ struct ReceiveCase {
     std::vector<std::uint8_t> payload;
 };
 
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const ReceiveCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class ReceiveGood : public FrameCodec, public ::testing::WithParamInterface<ReceiveCase> {};
 
 TEST_P(ReceiveGood, DeliversOpcodeAndPayload) {
@@ -189,6 +200,11 @@ struct FailureCase {
     int message;
     int purges;
 };
+
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const FailureCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class ReceiveBad : public FrameCodec, public ::testing::WithParamInterface<FailureCase> {};
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <cstring>
 #include <functional>
 #include <string>
@@ -40,6 +42,11 @@ struct CommandCase {
     std::vector<int> messages;
     std::string value;  // the value a read delivers
 };
+
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const CommandCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class RadioCommands : public ::testing::TestWithParam<CommandCase> {
 protected:
