@@ -4,12 +4,10 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QPointer>
 #include <QPushButton>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -26,6 +24,7 @@
 #include "dialogs/ConfigurationDlg.h"
 #include "link/PortNames.h"
 #include "link/SerialPort.h"
+#include "tests/dialogs/DialogDriver.h"
 
 namespace varnel {
 namespace {
@@ -115,30 +114,6 @@ QStringList Entries(CConfigurationDlg& dialog) {
     return entries;
 }
 
-// Plays the user's part from inside the dialog's own event loop, once it is on screen. The
-// dialog is watched through a QPointer, so a dialog that never appears leaves nothing dangling.
-void PlayWhenShown(QPointer<CConfigurationDlg> dialog, std::function<void(CConfigurationDlg&)> user,
-                   std::shared_ptr<bool> played, int triesLeft = 400) {
-    QTimer::singleShot(5, [dialog, user = std::move(user), played, triesLeft]() mutable {
-        if (!dialog) {
-            return;
-        }
-        if (dialog->isVisible()) {
-            *played = true;
-            user(*dialog);
-        } else if (triesLeft > 0) {
-            PlayWhenShown(dialog, std::move(user), played, triesLeft - 1);
-        }
-    });
-}
-
-std::shared_ptr<bool> WhenShown(CConfigurationDlg& dialog,
-                                std::function<void(CConfigurationDlg&)> user) {
-    auto played = std::make_shared<bool>(false);
-    PlayWhenShown(&dialog, std::move(user), played);
-    return played;
-}
-
 void Choose(CConfigurationDlg& dialog, const char* port) {
     QComboBox* list = dialog.GetComboBox(CConfigurationDlg::IDC_SERIAL_PORT);
     const int at = list->findText(QString::fromLatin1(port));
@@ -152,7 +127,7 @@ public:
     // Returns the dialog's result.
     int RunConfiguration(std::function<void(CConfigurationDlg&)> user) {
         CConfigurationDlg dialog;
-        const auto played = WhenShown(dialog, std::move(user));
+        const auto played = test::WhenShown(dialog, std::move(user));
         RunPortSelection(dialog);
         EXPECT_TRUE(*played) << "the dialog never appeared";
         return dialog.Result();

@@ -4,10 +4,8 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QPointer>
 #include <QPushButton>
 #include <QStringList>
-#include <QTimer>
 
 #include <algorithm>
 #include <functional>
@@ -18,6 +16,7 @@
 #include "dialogs/ProgramRegionalIdDlg.h"
 #include "link/PortNames.h"
 #include "strings/StringTable.h"
+#include "tests/dialogs/DialogDriver.h"
 #include "tests/dialogs/ExchangeFixture.h"
 #include "tests/support/RecordingReporter.h"
 
@@ -73,26 +72,9 @@ void ExpectExchangeClosed(const ExchangeFixture& f) {
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
-// Plays the user's part from inside the dialog's own event loop, once it is on screen.
-void PlayWhenShown(QPointer<CDialog> dialog, std::function<void(CDialog&)> user,
-                   std::shared_ptr<bool> played, int triesLeft = 400) {
-    QTimer::singleShot(5, [dialog, user = std::move(user), played, triesLeft]() mutable {
-        if (!dialog) {
-            return;
-        }
-        if (dialog->isVisible()) {
-            *played = true;
-            user(*dialog);
-        } else if (triesLeft > 0) {
-            PlayWhenShown(dialog, std::move(user), played, triesLeft - 1);
-        }
-    });
-}
-
 // Runs the dialog modally, as its command does; user (when given) acts once it is shown.
 int RunModal(CDialog& dialog, std::function<void(CDialog&)> user, bool* shown = nullptr) {
-    auto played = std::make_shared<bool>(false);
-    PlayWhenShown(&dialog, std::move(user), played);
+    const auto played = test::WhenShown(dialog, std::move(user));
     const int result = dialog.DoModal();
     if (shown) {
         *shown = *played;

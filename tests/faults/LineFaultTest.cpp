@@ -7,7 +7,6 @@
 
 #include <ostream>
 
-#include <dirent.h>
 #include <poll.h>
 #include <unistd.h>
 
@@ -21,6 +20,7 @@
 #include "link/RadioLink.h"
 #include "link/SerialPort.h"
 #include "strings/StringTable.h"
+#include "tests/support/ProcessStats.h"
 #include "tests/support/RecordingReporter.h"
 #include "tools/radio-sim/PseudoTerminal.h"
 #include "tools/radio-sim/RadioProfile.h"
@@ -38,16 +38,7 @@ long MsSince(Clock::time_point start) {
         std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
 }
 
-int OpenDescriptors() {
-    int count = 0;
-    if (DIR* dir = ::opendir("/proc/self/fd")) {
-        while (const dirent* entry = ::readdir(dir)) {
-            count += entry->d_name[0] != '.';
-        }
-        ::closedir(dir);
-    }
-    return count - 1;  // the directory stream's own
-}
+using test::OpenDescriptors;
 
 // The dialog's road over a real port: open, attach, the reads, EndExchange unless a link failure
 // aborted them, detach, close.

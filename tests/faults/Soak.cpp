@@ -7,7 +7,6 @@
 //   varnel_soak [VIRTUAL_RUNS [REAL_RUNS]]     (1000 and 50 unless told)
 //
 // Exit status 0 when every real-time run read the whole radio and no descriptor was left open.
-#include <dirent.h>
 
 #include <algorithm>
 #include <chrono>
@@ -22,6 +21,7 @@
 #include "link/SerialPort.h"
 #include "strings/Messages.h"
 #include "tests/support/FakeClock.h"
+#include "tests/support/ProcessStats.h"
 #include "tests/support/ScriptedPort.h"
 #include "tools/radio-sim/RadioProfile.h"
 #include "tools/radio-sim/RadioSimulator.h"
@@ -31,16 +31,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-int OpenDescriptors() {
-    int count = 0;
-    if (DIR* dir = ::opendir("/proc/self/fd")) {
-        while (const dirent* entry = ::readdir(dir)) {
-            count += entry->d_name[0] != '.';
-        }
-        ::closedir(dir);
-    }
-    return count - 1;  // the directory stream's own
-}
+using test::OpenDescriptors;
 
 long ResidentKiB() {
     std::ifstream status("/proc/self/status");

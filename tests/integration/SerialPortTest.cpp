@@ -11,6 +11,7 @@
 
 #include "link/PortNames.h"
 #include "link/SerialPort.h"
+#include "tests/support/ProcessStats.h"
 
 namespace varnel {
 namespace {
@@ -57,15 +58,6 @@ private:
     int m_hold = -1;
     std::string m_slavePath;
 };
-
-int OpenDescriptorCount() {
-    int count = 0;
-    for (int fd = 0; fd < 1024; ++fd) {
-        if (::fcntl(fd, F_GETFD) != -1)
-            ++count;
-    }
-    return count;
-}
 
 TEST(SerialPort, MissingDeviceFailsAndStaysClosed) {
     CSerialPort port;
@@ -127,13 +119,13 @@ TEST(SerialPort, SilentLineGivesMinusOneAfterAboutOneSecond) {
 }
 
 TEST(SerialPort, NotATerminalOpensButIsUnusableAndNothingLeaks) {
-    const int before = OpenDescriptorCount();
+    const int before = test::OpenDescriptors();
     {
         CSerialPort port;
         EXPECT_FALSE(port.Open("/dev/null"));
         EXPECT_TRUE(port.IsOpen());  // configuration failed; the destructor closes it
     }
-    EXPECT_EQ(OpenDescriptorCount(), before);
+    EXPECT_EQ(test::OpenDescriptors(), before);
 }
 
 }  // namespace
