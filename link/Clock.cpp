@@ -32,8 +32,9 @@ IClock& SystemClock() {
 }
 
 void WaitMs(IClock& clock, std::int64_t ms) {
-    const std::int64_t end = clock.NowMs() + ms + 1;
-    for (std::int64_t now = clock.NowMs(); now <= end; now = clock.NowMs()) {
+    const std::int64_t start = clock.NowMs();
+    const std::int64_t end = start + ms + 1;
+    for (std::int64_t now = start; now <= end; now = clock.NowMs()) {
         clock.SleepMs(end - now + 1);
     }
 }
