@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Dialog.h"
+#include "ui/Dialog.h"
 
 namespace varnel {
 

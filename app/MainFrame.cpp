@@ -12,9 +12,9 @@
 #include <QToolBar>
 
 #include "app/KeyLockState.h"
-#include "app/Resources.h"
 #include "app/VarnelView.h"
 #include "strings/StringTable.h"
+#include "ui/Resources.h"
 
 namespace varnel {
 namespace {
@@ -254,9 +254,11 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
     return QMainWindow::eventFilter(watched, event);
 }
 
-bool RemoveMenuCommand(QMenuBar* menuBar, int commandId) {
+namespace {
+
+QAction* FindMenuCommand(QMenuBar* menuBar, int commandId, QMenu** menuOut) {
     if (!menuBar) {
-        return false;
+        return nullptr;
     }
     for (QAction* top : menuBar->actions()) {
         QMenu* menu = top->menu();
@@ -266,15 +268,32 @@ bool RemoveMenuCommand(QMenuBar* menuBar, int commandId) {
         for (QAction* item : menu->actions()) {
             bool ok = false;
             if (!item->isSeparator() && item->data().toInt(&ok) == commandId && ok) {
-                menu->removeAction(item);
-                if (item->associatedObjects().isEmpty()) {
-                    delete item;
-                }
-                return true;
+                *menuOut = menu;
+                return item;
             }
         }
     }
-    return false;
+    return nullptr;
+}
+
+}  // namespace
+
+QMenu* MenuOfCommand(QMenuBar* menuBar, int commandId) {
+    QMenu* menu = nullptr;
+    return FindMenuCommand(menuBar, commandId, &menu) ? menu : nullptr;
+}
+
+bool RemoveMenuCommand(QMenuBar* menuBar, int commandId) {
+    QMenu* menu = nullptr;
+    QAction* item = FindMenuCommand(menuBar, commandId, &menu);
+    if (!item) {
+        return false;
+    }
+    menu->removeAction(item);
+    if (item->associatedObjects().isEmpty()) {
+        delete item;
+    }
+    return true;
 }
 
 bool RemoveMenuItemAt(QMenu* menu, int position) {

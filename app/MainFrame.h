@@ -67,5 +67,7 @@ private:
 // Menu editing as start-up needs it. Both return false when there is nothing to remove.
 bool RemoveMenuCommand(QMenuBar* menuBar, int commandId);
 bool RemoveMenuItemAt(QMenu* menu, int position);
+// The drop-down menu that holds the item of commandId, or nullptr.
+QMenu* MenuOfCommand(QMenuBar* menuBar, int commandId);
 
 }  // namespace varnel

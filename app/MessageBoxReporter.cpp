@@ -6,8 +6,6 @@
 #include <QKeyEvent>
 #include <QPointer>
 
-#include "app/VarnelApp.h"
-
 namespace varnel {
 namespace {
 
@@ -26,8 +24,11 @@ QString WithoutAccessKeys(QString text) {
 
 QString CMessageBox::CopyText() const {
     const QString rule = QStringLiteral("---------------------------\n");
-    QString copy =
-        rule + windowTitle() + QLatin1Char('\n') + rule + text() + QLatin1Char('\n') + rule;
+    QString copy = rule + windowTitle() + QLatin1Char('\n') + rule + text() + QLatin1Char('\n');
+    if (!informativeText().isEmpty()) {
+        copy += QLatin1Char('\n') + informativeText() + QLatin1Char('\n');
+    }
+    copy += rule;
     const QList<QAbstractButton*> all = buttons();
     for (const QAbstractButton* button : all) {
         copy += WithoutAccessKeys(button->text()) + QStringLiteral("   ");
@@ -45,29 +46,31 @@ void CMessageBox::keyPressEvent(QKeyEvent* event) {
     QMessageBox::keyPressEvent(event);
 }
 
-std::unique_ptr<CMessageBox> CMessageBoxReporter::CreateBox(int kind, const QString& caption,
-                                                            const QString& text, QWidget* owner) {
+std::unique_ptr<CMessageBox> CMessageBoxReporter::CreateBox(const Message& message,
+                                                            QWidget* owner) {
     auto box = std::make_unique<CMessageBox>(owner);
-    box->setIcon(kind == MSG_ERROR ? QMessageBox::Critical : QMessageBox::Information);
-    box->setWindowTitle(caption);
+    box->setIcon(message.kind == MSG_ERROR ? QMessageBox::Critical : QMessageBox::Information);
+    box->setWindowTitle(FromView(message.caption));
     // Plain text: a port name or a radio's answer must never be taken as markup.
     box->setTextFormat(Qt::PlainText);
-    box->setText(text);
+    box->setText(FromView(message.text));
+    if (!message.detail.empty()) {
+        box->setInformativeText(FromView(message.detail));
+    }
     box->setStandardButtons(QMessageBox::Ok);
     box->setDefaultButton(QMessageBox::Ok);
     box->setWindowModality(Qt::ApplicationModal);
     return box;
 }
 
-void CMessageBoxReporter::Show(int kind, std::string_view caption, std::string_view text, int) {
+void CMessageBoxReporter::Show(const Message& message) {
     // The main window owns every box, also one raised while a dialog is open; when the box goes,
     // the window manager would activate its owner, so the window and the control that had the
     // focus get it back explicitly.
     QPointer<QWidget> window = QApplication::activeWindow();
     QPointer<QWidget> focus = QApplication::focusWidget();
     {
-        std::unique_ptr<CMessageBox> box =
-            CreateBox(kind, FromView(caption), FromView(text), AfxGetMainWnd());
+        std::unique_ptr<CMessageBox> box = CreateBox(message, m_owner);
         box->exec();
     }
     if (window && window->isVisible()) {

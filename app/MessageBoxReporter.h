@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMessageBox>
+#include <QPointer>
 #include <QString>
 
 #include <memory>
@@ -28,12 +29,18 @@ protected:
 // the main window exists), and gives the focus back to where it was when the box is dismissed.
 class CMessageBoxReporter final : public IMessageReporter {
 public:
-    void Show(int kind, std::string_view caption, std::string_view text, int stringId) override;
+    void Show(const Message& message) override;
+
+    // The window that owns the boxes from now on; nullptr for none.
+    void SetOwner(QWidget* owner) { m_owner = owner; }
 
     // The box Show runs, built but not shown: kind MSG_ERROR has the critical icon, any other
-    // kind the information icon; one OK button.
-    static std::unique_ptr<CMessageBox> CreateBox(int kind, const QString& caption,
-                                                  const QString& text, QWidget* owner);
+    // kind the information icon; one OK button. The detail, when there is one, stands under the
+    // text.
+    static std::unique_ptr<CMessageBox> CreateBox(const Message& message, QWidget* owner);
+
+private:
+    QPointer<QWidget> m_owner;
 };
 
 }  // namespace varnel

@@ -7,29 +7,18 @@
 #include "app/MainFrame.h"
 #include "app/MessageBoxReporter.h"
 #include "app/Profile.h"
-#include "app/Resources.h"
-#include "app/VarnelDoc.h"
-#include "link/PortNames.h"
-#include "strings/Messages.h"
+#include "procedures/SerialPortOpener.h"
 #include "strings/StringTable.h"
+#include "ui/Resources.h"
+#include "ui/WaitCursor.h"
 
 namespace varnel {
-namespace {
 
-CVarnelApp* g_currentApp = nullptr;
-
-}  // namespace
-
-CVarnelApp* AfxGetVarnelApp() {
-    return g_currentApp;
-}
-
-QWidget* AfxGetMainWnd() {
-    return g_currentApp ? g_currentApp->GetMainWnd() : nullptr;
-}
-
-CVarnelApp::CVarnelApp() : m_pReporter(std::make_unique<CMessageBoxReporter>()) {
-    g_currentApp = this;
+CVarnelApp::CVarnelApp()
+    : m_pReporter(std::make_unique<CMessageBoxReporter>()),
+      m_pWaitCursor(std::make_unique<CWaitCursorObserver>()) {
+    SetPortResolver({});
+    SetPortOpener({});
     // The application's own commands, in the order of its message map.
     m_commands.Add(ID_APP_ABOUT, [this] { OnAppAbout(); });
     m_commands.Add(ID_RADIO_INFO, [this] { OnRadioInfo(); });
@@ -45,14 +34,7 @@ CVarnelApp::CVarnelApp() : m_pReporter(std::make_unique<CMessageBoxReporter>()) 
 }
 
 CVarnelApp::~CVarnelApp() {
-    if (m_reporterInstalled) {
-        SetMessageReporter(nullptr);
-        SetPortResolver(nullptr);
-    }
     m_pMainWnd.reset();
-    if (g_currentApp == this) {
-        g_currentApp = nullptr;
-    }
 }
 
 int CVarnelApp::Run(int& argc, char** argv) {
@@ -72,19 +54,15 @@ bool CVarnelApp::InitInstance() {
     QApplication::setDesktopFileName(QStringLiteral("varnel"));
     QApplication::setWindowIcon(AppIcon());
 
-    // Messages from the link and the dialogs become message boxes from here on.
-    SetMessageReporter(m_pReporter.get());
-    SetPortResolver([](const std::string& portName) { return PortDeviceFromSettings(portName); });
-    m_reporterInstalled = true;
-
     m_nSerialPort = LoadSerialPortSetting();
 
-    m_pDocument = std::make_unique<CVarnelDoc>();
     m_pMainWnd = CreateMainFrame();
     if (!m_pMainWnd || !m_pMainWnd->LoadFrame()) {
         m_pMainWnd.reset();
         return false;
     }
+    // The main window owns every message box from here on, also one raised inside a dialog.
+    m_pReporter->SetOwner(m_pMainWnd.get());
     m_pMainWnd->show();
     TrimMenu();
     m_pMainWnd->UpdateCommandUI();
@@ -101,12 +79,14 @@ void CVarnelApp::TrimMenu() {
         return;
     }
     // The Regional ID command stays routed but is offered nowhere; help topics do not exist, and
-    // the separator that stood under them goes with them.
+    // the separator that stood under them, now first in the menu of the About command, goes
+    // with them.
     RemoveMenuCommand(bar, ID_PROGRAM_REGIONAL_ID);
     RemoveMenuCommand(bar, ID_HELP_FINDER);
-    const QList<QAction*> topLevel = bar->actions();
-    if (topLevel.size() > 4 && topLevel.at(4)->menu()) {
-        RemoveMenuItemAt(topLevel.at(4)->menu(), 0);
+    if (QMenu* help = MenuOfCommand(bar, ID_APP_ABOUT)) {
+        if (!help->actions().isEmpty() && help->actions().front()->isSeparator()) {
+            RemoveMenuItemAt(help, 0);
+        }
     }
 }
 
@@ -115,13 +95,8 @@ int CVarnelApp::ExitInstance(int exitCode) {
     if (m_pMainWnd) {
         m_pMainWnd->hide();
     }
+    m_pReporter->SetOwner(nullptr);
     m_pMainWnd.reset();
-    m_pDocument.reset();
-    if (m_reporterInstalled) {
-        SetMessageReporter(nullptr);
-        SetPortResolver(nullptr);
-        m_reporterInstalled = false;
-    }
     return exitCode;
 }
 
@@ -136,8 +111,29 @@ std::string CVarnelApp::GetPortName() const {
     return PortNameFromIndex(m_nSerialPort);
 }
 
+Session CVarnelApp::MakeSession() {
+    Session session(m_radioLink, *m_pReporter, m_portOpener, GetPortName());
+    session.observer = m_pWaitCursor.get();
+    return session;
+}
+
+void CVarnelApp::SetPortResolver(PortResolver resolver) {
+    // Read at every exchange, so a mapping edited while the program runs is used at the next one.
+    m_portResolver = resolver ? std::move(resolver) : PortResolver(PortDeviceFromSettings);
+}
+
+void CVarnelApp::SetPortOpener(PortOpener opener) {
+    m_portOpener = opener ? std::move(opener) : PortOpener();
+    if (!m_portOpener) {
+        // Through the resolver in force at the time of each exchange.
+        m_portOpener = [this](const std::string& portName, const CancelToken* cancel) {
+            return SerialPortOpener(m_portResolver)(portName, cancel);
+        };
+    }
+}
+
 void CVarnelApp::OnAppAbout() {
-    CAboutDlg dialog;
+    CAboutDlg dialog(GetMainWnd());
     dialog.DoModal();
 }
 

@@ -4,6 +4,9 @@
 #include <string>
 
 #include "app/CommandMap.h"
+#include "link/PortNames.h"
+#include "link/RadioLink.h"
+#include "procedures/Session.h"
 
 class QApplication;
 class QWidget;
@@ -12,10 +15,10 @@ namespace varnel {
 
 class CMainFrame;
 class CMessageBoxReporter;
-class CVarnelDoc;
+class CWaitCursorObserver;
 
 // The application object: start-up, exit, the serial port index and the commands of the menu.
-// There is one at a time; the dialogs reach it through AfxGetVarnelApp().
+// It hands every dialog the session its exchanges run on.
 class CVarnelApp {
 public:
     CVarnelApp();
@@ -42,6 +45,17 @@ public:
     // "COM%1d" from m_nSerialPort + 1.
     std::string GetPortName() const;
 
+    // The session of the next exchange: the current port, opened through the settings' port
+    // mapping, the program's link, message boxes, and the wait cursor while the port is open.
+    Session MakeSession();
+    // Replaces how ports are opened (tests put a scripted line here); an empty opener restores
+    // the serial port.
+    void SetPortOpener(PortOpener opener);
+    // Replaces how port names map to devices (tests); an empty resolver restores the settings.
+    void SetPortResolver(PortResolver resolver);
+    const PortResolver& GetPortResolver() const { return m_portResolver; }
+    CRadioLink& GetRadioLink() { return m_radioLink; }
+
     // The serial port index: 0 for COM1 to 3 for COM4 (a negative stored value is kept as it is).
     int m_nSerialPort = 0;
 
@@ -67,16 +81,15 @@ protected:
 private:
     void TrimMenu();
 
-    std::unique_ptr<CVarnelDoc> m_pDocument;
-    std::unique_ptr<CMainFrame> m_pMainWnd;
+    // The one link of the program: it lives for the whole run, with a port attached only for the
+    // span of an exchange.
+    CRadioLink m_radioLink;
     std::unique_ptr<CMessageBoxReporter> m_pReporter;
-    bool m_reporterInstalled = false;
+    std::unique_ptr<CWaitCursorObserver> m_pWaitCursor;
+    PortResolver m_portResolver;
+    PortOpener m_portOpener;
+    std::unique_ptr<CMainFrame> m_pMainWnd;
 };
-
-// The current application object, or nullptr when none exists.
-CVarnelApp* AfxGetVarnelApp();
-// The main window that owns dialogs and message boxes, or nullptr before it exists.
-QWidget* AfxGetMainWnd();
 
 template <class TDlg>
 void CVarnelApp::RunPortSelection(TDlg& dialog) {

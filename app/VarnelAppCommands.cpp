@@ -1,5 +1,6 @@
 // The commands that open the radio dialogs. Each handler builds its dialog for the length of the
 // call and runs it modally; only Configuration looks at the result.
+#include "app/MainFrame.h"
 #include "app/VarnelApp.h"
 #include "dialogs/ConfigurationDlg.h"
 #include "dialogs/ProgramEsnDlg.h"
@@ -9,22 +10,22 @@
 namespace varnel {
 
 void CVarnelApp::OnRadioInfo() {
-    CRadioInfoDlg dialog;
+    CRadioInfoDlg dialog(MakeSession(), GetMainWnd());
     dialog.DoModal();
 }
 
 void CVarnelApp::OnProgramEsn() {
-    CProgramEsnDlg dialog;
+    CProgramEsnDlg dialog(MakeSession(), GetMainWnd());
     dialog.DoModal();
 }
 
 void CVarnelApp::OnConfiguration() {
-    CConfigurationDlg dialog;
+    CConfigurationDlg dialog(m_portResolver, GetMainWnd());
     RunPortSelection(dialog);
 }
 
 void CVarnelApp::OnProgramRegionalId() {
-    CProgramRegionalIdDlg dialog;
+    CProgramRegionalIdDlg dialog(MakeSession(), GetMainWnd());
     dialog.DoModal();
 }
 

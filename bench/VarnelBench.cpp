@@ -34,7 +34,6 @@
 #include <system_error>
 #include <vector>
 
-#include "app/Dialog.h"
 #include "app/VarnelApp.h"
 #include "dialogs/ProgramEsnDlg.h"
 #include "dialogs/RadioExchange.h"
@@ -42,6 +41,7 @@
 #include "link/BytePort.h"
 #include "strings/Messages.h"
 #include "strings/StringTable.h"
+#include "ui/Dialog.h"
 
 extern char** environ;
 

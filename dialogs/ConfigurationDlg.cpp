@@ -4,14 +4,10 @@
 #include <QString>
 
 #include <array>
-
-#include "link/PortNames.h"
+#include <utility>
 
 namespace varnel {
 namespace {
-
-constexpr int kFirstPort = 1;
-constexpr int kLastPort = 4;
 
 constexpr std::array<ControlTemplate, 4> kControls = {{
     {ControlKind::Text, IDC_STATIC, 8, 12, 55, 8, "Serial Port:"},
@@ -24,19 +20,16 @@ constexpr DialogTemplate kTemplate = {CConfigurationDlg::IDD, "Configuration", 2
 
 }  // namespace
 
-CConfigurationDlg::CConfigurationDlg(QWidget* parent) : CDialog(kTemplate, parent) {}
+CConfigurationDlg::CConfigurationDlg(PortResolver resolver, QWidget* parent, PortProbe probe)
+    : CDialog(kTemplate, parent), m_resolver(std::move(resolver)), m_probe(std::move(probe)) {}
 
 bool CConfigurationDlg::OnInitDialog() {
     CDialog::OnInitDialog();
     QComboBox* list = GetComboBox(IDC_SERIAL_PORT);
     list->clear();
-    for (int number = kFirstPort; number <= kLastPort; ++number) {
-        const std::string name = PortNameFromIndex(number - 1);
-        // A port that exists but cannot be had now (another program holds it, the user lacks
-        // permission) is still offered: the user may free it before the next exchange, and that
-        // exchange then says plainly why it cannot open it.
-        if (ProbePort(name) != PortPresence::Missing) {
-            list->addItem(QString::fromStdString(name), number - 1);
+    for (const PortEntry& port : ListPorts(m_resolver, m_probe)) {
+        if (port.presence != PortPresence::Missing) {
+            list->addItem(QString::fromStdString(port.name), port.index);
         }
     }
     // A stored index whose port is not listed (absent now, or out of range) shows no selection.

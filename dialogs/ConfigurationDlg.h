@@ -1,6 +1,8 @@
 #pragma once
 
-#include "app/Dialog.h"
+#include "link/PortNames.h"
+#include "procedures/PortList.h"
+#include "ui/Dialog.h"
 
 namespace varnel {
 
@@ -12,7 +14,9 @@ public:
     enum { IDD = 130 };
     enum : int { IDC_SERIAL_PORT = 1000 };
 
-    explicit CConfigurationDlg(QWidget* parent = nullptr);
+    // The ports are found through resolver and judged by probe.
+    explicit CConfigurationDlg(PortResolver resolver, QWidget* parent = nullptr,
+                               PortProbe probe = ProbePort);
 
     // The port index shown and chosen, 0 for COM1 to 3 for COM4. The caller sets it before
     // DoModal and takes it back only when DoModal returns IDOK.
@@ -20,6 +24,10 @@ public:
 
     bool OnInitDialog() override;
     void OnOK() override;
+
+private:
+    PortResolver m_resolver;
+    PortProbe m_probe;
 };
 
 }  // namespace varnel

@@ -7,9 +7,9 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
-#include "dialogs/RadioExchange.h"
-#include "radio/Catalogue.h"
+#include "procedures/EsnProgramming.h"
 #include "radio/Esn.h"
 #include "strings/Messages.h"
 #include "strings/StringTable.h"
@@ -53,11 +53,8 @@ const FieldRule kFields[] = {
 
 }  // namespace
 
-const DialogTemplate& CProgramEsnDlg::Template133() {
-    return kTemplate;
-}
-
-CProgramEsnDlg::CProgramEsnDlg(QWidget* parent) : CDialog(kTemplate, parent) {
+CProgramEsnDlg::CProgramEsnDlg(Session session, QWidget* parent)
+    : CDialog(kTemplate, parent), m_session(std::move(session)) {
     // The instruction is laid out for a narrow font. With a wider desktop font it would run
     // under the "Program" button, so it wraps at its own width instead, as a static text of
     // the original layout does.
@@ -75,21 +72,10 @@ CProgramEsnDlg::CProgramEsnDlg(QWidget* parent) : CDialog(kTemplate, parent) {
 
 bool CProgramEsnDlg::OnInitDialog() {
     CDialog::OnInitDialog();
-
-    const bool blank =
-        CRadioExchange::ReadAndJudge(PARAM_ESN, [](const char* value, std::uint32_t length) {
-            if (length != kEsnReadFormSize) {
-                return static_cast<int>(IDS_ESN_FORMAT_UNSUPPORTED);
-            }
-            return IsBlankEsn(reinterpret_cast<const std::uint8_t*>(value), length)
-                       ? 0
-                       : static_cast<int>(IDS_ESN_ALREADY_PROGRAMMED);
-        });
-    if (!blank) {
+    if (CheckEsnBlank(m_session).outcome != Outcome::Done) {
         EndDialog(IDCANCEL);
         return true;
     }
-
     for (const FieldRule& field : kFields) {
         if (QLineEdit* edit = GetEdit(field.id)) {
             edit->setMaxLength(field.maxLength);
@@ -103,14 +89,12 @@ void CProgramEsnDlg::OnOK() {
     for (std::size_t i = 0; i < std::size(kFields); ++i) {
         const std::string text = GetDlgItemText(kFields[i].id).toStdString();
         if (!ParseDecimalField(text, values[i], kFields[i].min, kFields[i].max)) {
-            ShowMessage(MSG_ERROR, IDS_ESN_INVALID);
+            ShowMessage(m_session.reporter, MSG_ERROR, IDS_ESN_INVALID);
             return;
         }
     }
-    const auto payload = EsnWriteForm(EsnFields{values[0], values[1], values[2]});
-
-    if (CRadioExchange::WriteAndReport(payload.data(), static_cast<std::uint32_t>(payload.size()),
-                                       IDS_ESN_PROGRAMMED, IDS_ESN_PROGRAM_FAILED)) {
+    if (ProgramEsn(m_session, EsnFields{values[0], values[1], values[2]}).outcome ==
+        Outcome::Done) {
         CDialog::OnOK();
     }
     // Otherwise the dialog stays open with the fields as typed, for another try or Abort.

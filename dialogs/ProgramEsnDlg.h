@@ -1,6 +1,7 @@
 #pragma once
 
-#include "app/Dialog.h"
+#include "procedures/Session.h"
+#include "ui/Dialog.h"
 
 namespace varnel {
 
@@ -17,15 +18,16 @@ public:
         IDC_ESN_FIELD3 = 1004,
     };
 
-    // The owner is the main window unless another parent is given.
-    explicit CProgramEsnDlg(QWidget* parent = nullptr);
-
-    static const DialogTemplate& Template133();
+    // Every exchange runs on session.
+    explicit CProgramEsnDlg(Session session, QWidget* parent = nullptr);
 
     // The blank test. Ends the dialog (cancel) unless the radio answers with a blank ESN.
     bool OnInitDialog() override;
     // "Program": one complete exchange; the dialog closes only after a successful write.
     void OnOK() override;
+
+private:
+    Session m_session;
 };
 
 }  // namespace varnel

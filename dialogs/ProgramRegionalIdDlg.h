@@ -1,6 +1,7 @@
 #pragma once
 
-#include "app/Dialog.h"
+#include "procedures/Session.h"
+#include "ui/Dialog.h"
 
 namespace varnel {
 
@@ -13,8 +14,8 @@ public:
     enum { IDD = 134 };
     enum ControlId : int { IDC_REGIONAL_ID = 1003 };
 
-    // The owner is the main window unless another parent is given.
-    explicit CProgramRegionalIdDlg(QWidget* parent = nullptr);
+    // Every exchange runs on session.
+    explicit CProgramRegionalIdDlg(Session session, QWidget* parent = nullptr);
 
     // The test for a radio without a Regional ID. Ends the dialog (cancel) unless the radio
     // answers with the one byte that means "none"; otherwise fills the region list with nothing
@@ -22,6 +23,9 @@ public:
     bool OnInitDialog() override;
     // "Program": one complete exchange; the dialog closes only after a successful write.
     void OnOK() override;
+
+private:
+    Session m_session;
 };
 
 }  // namespace varnel

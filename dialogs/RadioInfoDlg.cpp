@@ -2,11 +2,9 @@
 
 #include <QString>
 
-#include <cstdint>
-#include <iterator>
+#include <utility>
 
-#include "dialogs/RadioExchange.h"
-#include "radio/Catalogue.h"
+#include "procedures/RadioInfo.h"
 
 namespace varnel {
 namespace {
@@ -43,68 +41,33 @@ const ControlTemplate kControls[] = {
 
 const DialogTemplate kTemplate = {C::IDD, "Radio Info", 328, 153, kControls};
 
-// Which failure of a read the sequence lives with. The Model and Serial Numbers are shown by
-// every radio, so only a refusal of them is tolerated; the others are missing on some radios,
-// so only "not supported" is.
-enum class Tolerates { Refusal, NotSupported };
-
-struct Query {
-    std::uint8_t id;
-    int field;
-    bool quiet;
-    Tolerates tolerates;
-};
-
-// The order in which the radio is asked.
-const Query kQueries[] = {
-    {PARAM_MODEL_NUMBER, C::IDC_MODEL_NUMBER, false, Tolerates::Refusal},
-    {PARAM_SERIAL_NUMBER, C::IDC_SERIAL_NUMBER, false, Tolerates::Refusal},
-    {PARAM_SOFTWARE_VERSION, C::IDC_SOFTWARE_VERSION, false, Tolerates::NotSupported},
-    {PARAM_CODEPLUG_VERSION, C::IDC_CODEPLUG_VERSION, false, Tolerates::NotSupported},
-    {PARAM_LAST_PROGRAMMED, C::IDC_LAST_PROGRAMMED, true, Tolerates::NotSupported},
-    {PARAM_CODEPLUG_PART_NO, C::IDC_CODEPLUG_PART_NO, true, Tolerates::NotSupported},
-    {PARAM_FIRMWARE_PART_NO, C::IDC_FIRMWARE_PART_NO, true, Tolerates::NotSupported},
-    {PARAM_ESN, C::IDC_ESN, true, Tolerates::NotSupported},
-    {PARAM_REGIONAL_ID, C::IDC_REGIONAL_ID, true, Tolerates::NotSupported},
-    {PARAM_UUID, C::IDC_UUID, true, Tolerates::NotSupported},
-    {PARAM_RADIO_IC_VERSIONS, C::IDC_RADIO_IC_VERSIONS, true, Tolerates::NotSupported},
+// The field each read of the sequence fills, in the order of the reads.
+constexpr int kFields[kRadioInfoFieldCount] = {
+    C::IDC_MODEL_NUMBER,      C::IDC_SERIAL_NUMBER,
+    C::IDC_SOFTWARE_VERSION,  C::IDC_CODEPLUG_VERSION,
+    C::IDC_LAST_PROGRAMMED,   C::IDC_CODEPLUG_PART_NO,
+    C::IDC_FIRMWARE_PART_NO,  C::IDC_ESN,
+    C::IDC_REGIONAL_ID,       C::IDC_UUID,
+    C::IDC_RADIO_IC_VERSIONS,
 };
 
 }  // namespace
 
-const DialogTemplate& CRadioInfoDlg::Template132() {
-    return kTemplate;
-}
-
-CRadioInfoDlg::CRadioInfoDlg(QWidget* parent) : CDialog(kTemplate, parent) {}
+CRadioInfoDlg::CRadioInfoDlg(Session session, QWidget* parent)
+    : CDialog(kTemplate, parent), m_session(std::move(session)) {}
 
 bool CRadioInfoDlg::OnInitDialog() {
     CDialog::OnInitDialog();
-
-    const auto outcome = CRadioExchange::Run([this](CRadioLink& link) {
-        char value[CRadioLink::kValueSize];
-        for (const Query& query : kQueries) {
-            std::uint32_t length = 0;
-            if (link.ReadParameter(value, query.id, length, query.quiet)) {
-                // Values are single-byte characters; Latin-1 keeps every byte as one character.
-                SetDlgItemText(query.field,
-                               QString::fromLatin1(FormatParameter(query.id, value, length)));
-                continue;
-            }
-            const RadioStatus status = CRadioExchange::TakeStatus(link);
-            if (status == RadioStatus::Ok && query.tolerates == Tolerates::Refusal) {
-                continue;  // the field stays empty
-            }
-            if (status == RadioStatus::NotSupported && query.tolerates == Tolerates::NotSupported) {
-                SetDlgItemText(query.field, QStringLiteral("n/a"));
-                continue;
-            }
-            return false;  // the link's message has been shown; the radio is not asked again
-        }
-        return true;
-    });
-    if (outcome != CRadioExchange::Outcome::Ended) {
+    const RadioInfoResult result = ReadRadioInfo(m_session);
+    if (result.outcome != Outcome::Done) {
         EndDialog(IDCANCEL);
+        return true;
+    }
+    for (std::size_t i = 0; i < kRadioInfoFieldCount; ++i) {
+        if (result.fields[i]) {
+            // Values are single-byte characters; Latin-1 keeps every byte as one character.
+            SetDlgItemText(kFields[i], QString::fromLatin1(*result.fields[i]));
+        }
     }
     return true;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "app/Dialog.h"
+#include "procedures/Session.h"
+#include "ui/Dialog.h"
 
 namespace varnel {
 
@@ -25,12 +26,13 @@ public:
         IDC_RADIO_IC_VERSIONS = 1013,
     };
 
-    // The owner is the main window unless another parent is given.
-    explicit CRadioInfoDlg(QWidget* parent = nullptr);
-
-    static const DialogTemplate& Template132();
+    // Every exchange runs on session.
+    explicit CRadioInfoDlg(Session session, QWidget* parent = nullptr);
 
     bool OnInitDialog() override;
+
+private:
+    Session m_session;
 };
 
 }  // namespace varnel

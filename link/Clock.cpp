@@ -1,7 +1,10 @@
 #include "link/Clock.h"
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
+
+#include "link/CancelToken.h"
 
 namespace varnel {
 namespace {
@@ -31,12 +34,18 @@ IClock& SystemClock() {
     return clock;
 }
 
-void WaitMs(IClock& clock, std::int64_t ms) {
+bool WaitMs(IClock& clock, std::int64_t ms, const CancelToken* cancel) {
     const std::int64_t start = clock.NowMs();
     const std::int64_t end = start + ms + 1;
     for (std::int64_t now = start; now <= end; now = clock.NowMs()) {
-        clock.SleepMs(end - now + 1);
+        if (cancel != nullptr && cancel->IsCancelled()) {
+            return false;
+        }
+        // In slices while a cancel may come, so that it is seen soon after it is given.
+        const std::int64_t rest = end - now + 1;
+        clock.SleepMs(cancel != nullptr ? std::min(rest, kCancelSliceMs) : rest);
     }
+    return true;
 }
 
 }  // namespace varnel

@@ -4,6 +4,8 @@
 
 namespace varnel {
 
+class CancelToken;
+
 // Milliseconds of elapsed real time. 64 bits: a 32-bit count wraps after 24.8 days of running,
 // and a deadline computed just before the wrap would then never pass.
 class IClock {
@@ -19,7 +21,9 @@ IClock& SystemClock();
 
 // Waits until a reading of the clock is greater than start + ms + 1, where start is the reading
 // at the call. The radio's timing is defined by that end condition; sleeping rather than
-// spinning keeps the processor idle for the length of the wait.
-void WaitMs(IClock& clock, std::int64_t ms);
+// spinning keeps the processor idle for the length of the wait. A cancel ends the wait early
+// (within kCancelSliceMs); the result is false then.
+inline constexpr std::int64_t kCancelSliceMs = 50;
+bool WaitMs(IClock& clock, std::int64_t ms, const CancelToken* cancel = nullptr);
 
 }  // namespace varnel

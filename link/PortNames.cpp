@@ -2,7 +2,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <utility>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -15,16 +14,11 @@
 namespace varnel {
 namespace {
 
-PortResolver& Resolver() {
-    static PortResolver resolver;
-    return resolver;
+[[maybe_unused]] bool IsAbsolutePath(const std::string& path) {
+    return !path.empty() && path.front() == '/';
 }
 
 }  // namespace
-
-void SetPortResolver(PortResolver resolver) {
-    Resolver() = std::move(resolver);
-}
 
 std::string DefaultPortDevice(const std::string& portName) {
 #ifdef _WIN32
@@ -37,24 +31,27 @@ std::string DefaultPortDevice(const std::string& portName) {
         for (std::size_t i = 3; i < portName.size(); ++i) {
             char c = portName[i];
             if (c < '0' || c > '9' || n > 100000) {
-                return portName;
+                return {};  // COM-1, COMx: names of no device
             }
             n = n * 10 + (c - '0');
         }
-        return "/dev/ttyS" + std::to_string(n - 1);
+        return n >= 1 ? "/dev/ttyS" + std::to_string(n - 1) : std::string();
     }
-    return portName;
+    return IsAbsolutePath(portName) ? portName : std::string();
 #endif
 }
 
-std::string ResolvePortDevice(const std::string& portName) {
-    if (Resolver()) {
-        std::string device = Resolver()(portName);
-        if (!device.empty()) {
-            return device;
-        }
+std::string ResolvePortDevice(const std::string& portName, const PortResolver& resolver) {
+    std::string device = resolver ? resolver(portName) : std::string();
+    if (device.empty()) {
+        return DefaultPortDevice(portName);
     }
-    return DefaultPortDevice(portName);
+#ifndef _WIN32
+    if (!IsAbsolutePath(device)) {
+        return {};
+    }
+#endif
+    return device;
 }
 
 std::string PortNameFromIndex(int index) {
@@ -63,8 +60,10 @@ std::string PortNameFromIndex(int index) {
 }
 
 #ifndef _WIN32
-PortPresence ProbePort(const std::string& portName) {
-    const std::string device = ResolvePortDevice(portName);
+PortPresence ProbePort(const std::string& device) {
+    if (device.empty()) {
+        return PortPresence::Missing;
+    }
     int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         // A device node with no hardware behind it (a ttyS without a UART) fails with EIO or ENXIO.
@@ -78,10 +77,12 @@ PortPresence ProbePort(const std::string& portName) {
     return held ? PortPresence::Unavailable : PortPresence::Present;
 }
 #else
-PortPresence ProbePort(const std::string& portName) {
-    HANDLE h =
-        ::CreateFileA(ResolvePortDevice(portName).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                      OPEN_EXISTING, FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL, nullptr);
+PortPresence ProbePort(const std::string& device) {
+    if (device.empty()) {
+        return PortPresence::Missing;
+    }
+    HANDLE h = ::CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                             OPEN_EXISTING, FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         return ::GetLastError() == ERROR_FILE_NOT_FOUND ? PortPresence::Missing
                                                         : PortPresence::Unavailable;

@@ -5,24 +5,32 @@
 
 namespace varnel {
 
-// Users and the radio's documentation speak of COM1 to COM4. A resolver turns such a name into
-// the device to open; the application installs one that consults the user's settings. Without
-// one, "COMn" is /dev/ttyS<n-1> and any other name is taken as a path.
+// Users and the radio's documentation speak of COM1 to COM4. A resolver gives the device a user
+// has mapped such a name to (the application and the command-line tool read it from the
+// settings); it returns an empty text where there is no mapping. Whoever opens a port hands the
+// resolver in.
 using PortResolver = std::function<std::string(const std::string& portName)>;
 
-void SetPortResolver(PortResolver resolver);
-std::string ResolvePortDevice(const std::string& portName);
+// The device to open for portName: the resolver's mapping when it has one, otherwise the default
+// below. Empty when the name stands for no device at all (COM0, COM-1, a relative path): such a
+// name counts as missing and is never opened relative to the current folder.
+std::string ResolvePortDevice(const std::string& portName, const PortResolver& resolver);
+
+// Without a mapping: on Linux "COMn" (n from 1) is /dev/ttyS<n-1>, and any other name must be an
+// absolute device path; on Windows "COMn" is \\.\COMn, which also reaches COM10 and above.
 std::string DefaultPortDevice(const std::string& portName);
 
 // "COM%1d" from a port index plus one: 0 gives COM1, 3 gives COM4, -1 gives COM0.
 std::string PortNameFromIndex(int index);
 
-// What a quick exclusive open of a port tells, without configuring the line.
+// How a port stands, judged when the port list is drawn up.
 enum class PortPresence {
-    Present,      // opened and closed again
+    Present,      // there and free
     Missing,      // no such device
     Unavailable,  // exists but could not be had: held by another program, no permission, ...
 };
-PortPresence ProbePort(const std::string& portName);
+
+// How the device stands. An empty device is missing.
+PortPresence ProbePort(const std::string& device);
 
 }  // namespace varnel

@@ -8,8 +8,6 @@
 
 namespace varnel {
 
-CRadioLink g_radioLink;
-
 namespace {
 
 // Positions of the receive state machine.
@@ -27,6 +25,18 @@ std::uint8_t CRadioLink::Checksum(const std::uint8_t* bytes, std::uint32_t count
     return static_cast<std::uint8_t>(0xFF - sum);
 }
 
+void CRadioLink::Report(int stringId) {
+    ShowMessage(*m_pReporter, MSG_ERROR, stringId);
+}
+
+bool CRadioLink::Cancelled() {
+    if (m_pCancel != nullptr && m_pCancel->IsCancelled()) {
+        m_status = RadioStatus::Cancelled;
+        return true;
+    }
+    return false;
+}
+
 void CRadioLink::Purge() {
     if (m_pPort != nullptr) {
         m_pPort->PurgeInput();
@@ -35,13 +45,16 @@ void CRadioLink::Purge() {
 
 void CRadioLink::SendFrame(std::uint8_t opcode, const std::uint8_t* data, std::uint32_t length) {
     if (m_pPort == nullptr) {
-        ShowMessage(MSG_ERROR, IDS_NO_PORT);
+        Report(IDS_NO_PORT);
         m_status = RadioStatus::NoPort;
         return;
     }
     if (length > kLongestLength || (data == nullptr && length != 0)) {
         // No caller of the tool asks for this; refuse rather than put a garbled frame on the line.
         m_status = RadioStatus::TooLong;
+        return;
+    }
+    if (Cancelled()) {
         return;
     }
     // The first bytes received after this are then the line's echo of the frame.
@@ -91,7 +104,7 @@ RadioStatus CRadioLink::ReceiveFrame(std::uint8_t& opcodeOut, std::uint8_t* dest
     m_rxCount = 0;
     std::int64_t deadline = t0 + timeoutMs + 1;
     if (m_pPort == nullptr) {
-        ShowMessage(MSG_ERROR, IDS_NO_PORT);
+        Report(IDS_NO_PORT);
         m_status = RadioStatus::NoPort;
         return m_status;
     }
@@ -115,6 +128,9 @@ RadioStatus CRadioLink::ReceiveFrame(std::uint8_t& opcodeOut, std::uint8_t* dest
     while (!complete) {
         const int b = m_pPort->ReadByte();
         if (b < 0) {
+            if (Cancelled()) {
+                return m_status;  // the user asked for it: nothing to tell
+            }
             if (m_pClock->NowMs() > deadline) {
                 break;
             }
@@ -167,7 +183,7 @@ RadioStatus CRadioLink::ReceiveFrame(std::uint8_t& opcodeOut, std::uint8_t* dest
 
     if (complete) {
         if (m_rxCount != 1 && Checksum(m_rxBuffer, m_rxCount - 1) != m_rxBuffer[m_rxCount - 1]) {
-            ShowMessage(MSG_ERROR, IDS_CHECKSUM_ERROR);
+            Report(IDS_CHECKSUM_ERROR);
             m_status = RadioStatus::ChecksumError;
             return m_status;
         }
@@ -185,14 +201,14 @@ RadioStatus CRadioLink::ReceiveFrame(std::uint8_t& opcodeOut, std::uint8_t* dest
     }
 
     if (m_rxCount == kRxBufferSize) {
-        ShowMessage(MSG_ERROR, IDS_MESSAGE_TOO_LONG);
+        Report(IDS_MESSAGE_TOO_LONG);
         m_status = RadioStatus::TooLong;
     } else if (m_rxCount > 0) {
         Purge();
-        ShowMessage(MSG_ERROR, IDS_MESSAGE_INCOMPLETE);
+        Report(IDS_MESSAGE_INCOMPLETE);
         m_status = RadioStatus::Incomplete;
     } else {
-        ShowMessage(MSG_ERROR, IDS_NO_RESPONSE);
+        Report(IDS_NO_RESPONSE);
         m_status = RadioStatus::NoResponse;
     }
     return m_status;
@@ -205,8 +221,7 @@ bool CRadioLink::AwaitAcknowledge() {
         return false;
     }
     if (opcode != radio_protocol::kAcknowledge) {
-        ShowMessage(MSG_ERROR,
-                    opcode == radio_protocol::kNak ? IDS_NAK_RECEIVED : IDS_UNEXPECTED_RESPONSE);
+        Report(opcode == radio_protocol::kNak ? IDS_NAK_RECEIVED : IDS_UNEXPECTED_RESPONSE);
         return false;
     }
     return true;
@@ -225,13 +240,12 @@ bool CRadioLink::AwaitReply(std::uint8_t replyOpcode, bool quiet, std::uint32_t&
     }
     if (opcode == radio_protocol::kNotSupported) {
         if (!quiet) {
-            ShowMessage(MSG_ERROR, IDS_NOT_SUPPORTED);
+            Report(IDS_NOT_SUPPORTED);
         }
         m_status = RadioStatus::NotSupported;
         return false;
     }
-    ShowMessage(MSG_ERROR,
-                opcode == radio_protocol::kNak ? IDS_NAK_RECEIVED : IDS_UNEXPECTED_RESPONSE);
+    Report(opcode == radio_protocol::kNak ? IDS_NAK_RECEIVED : IDS_UNEXPECTED_RESPONSE);
     return false;
 }
 
@@ -239,7 +253,7 @@ bool CRadioLink::ReadParameter(char (&destination)[kValueSize], std::uint8_t id,
                                std::uint32_t& length, bool quiet) {
     length = 0;
     SendFrame(radio_protocol::kReadRequest, &id, 1);
-    if (m_status == RadioStatus::NoResponse) {
+    if (m_status == RadioStatus::NoResponse || m_status == RadioStatus::Cancelled) {
         return false;  // not even the line's echo: nothing is listening
     }
     std::uint32_t received = 0;
@@ -251,7 +265,7 @@ bool CRadioLink::ReadParameter(char (&destination)[kValueSize], std::uint8_t id,
         destination[n] = '\0';
         length = n;
     }
-    WaitMs(*m_pClock, radio_protocol::kSettleMs);
+    WaitMs(*m_pClock, radio_protocol::kSettleMs, m_pCancel);
     return ok;
 }
 
@@ -263,7 +277,7 @@ bool CRadioLink::WriteParameter(const std::uint8_t* payload, std::uint32_t lengt
         return false;
     }
     SendFrame(radio_protocol::kWriteRequest, payload, length);
-    if (m_status == RadioStatus::NoResponse) {
+    if (m_status == RadioStatus::NoResponse || m_status == RadioStatus::Cancelled) {
         return false;
     }
     std::uint32_t received = 0;
@@ -272,20 +286,21 @@ bool CRadioLink::WriteParameter(const std::uint8_t* payload, std::uint32_t lengt
         m_status = RadioStatus::WriteRejected;  // the caller reports its own failure
         ok = false;
     }
-    WaitMs(*m_pClock, radio_protocol::kSettleMs);
+    // A write the radio has confirmed stays a success even when a cancel comes during the
+    // settle wait: the value is in the radio.
+    WaitMs(*m_pClock, radio_protocol::kSettleMs, m_pCancel);
     return ok;
 }
 
 bool CRadioLink::EndExchange() {
     SendFrame(radio_protocol::kEndExchangeRequest, nullptr, 0);
-    if (m_status == RadioStatus::NoResponse) {
+    if (m_status == RadioStatus::NoResponse || m_status == RadioStatus::Cancelled) {
         return false;
     }
     if (!AwaitAcknowledge()) {
         return false;
     }
-    WaitMs(*m_pClock, radio_protocol::kEndExchangeWaitMs);
-    return true;
+    return WaitMs(*m_pClock, radio_protocol::kEndExchangeWaitMs, m_pCancel);
 }
 
 }  // namespace varnel

@@ -4,8 +4,10 @@
 #include <cstdint>
 
 #include "link/BytePort.h"
+#include "link/CancelToken.h"
 #include "link/Clock.h"
 #include "link/RadioStatus.h"
+#include "strings/Messages.h"
 
 namespace varnel {
 
@@ -25,7 +27,9 @@ inline constexpr std::int64_t kEndExchangeWaitMs = 1000;
 }  // namespace radio_protocol
 
 // The link to the radio: frames on the wire and the commands built on them. Every failure is
-// shown to the user through ShowMessage where it is found, and its kind is left in m_status.
+// shown to the user through the reporter where it is found, and its kind is left in m_status.
+// Whoever runs an exchange attaches the port, and hands in the reporter, the clock and the
+// cancel token; the link finds nothing by itself.
 class CRadioLink {
 public:
     static constexpr std::size_t kRxBufferSize = 261;  // the longest frame accepted
@@ -39,10 +43,13 @@ public:
     std::uint8_t m_rxBuffer[kRxBufferSize] = {};
     std::uint8_t m_reply[kMaxPayload] = {};
     IClock* m_pClock = &SystemClock();
+    IMessageReporter* m_pReporter = &StderrReporter();
+    // When set and cancelled, the link sends nothing more, stops waiting, shows nothing and
+    // leaves Cancelled in m_status.
+    const CancelToken* m_pCancel = nullptr;
 
     // Sends one frame in the shortest form for opcode and length, then takes back and drops the
-    // line's echo of it. The outcome is m_status. length must not exceed 65534 (what a frame's
-    // length field can carry); data may be null only when length is 0.
+    // line's echo of it. The outcome is m_status. data may be null only when length is 0.
     void SendFrame(std::uint8_t opcode, const std::uint8_t* data, std::uint32_t length);
 
     // Receives one frame. On success writes opcodeOut and, when a destination is given, the
@@ -73,10 +80,8 @@ private:
     // opcode are reported and give false.
     bool AwaitReply(std::uint8_t replyOpcode, bool quiet, std::uint32_t& received);
     void Purge();
+    void Report(int stringId);
+    bool Cancelled();
 };
-
-// The one link of the program. It exists for the whole run with no port attached; the dialogs
-// attach their port for the span of an exchange.
-extern CRadioLink g_radioLink;
 
 }  // namespace varnel

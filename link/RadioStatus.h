@@ -14,6 +14,7 @@ enum class RadioStatus : std::int32_t {
     NotSupported = 6,    // the radio answered with "not supported"
     NoPort = 9,          // no port attached to the link
     WriteRejected = 11,  // the write reply was not the single byte 0
+    Cancelled = 12,      // the exchange was cancelled; nothing more is sent and nothing is shown
 };
 
 }  // namespace varnel

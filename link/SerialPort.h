@@ -4,6 +4,7 @@
 #include <string>
 
 #include "link/BytePort.h"
+#include "link/CancelToken.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -20,13 +21,16 @@ public:
     CSerialPort(const CSerialPort&) = delete;
     CSerialPort& operator=(const CSerialPort&) = delete;
 
-    // Opens the device that portName resolves to and sets the line up. A failure to configure
-    // leaves the device open (Close or the destructor releases it); a failure to open leaves the
-    // port closed, and LastError() then tells why (an errno value on POSIX).
-    bool Open(const std::string& portName);
+    // Opens the device (a path such as /dev/ttyUSB0, or \\.\COM1 on Windows) and sets the line
+    // up. A failure to configure leaves the device open (Close or the destructor releases it); a
+    // failure to open leaves the port closed, and LastError() then tells why (an errno value on
+    // POSIX).
+    bool Open(const std::string& device);
     void Close();
     bool IsOpen() const;
     int LastError() const { return m_lastError; }
+    // A read waiting for a byte gives up at once (-1) when this token is cancelled.
+    void SetCancelToken(const CancelToken* cancel) { m_pCancel = cancel; }
 
     // The next byte as 0 to 255 at once, or -1 after 1000 ms without one. A read error (an
     // adapter pulled out) also gives -1 after the same 1000 ms, never at once, so that callers
@@ -61,6 +65,7 @@ private:
     int m_hComm;  // -1 while closed
 #endif
     int m_lastError = 0;
+    const CancelToken* m_pCancel = nullptr;
 };
 
 }  // namespace varnel

@@ -9,7 +9,6 @@
 #include <cerrno>
 #include <chrono>
 
-#include "link/PortNames.h"
 #include "link/SerialPort.h"
 
 namespace varnel {
@@ -24,26 +23,18 @@ std::int64_t MonotonicMs() {
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-// Sleeps until deadline without touching the descriptor: used after a read error so that a
-// failing line costs as much time as a silent one instead of returning at once, which would
-// make every caller that reads until a deadline spin.
-void SleepUntil(std::int64_t deadline) {
-    for (std::int64_t now = MonotonicMs(); now < deadline; now = MonotonicMs()) {
-        ::poll(nullptr, 0, static_cast<int>(deadline - now));
-    }
-}
+enum class WaitResult { Readable, TimedOut, Failed, Cancelled };
 
-enum class WaitResult { Readable, TimedOut, Failed };
-
-// Waits until fd has a byte to read or deadline passes, restarting after signals.
-WaitResult WaitReadable(int fd, std::int64_t deadline) {
+// Waits until fd has a byte to read, deadline passes or cancelFd (when not -1) becomes readable,
+// restarting after signals. A negative fd waits for the deadline or the cancel alone.
+WaitResult WaitReadable(int fd, std::int64_t deadline, int cancelFd) {
     for (;;) {
         const std::int64_t now = MonotonicMs();
         if (now >= deadline) {
             return WaitResult::TimedOut;
         }
-        pollfd pfd{fd, POLLIN, 0};
-        int rc = ::poll(&pfd, 1, static_cast<int>(deadline - now));
+        pollfd pfd[2] = {{fd, POLLIN, 0}, {cancelFd, POLLIN, 0}};
+        int rc = ::poll(pfd, 2, static_cast<int>(deadline - now));
         if (rc < 0) {
             if (errno == EINTR) {
                 continue;
@@ -53,7 +44,10 @@ WaitResult WaitReadable(int fd, std::int64_t deadline) {
         if (rc == 0) {
             continue;  // re-checks the deadline: poll may wake a millisecond early
         }
-        if (pfd.revents & POLLIN) {
+        if (pfd[1].revents != 0) {
+            return WaitResult::Cancelled;
+        }
+        if (pfd[0].revents & POLLIN) {
             return WaitResult::Readable;
         }
         return WaitResult::Failed;  // POLLHUP, POLLERR or POLLNVAL: the line is gone
@@ -74,11 +68,14 @@ bool CSerialPort::IsOpen() const {
     return m_hComm != -1;
 }
 
-bool CSerialPort::Open(const std::string& portName) {
+bool CSerialPort::Open(const std::string& device) {
     if (IsOpen()) {
         Close();
     }
-    const std::string device = ResolvePortDevice(portName);
+    if (device.empty()) {
+        m_lastError = ENOENT;
+        return false;
+    }
     // Non-blocking so that neither a missing carrier nor a full queue can stall the open or a
     // write; reads wait in poll() instead.
     int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -150,19 +147,24 @@ std::uint32_t CSerialPort::Read(std::uint8_t* buffer, std::uint32_t count) {
     }
     const std::int64_t start = MonotonicMs();
     const std::int64_t totalDeadline = start + kReadTimeoutMs;
+    const int cancelFd = m_pCancel != nullptr ? m_pCancel->WaitHandle() : -1;
+    // After a read error the rest of the timeout is slept away without touching the device, so
+    // that a failing line costs as much time as a silent one instead of returning at once, which
+    // would make every caller that reads until a deadline spin.
+    auto sleepOut = [&] { WaitReadable(-1, totalDeadline, cancelFd); };
     std::uint32_t got = 0;
     while (got < count) {
         std::int64_t deadline = totalDeadline;
         if (got > 0) {
             deadline = std::min(deadline, MonotonicMs() + kIntervalTimeoutMs);
         }
-        WaitResult w = WaitReadable(m_hComm, deadline);
-        if (w == WaitResult::TimedOut) {
+        WaitResult w = WaitReadable(m_hComm, deadline, cancelFd);
+        if (w == WaitResult::TimedOut || w == WaitResult::Cancelled) {
             break;
         }
         if (w == WaitResult::Failed) {
             if (got == 0) {
-                SleepUntil(totalDeadline);
+                sleepOut();
             }
             break;
         }
@@ -174,7 +176,7 @@ std::uint32_t CSerialPort::Read(std::uint8_t* buffer, std::uint32_t count) {
         } else {
             // EIO (an adapter pulled out) or end of file: as silent as a dead line.
             if (got == 0) {
-                SleepUntil(totalDeadline);
+                sleepOut();
             }
             break;
         }

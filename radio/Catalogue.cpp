@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "radio/Esn.h"
-#include "strings/StringTable.h"
+#include "radio/Regions.h"
 
 namespace varnel {
 namespace {
@@ -27,16 +27,6 @@ std::string ValueAsText(const char* value, std::uint32_t length) {
     const void* zero = std::memchr(value, '\0', length);
     const std::size_t n = zero ? static_cast<const char*>(zero) - value : length;
     return std::string(value, n);
-}
-
-std::string RegionalIdText(int code) {
-    if (code >= 0 && code <= 4) {
-        return std::string(LoadString(IDS_REGION_SUPER_ZANDREL + code));
-    }
-    if (code == kRegionNone) {
-        return std::string(LoadString(IDS_REGION_NONE));
-    }
-    return "Invalid Region";
 }
 
 std::string FormatParameter(std::uint8_t id, const char* value, std::uint32_t length) {
@@ -74,10 +64,6 @@ std::string FormatParameter(std::uint8_t id, const char* value, std::uint32_t le
         default:
             return ValueAsText(value, length);
     }
-}
-
-std::array<std::uint8_t, 2> RegionalIdWriteForm(std::uint8_t code) {
-    return {kWriteIdRegionalId, code};
 }
 
 }  // namespace varnel

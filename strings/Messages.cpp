@@ -7,31 +7,32 @@
 namespace varnel {
 namespace {
 
-class StderrReporter final : public IMessageReporter {
+class CStderrReporter final : public IMessageReporter {
 public:
-    void Show(int, std::string_view caption, std::string_view text, int) override {
-        std::fprintf(stderr, "%.*s: %.*s\n", static_cast<int>(caption.size()), caption.data(),
-                     static_cast<int>(text.size()), text.data());
+    void Show(const Message& message) override {
+        std::fprintf(stderr, "%.*s: %.*s\n", static_cast<int>(message.caption.size()),
+                     message.caption.data(), static_cast<int>(message.text.size()),
+                     message.text.data());
+        if (!message.detail.empty()) {
+            std::fprintf(stderr, "%.*s\n", static_cast<int>(message.detail.size()),
+                         message.detail.data());
+        }
     }
 };
 
-StderrReporter g_stderrReporter;
-IMessageReporter* g_reporter = &g_stderrReporter;
-
 }  // namespace
 
-IMessageReporter* SetMessageReporter(IMessageReporter* reporter) {
-    IMessageReporter* previous = g_reporter;
-    g_reporter = reporter ? reporter : &g_stderrReporter;
-    return previous == &g_stderrReporter ? nullptr : previous;
+IMessageReporter& StderrReporter() {
+    static CStderrReporter reporter;
+    return reporter;
 }
 
 std::string_view CaptionForKind(int kind) {
     return LoadString(kind == MSG_ERROR ? IDS_ERROR_CAPTION : AFX_IDS_APP_TITLE);
 }
 
-void ShowMessage(int kind, int stringId) {
-    g_reporter->Show(kind, CaptionForKind(kind), LoadString(stringId), stringId);
+void ShowMessage(IMessageReporter& reporter, int kind, int stringId) {
+    reporter.Show({kind, stringId, CaptionForKind(kind), LoadString(stringId), {}});
 }
 
 std::string FormatPortError(std::string_view portName) {
@@ -43,9 +44,9 @@ std::string FormatPortError(std::string_view portName) {
     return text;
 }
 
-void ShowPortError(std::string_view portName) {
-    g_reporter->Show(MSG_ERROR, CaptionForKind(MSG_ERROR), FormatPortError(portName),
-                     IDS_PORT_OPEN_FAILED);
+void ShowPortError(IMessageReporter& reporter, std::string_view portName, std::string_view detail) {
+    const std::string text = FormatPortError(portName);
+    reporter.Show({MSG_ERROR, IDS_PORT_OPEN_FAILED, CaptionForKind(MSG_ERROR), text, detail});
 }
 
 }  // namespace varnel

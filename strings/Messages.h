@@ -10,26 +10,38 @@ enum MessageKind : int {
     MSG_INFO = 2,   // caption "Varnel", information icon
 };
 
-// Where messages go. The application installs a message box, tests install a recorder, a
-// command-line tool writes to standard error. The link and the radio rules only ever call
-// ShowMessage and never know which one is in place.
+// One message for the user, as a message box shows it.
+struct Message {
+    int kind = MSG_ERROR;
+    int stringId = 0;
+    std::string_view caption;
+    std::string_view text;
+    // More about the message in plain words (why a port could not be opened and what to do about
+    // it), shown under the text; empty for most messages.
+    std::string_view detail;
+};
+
+// Where messages go: a message box in the application, standard error in the command-line tool,
+// a recorder in tests. Whoever runs an exchange hands one in; the link and the procedures never
+// know which one it is.
 class IMessageReporter {
 public:
     virtual ~IMessageReporter() = default;
     // Shows one message and returns when the user has dismissed it.
-    virtual void Show(int kind, std::string_view caption, std::string_view text, int stringId) = 0;
+    virtual void Show(const Message& message) = 0;
 };
 
-// Installs a reporter and returns the one it replaces; nullptr restores the default, which
-// writes to standard error.
-IMessageReporter* SetMessageReporter(IMessageReporter* reporter);
+// A reporter that writes "Caption: text" lines to standard error. It keeps no state, so any
+// number of users may share it.
+IMessageReporter& StderrReporter();
 
 // Shows the string-table text of stringId with the caption and icon of the kind.
-void ShowMessage(int kind, int stringId);
+void ShowMessage(IMessageReporter& reporter, int kind, int stringId);
 
 // The box for a port that could not be opened: caption "Error", the port-open text with the port
-// name in place of its "%s".
-void ShowPortError(std::string_view portName);
+// name in place of its "%s", and the reason, when one is known, under it.
+void ShowPortError(IMessageReporter& reporter, std::string_view portName,
+                   std::string_view detail = {});
 
 // The port-open text with portName put in. The name is inserted as plain text, never used as a
 // format, so a name holding '%' cannot disturb it.

@@ -7,7 +7,7 @@
 #include <memory>
 #include <utility>
 
-#include "app/Dialog.h"
+#include "ui/Dialog.h"
 
 namespace varnel::test {
 

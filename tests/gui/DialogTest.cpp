@@ -5,8 +5,8 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "app/Dialog.h"
 #include "tests/gui/GuiTest.h"
+#include "ui/Dialog.h"
 
 namespace varnel {
 namespace {

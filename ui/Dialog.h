@@ -61,7 +61,7 @@ struct DialogTemplate {
 class CDialog : public QDialog {
     Q_OBJECT
 public:
-    // The owner is the main window unless another parent is given.
+    // The owner is parent: the main window at run time, nothing in tests.
     explicit CDialog(const DialogTemplate& dialogTemplate, QWidget* parent = nullptr);
     ~CDialog() override;
 

@@ -1,4 +1,4 @@
-#include "app/Dialog.h"
+#include "ui/Dialog.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -7,8 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "app/Resources.h"
-#include "app/VarnelApp.h"
+#include "ui/Resources.h"
 
 namespace varnel {
 namespace {
@@ -24,7 +23,7 @@ int MulDiv(int value, int numerator, int denominator) {
 }  // namespace
 
 CDialog::CDialog(const DialogTemplate& dialogTemplate, QWidget* parent)
-    : QDialog(parent ? parent : AfxGetMainWnd()), m_template(dialogTemplate) {
+    : QDialog(parent), m_template(dialogTemplate) {
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setWindowTitle(QString::fromUtf8(m_template.caption));

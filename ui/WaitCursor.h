@@ -2,6 +2,10 @@
 
 #include <QApplication>
 
+#include <optional>
+
+#include "procedures/Session.h"
+
 namespace varnel {
 
 // Shows the wait cursor for as long as it lives: a radio exchange blocks the user-interface thread,
@@ -23,6 +27,16 @@ public:
 
 private:
     bool m_active = true;
+};
+
+// Shows the wait cursor from the moment an exchange has its port open until the port is closed.
+class CWaitCursorObserver final : public IExchangeObserver {
+public:
+    void ExchangeStarted() override { m_cursor.emplace(); }
+    void ExchangeFinished() override { m_cursor.reset(); }
+
+private:
+    std::optional<CWaitCursor> m_cursor;
 };
 
 }  // namespace varnel

@@ -1,0 +1,74 @@
+#include "procedures/Programming.h"
+
+#include "procedures/Exchange.h"
+
+namespace varnel {
+
+ReadResult ReadAndJudge(Session& session, std::uint8_t id, const std::string& stepDescription,
+                        const ValueJudge& judge) {
+    ReadResult result;
+    Exchange exchange(session);
+    if (!exchange.Open()) {
+        return result;
+    }
+    exchange.Step({stepDescription, 1, 1});
+    char value[CRadioLink::kValueSize] = {};
+    std::uint32_t length = 0;
+    if (exchange.Link().ReadParameter(value, id, length, false)) {
+        result.read = true;
+        result.value.assign(value, length);
+        if (exchange.CancelRequested()) {
+            exchange.Abort();
+            result.outcome = Outcome::Cancelled;
+            return result;
+        }
+        const int error = judge ? judge(result.value) : 0;
+        if (error != 0) {
+            ShowMessage(session.reporter, MSG_ERROR, error);
+        }
+        result.outcome = error == 0 ? Outcome::Done : Outcome::Refused;
+    } else {
+        // The read has reported its own failure.
+        const RadioStatus status = exchange.TakeStatus();
+        result.outcome = OutcomeOfFailure(status);
+        if (status != RadioStatus::Ok) {
+            exchange.Abort();
+            return result;
+        }
+    }
+    exchange.End();
+    if (exchange.CancelRequested()) {
+        result.outcome = Outcome::Cancelled;
+    }
+    return result;
+}
+
+WriteResult WriteAndReport(Session& session, const std::uint8_t* payload, std::uint32_t length,
+                           const std::string& stepDescription, int successId, int failureId) {
+    WriteResult result;
+    Exchange exchange(session);
+    if (!exchange.Open()) {
+        return result;
+    }
+    exchange.Step({stepDescription, 1, 1});
+    if (exchange.CancelRequested()) {
+        exchange.Abort();
+        result.outcome = Outcome::Cancelled;
+        return result;
+    }
+    result.requestSent = true;
+    const bool written = exchange.Link().WriteParameter(payload, length);
+    const RadioStatus status = written ? RadioStatus::Ok : exchange.TakeStatus();
+    if (status == RadioStatus::Cancelled) {
+        // Nobody saw the radio confirm or refuse; the caller tells the user what that means.
+        exchange.Abort();
+        result.outcome = Outcome::Cancelled;
+        return result;
+    }
+    ShowMessage(session.reporter, written ? MSG_INFO : MSG_ERROR, written ? successId : failureId);
+    result.outcome = written ? Outcome::Done : OutcomeOfFailure(status);
+    exchange.End();
+    return result;
+}
+
+}  // namespace varnel

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "procedures/Session.h"
+
+namespace varnel {
+
+// What a one-read exchange gave: its outcome and, when the read succeeded, the value bytes.
+struct ReadResult {
+    Outcome outcome = Outcome::PortNotOpened;
+    bool read = false;  // the read succeeded and value holds what the radio sent
+    std::string value;
+};
+
+// Judges a value read from the radio: 0 to go on, or the string id of the error to show.
+using ValueJudge = std::function<int(const std::string& value)>;
+
+// The test a programming command makes before it writes: one exchange that reads parameter id
+// and lets judge decide from its value. A judged error is shown while the port is still open and
+// gives Refused. After a failed read, a refusal still ends the exchange; a failed link, a radio
+// without the parameter or a cancel take the abort way. Done only when the user may go on.
+ReadResult ReadAndJudge(Session& session, std::uint8_t id, const std::string& stepDescription,
+                        const ValueJudge& judge);
+
+// What a programming exchange gave.
+struct WriteResult {
+    Outcome outcome = Outcome::PortNotOpened;
+    // The write request went out. After a cancel this tells the user that the radio may have
+    // taken the value although nobody saw it confirm.
+    bool requestSent = false;
+};
+
+// One programming exchange: write payload, report successId or failureId while the port is still
+// open (the user hears the outcome before the exchange is closed), then end the exchange, after
+// a failed write as well. Done when the radio confirmed the write.
+WriteResult WriteAndReport(Session& session, const std::uint8_t* payload, std::uint32_t length,
+                           const std::string& stepDescription, int successId, int failureId);
+
+}  // namespace varnel

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "link/BytePort.h"
+#include "link/CancelToken.h"
+#include "link/RadioLink.h"
+#include "strings/Messages.h"
+
+namespace varnel {
+
+// What opening a port gave: the open line, or nothing and, where it is known, why not in plain
+// words (shown under the port error).
+struct PortOpenResult {
+    std::unique_ptr<IBytePort> port;
+    std::string detail;
+};
+
+// Opens the port a user names ("COM1", or a device path) for one exchange; a read waiting on the
+// port gives up at once when cancel (which may be null) is cancelled. The real one opens a
+// CSerialPort; tests hand in a scripted line.
+using PortOpener =
+    std::function<PortOpenResult(const std::string& portName, const CancelToken* cancel)>;
+
+// One step of an exchange, for a front end that shows progress: "Reading Software Version",
+// number 3 of count 11. A step without a number (count 0) is the closing of the exchange.
+struct ExchangeStep {
+    std::string description;
+    int number = 0;
+    int count = 0;
+};
+
+// What a front end learns while an exchange runs. Everything is called on the thread that runs
+// the procedure.
+class IExchangeObserver {
+public:
+    virtual ~IExchangeObserver() = default;
+    // The port is open and the exchange begins: the front end shows that it is busy.
+    virtual void ExchangeStarted() {}
+    virtual void StepStarted(const ExchangeStep& step) { (void)step; }
+    // The port is closed again, on every way out.
+    virtual void ExchangeFinished() {}
+};
+
+// Everything a procedure needs to talk to the radio, handed in by the front end that runs it:
+// the port to open and how, the link, where messages go, who watches, and how to cancel.
+struct Session {
+    Session(CRadioLink& radioLink, IMessageReporter& messageReporter, PortOpener opener,
+            std::string port)
+        : link(radioLink),
+          reporter(messageReporter),
+          openPort(std::move(opener)),
+          portName(std::move(port)) {}
+
+    CRadioLink& link;
+    IMessageReporter& reporter;
+    PortOpener openPort;
+    std::string portName;
+    IExchangeObserver* observer = nullptr;
+    const CancelToken* cancel = nullptr;
+};
+
+// How a procedure ended. The user has been told the details through the session's reporter.
+enum class Outcome {
+    Done,
+    Refused,        // the radio refused, or the operation cannot be done on this radio
+    LinkFailed,     // no answer, a broken frame, or an answer that makes no sense
+    PortNotOpened,  // nothing was sent
+    Cancelled,      // stopped on request; the port was closed without ending the exchange
+};
+
+}  // namespace varnel
