@@ -1,39 +1,43 @@
 #pragma once
 
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "strings/Messages.h"
 
 namespace varnel::test {
 
-// Records every message instead of showing it; installed for its own lifetime.
+// Records every message instead of showing it.
 class RecordingReporter final : public IMessageReporter {
 public:
-    struct Message {
+    struct Entry {
         int kind;
         int id;
         std::string caption;
         std::string text;
+        std::string detail;
     };
 
-    RecordingReporter() : m_previous(SetMessageReporter(this)) {}
-    ~RecordingReporter() override { SetMessageReporter(m_previous); }
-    RecordingReporter(const RecordingReporter&) = delete;
-    RecordingReporter& operator=(const RecordingReporter&) = delete;
-
-    void Show(int kind, std::string_view caption, std::string_view text, int id) override {
-        m_messages.push_back({kind, id, std::string(caption), std::string(text)});
+    void Show(const Message& message) override {
+        m_messages.push_back({message.kind, message.stringId, std::string(message.caption),
+                              std::string(message.text), std::string(message.detail)});
+        if (m_onShow) {
+            m_onShow();
+        }
     }
 
-    const std::vector<Message>& Messages() const { return m_messages; }
+    const std::vector<Entry>& Messages() const { return m_messages; }
     // The string ids shown, in order.
     std::vector<int> Ids() const;
     void Clear() { m_messages.clear(); }
+    // Runs while each message is "up", e.g. to see what else holds at that moment.
+    void OnShow(std::function<void()> hook) { m_onShow = std::move(hook); }
 
 private:
-    IMessageReporter* m_previous;
-    std::vector<Message> m_messages;
+    std::vector<Entry> m_messages;
+    std::function<void()> m_onShow;
 };
 
 }  // namespace varnel::test
