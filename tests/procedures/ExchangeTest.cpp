@@ -7,6 +7,7 @@
 #include "procedures/Exchange.h"
 #include "procedures/PortList.h"
 #include "procedures/RadioInfo.h"
+#include "procedures/SerialPortOpener.h"
 #include "strings/StringTable.h"
 #include "tests/procedures/ProcedureFixture.h"
 
@@ -31,6 +32,18 @@ TEST(Exchange, APortThatDoesNotOpenIsToldWithItsNameAndReasonAndNothingIsSent) {
     EXPECT_EQ(f.radio.log.opened, std::vector<std::string>{"COM2"});
     EXPECT_TRUE(f.radio.Written().empty());
     EXPECT_TRUE(f.observer.events.empty());  // never busy
+}
+
+TEST(SerialPortOpener, AFailedOpenSaysWhichDeviceAndWhy) {
+    const PortOpener open = SerialPortOpener(
+        [](const std::string& name) { return name == "COM1" ? "/nonexistent/ttyUSB7" : ""; });
+    const PortOpenResult result = open("COM1", nullptr);
+    EXPECT_EQ(result.port, nullptr);
+    EXPECT_NE(result.detail.find("/nonexistent/ttyUSB7"), std::string::npos) << result.detail;
+    // A name of no device is never opened, and still explained.
+    const PortOpenResult none = open("COM0", nullptr);
+    EXPECT_EQ(none.port, nullptr);
+    EXPECT_FALSE(none.detail.empty());
 }
 
 TEST(Exchange, TheAbortWayLeavesOutEndExchangeAndAnyWayOutReleasesThePort) {
