@@ -310,7 +310,8 @@ TEST(ProgrammingCancel, NothingGoesOutOnceCancelledAndASentWriteIsOwnedUpTo) {
         EXPECT_EQ(result.outcome, Outcome::Cancelled);
         EXPECT_TRUE(result.requestSent);
         EXPECT_EQ(f.radio.Written(), test::WriteRequest(kEsnPayload));  // no EndExchange
-        EXPECT_TRUE(f.radio.reporter.Messages().empty());
+        EXPECT_EQ(f.radio.reporter.Ids(), std::vector<int>{IDS_ESN_WRITE_CANCELLED});
+        EXPECT_EQ(f.portOpenAtMessage, std::vector<bool>{false});  // closed first
         f.ExpectPortReleased();
     }
 }
