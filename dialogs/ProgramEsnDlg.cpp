@@ -72,7 +72,7 @@ CProgramEsnDlg::CProgramEsnDlg(Session session, QWidget* parent)
 
 bool CProgramEsnDlg::OnInitDialog() {
     CDialog::OnInitDialog();
-    if (CheckEsnBlank(m_session).outcome != Outcome::Done) {
+    if (RunProcedure(m_session, CheckEsnBlank).outcome != Outcome::Done) {
         EndDialog(IDCANCEL);
         return true;
     }
@@ -93,7 +93,8 @@ void CProgramEsnDlg::OnOK() {
             return;
         }
     }
-    if (ProgramEsn(m_session, EsnFields{values[0], values[1], values[2]}).outcome ==
+    const EsnFields esn{values[0], values[1], values[2]};
+    if (RunProcedure(m_session, [&](Session& s) { return ProgramEsn(s, esn); }).outcome ==
         Outcome::Done) {
         CDialog::OnOK();
     }

@@ -37,7 +37,7 @@ CProgramRegionalIdDlg::CProgramRegionalIdDlg(Session session, QWidget* parent)
 
 bool CProgramRegionalIdDlg::OnInitDialog() {
     CDialog::OnInitDialog();
-    if (CheckNoRegionalId(m_session).outcome != Outcome::Done) {
+    if (RunProcedure(m_session, CheckNoRegionalId).outcome != Outcome::Done) {
         EndDialog(IDCANCEL);
         return true;
     }
@@ -59,7 +59,8 @@ void CProgramRegionalIdDlg::OnOK() {
         ShowMessage(m_session.reporter, MSG_ERROR, IDS_REGION_NOT_SELECTED);
         return;
     }
-    if (ProgramRegionalId(m_session, *code).outcome == Outcome::Done) {
+    if (RunProcedure(m_session, [&](Session& s) { return ProgramRegionalId(s, *code); }).outcome ==
+        Outcome::Done) {
         CDialog::OnOK();
     }
     // Otherwise the dialog stays open with the choice unchanged, for another try or Abort.

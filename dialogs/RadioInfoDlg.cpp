@@ -58,7 +58,7 @@ CRadioInfoDlg::CRadioInfoDlg(Session session, QWidget* parent)
 
 bool CRadioInfoDlg::OnInitDialog() {
     CDialog::OnInitDialog();
-    const RadioInfoResult result = ReadRadioInfo(m_session);
+    const RadioInfoResult result = RunProcedure(m_session, ReadRadioInfo);
     if (result.outcome != Outcome::Done) {
         EndDialog(IDCANCEL);
         return true;
