@@ -14,26 +14,10 @@
 #include "strings/StringTable.h"
 
 namespace varnel {
-namespace {
-
-using C = CProgramRegionalIdDlg;
-
-const ControlTemplate kControls[] = {
-    {ControlKind::Text, IDC_STATIC, 8, 8, 188, 24,
-     "Select the Regional ID to be programmed into the Radio.\n"
-     "Press the \"Program\" button to program it into the Radio."},
-    {ControlKind::Text, IDC_STATIC, 8, 44, 48, 8, "Regional ID:"},
-    {ControlKind::DropDownList, C::IDC_REGIONAL_ID, 60, 40, 100, 72, "", CS_TABSTOP},
-    {ControlKind::DefPushButton, IDOK, 208, 4, 50, 14, "Program", CS_TABSTOP},
-    {ControlKind::PushButton, IDCANCEL, 208, 24, 50, 14, "Abort", CS_TABSTOP},
-};
-
-const DialogTemplate kTemplate = {C::IDD, "Program Regional ID", 264, 66, kControls};
-
-}  // namespace
+namespace {}  // namespace
 
 CProgramRegionalIdDlg::CProgramRegionalIdDlg(Session session, QWidget* parent)
-    : CDialog(kTemplate, parent), m_session(std::move(session)) {}
+    : CDialog(ProgramRegionalIdTemplate(), parent), m_session(std::move(session)) {}
 
 bool CProgramRegionalIdDlg::OnInitDialog() {
     CDialog::OnInitDialog();
