@@ -16,7 +16,7 @@
 #include "app/MainFrame.h"
 #include "app/VarnelApp.h"
 #include "strings/StringTable.h"
-#include "tests/gui/GuiTest.h"
+#include "tests/support/QtTestSupport.h"
 
 namespace varnel {
 namespace {
@@ -302,7 +302,6 @@ TEST(FailedStartUp, EndsWithoutWindowAndStillWritesTheSetting) {
     BrokenApp app;
     EXPECT_FALSE(app.InitInstance());
     EXPECT_EQ(app.GetMainWnd(), nullptr);
-    EXPECT_EQ(AfxGetMainWnd(), nullptr);
     app.m_nSerialPort = 2;
     EXPECT_EQ(app.ExitInstance(1), 1);
     QSettings settings("Tessaran", "Varnel");
