@@ -1,5 +1,8 @@
 #pragma once
 
+// What the dialog tests share beyond the scripted radio: the bytes on its line, the look of a
+// list, and a user who acts on a dialog once its modal run has put it on screen.
+
 #include <QApplication>
 #include <QComboBox>
 #include <QCursor>
