@@ -1,8 +1,8 @@
+// The Configuration dialog: the ports it is given to list, the selection it starts with, and what
+// OK and Cancel do with the setting. The machines are tables of how each port stands; one case
+// runs on real pseudo-terminals through the application's own command.
 #include <gtest/gtest.h>
 
-#include <ostream>
-
-#include <QApplication>
 #include <QComboBox>
 #include <QPushButton>
 #include <QStringList>
@@ -18,16 +18,194 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <ostream>
 #include <string>
 
 #include "app/VarnelApp.h"
 #include "dialogs/ConfigurationDlg.h"
 #include "link/PortNames.h"
 #include "link/SerialPort.h"
-#include "tests/dialogs/DialogDriver.h"
+#include "strings/StringTable.h"
+#include "tests/dialogs/DialogFixture.h"
+#include "tests/support/QtTestSupport.h"
 
 namespace varnel {
 namespace {
+
+using Config = CConfigurationDlg;
+
+// How COM1 to COM4 stand on a machine.
+using Machine = std::array<PortPresence, 4>;
+constexpr PortPresence P = PortPresence::Present;
+constexpr PortPresence M = PortPresence::Missing;
+constexpr PortPresence U = PortPresence::Unavailable;  // held by another program
+
+// Every port name has a device of its own, which the probe looks up in the machine.
+PortResolver FakeResolver() {
+    return [](const std::string& portName) { return "/dev/fake-" + portName; };
+}
+PortProbe FakeProbe(std::shared_ptr<Machine> machine) {
+    return [machine](const std::string& device) {
+        for (int n = 0; n < 4; ++n) {
+            if (device == "/dev/fake-" + PortNameFromIndex(n)) {
+                return (*machine)[static_cast<std::size_t>(n)];
+            }
+        }
+        ADD_FAILURE() << "probed " << device;
+        return PortPresence::Missing;
+    };
+}
+
+QComboBox& List(Config& dialog) {
+    return *dialog.GetComboBox(Config::IDC_SERIAL_PORT);
+}
+
+void Choose(Config& dialog, const char* port) {
+    const int at = List(dialog).findText(QString::fromLatin1(port));
+    ASSERT_GE(at, 0) << port << " is not listed";
+    List(dialog).setCurrentIndex(at);
+}
+
+struct ListingCase {
+    const char* name;
+    Machine machine;
+    int setting;
+    QStringList entries;
+    QString selected;  // empty: nothing selected
+};
+
+void PrintTo(const ListingCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class ConfigurationListing : public ::testing::TestWithParam<ListingCase> {};
+
+TEST_P(ConfigurationListing, ListsThePortsThatAreThereAndSelectsTheSetting) {
+    const ListingCase& c = GetParam();
+    Config dialog(FakeResolver(), nullptr, FakeProbe(std::make_shared<Machine>(c.machine)));
+    dialog.m_nPortIndex = c.setting;
+    EXPECT_TRUE(dialog.OnInitDialog());
+    EXPECT_FALSE(dialog.IsEnded());
+    EXPECT_EQ(test::Entries(List(dialog)), c.entries);
+    if (c.selected.isEmpty()) {
+        EXPECT_EQ(List(dialog).currentIndex(), -1);
+        EXPECT_EQ(List(dialog).currentText(), QString());
+    } else {
+        EXPECT_EQ(List(dialog).currentText(), c.selected);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Machines, ConfigurationListing,
+    ::testing::Values(
+        ListingCase{
+            "AllPresentSettingTwo", {P, P, P, P}, 2, {"COM1", "COM2", "COM3", "COM4"}, "COM3"},
+        ListingCase{"FirstTwoMissingSettingZero", {M, M, P, P}, 0, {"COM3", "COM4"}, ""},
+        ListingCase{"FirstTwoMissingSettingTwo", {M, M, P, P}, 2, {"COM3", "COM4"}, "COM3"},
+        ListingCase{"GapInTheMiddle", {P, M, P, M}, 2, {"COM1", "COM3"}, "COM3"},
+        ListingCase{"HeldPortIsListed", {M, U, P, M}, 1, {"COM2", "COM3"}, "COM2"},
+        ListingCase{"NegativeSetting", {P, P, P, P}, -1, {"COM1", "COM2", "COM3", "COM4"}, ""},
+        ListingCase{"SettingBeyondComFour", {P, P, P, P}, 4, {"COM1", "COM2", "COM3", "COM4"}, ""},
+        ListingCase{"NoPortAtAll", {M, M, M, M}, 1, {}, ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The application's Configuration command with a machine of its own.
+class ConfigurationApp : public CVarnelApp {
+public:
+    std::shared_ptr<Machine> machine = std::make_shared<Machine>();
+    std::function<void(Config&)> user;
+    test::ModalRun run;
+
+protected:
+    void OnConfiguration() override {
+        Config dialog(FakeResolver(), nullptr, FakeProbe(machine));
+        const auto played = test::WhenShown(dialog, user);
+        RunPortSelection(dialog);
+        run = {dialog.Result(), *played};
+    }
+};
+
+struct ChoiceCase {
+    const char* name;
+    Machine machine;
+    int setting;
+    std::function<void(Config&)> user;
+    int result;
+    int settingAfter;
+};
+
+void PrintTo(const ChoiceCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class ConfigurationChoice : public ::testing::TestWithParam<ChoiceCase> {};
+
+TEST_P(ConfigurationChoice, OnlyOkWithAChoiceChangesTheSetting) {
+    const ChoiceCase& c = GetParam();
+    ConfigurationApp app;
+    *app.machine = c.machine;
+    app.m_nSerialPort = c.setting;
+    app.user = c.user;
+    EXPECT_TRUE(app.DispatchCommand(ID_CONFIGURATION));
+    EXPECT_TRUE(app.run.shown);
+    EXPECT_EQ(app.run.result, c.result);
+    EXPECT_EQ(app.m_nSerialPort, c.settingAfter);
+}
+
+void PressOk(Config& d) {
+    d.GetButton(IDOK)->click();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ways, ConfigurationChoice,
+    ::testing::Values(
+        ChoiceCase{"OkWithoutChange", {P, P, P, P}, 2, PressOk, IDOK, 2},
+        ChoiceCase{"ComFourThenOk",
+                   {M, M, P, P},
+                   0,
+                   [](Config& d) {
+                       Choose(d, "COM4");
+                       PressOk(d);
+                   },
+                   IDOK,
+                   3},
+        ChoiceCase{"ComFourThenCancel",
+                   {P, P, P, P},
+                   1,
+                   [](Config& d) {
+                       Choose(d, "COM4");
+                       d.GetButton(IDCANCEL)->click();
+                   },
+                   IDCANCEL,
+                   1},
+        ChoiceCase{"ComFourThenEsc",
+                   {P, P, P, P},
+                   1,
+                   [](Config& d) {
+                       Choose(d, "COM4");
+                       QTest::keyClick(&d, Qt::Key_Escape);
+                   },
+                   IDCANCEL,
+                   1},
+        // The setting's port is missing: nothing is selected, and OK keeps the setting.
+        ChoiceCase{"OkWithNothingSelected", {M, P, P, M}, 0, PressOk, IDOK, 0},
+        ChoiceCase{"OkWithAnEmptyList", {M, M, M, M}, 2, PressOk, IDOK, 2}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ConfigurationDlg, PortsAreProbedAfreshEachTimeTheDialogOpens) {
+    auto machine = std::make_shared<Machine>(Machine{P, P, P, P});
+    Config first(FakeResolver(), nullptr, FakeProbe(machine));
+    first.m_nPortIndex = 3;
+    first.OnInitDialog();
+    EXPECT_EQ(List(first).currentText(), "COM4");
+
+    (*machine)[3] = M;  // COM4's adapter is pulled out between two runs
+    Config second(FakeResolver(), nullptr, FakeProbe(machine));
+    second.m_nPortIndex = 3;
+    second.OnInitDialog();
+    EXPECT_EQ(test::Entries(List(second)), (QStringList{"COM1", "COM2", "COM3"}));
+    EXPECT_EQ(List(second).currentIndex(), -1);
+}
 
 // A pseudo-terminal stands in for a serial port that is plugged in; its slave is the device.
 class PseudoTerminal {
@@ -53,11 +231,11 @@ public:
     bool IsValid() const { return m_master >= 0 && !m_slave.empty(); }
     const std::string& SlavePath() const { return m_slave; }
 
-    // The bytes that reached the device, waiting up to a second for the first.
-    std::string Received() {
+    // The bytes that reached the device, waiting up to timeoutMs for the first.
+    std::string Received(int timeoutMs = 1000) {
         std::string bytes;
         pollfd p{m_master, POLLIN, 0};
-        for (int timeout = 1000; ::poll(&p, 1, timeout) > 0; timeout = 50) {
+        for (int timeout = timeoutMs; ::poll(&p, 1, timeout) > 0; timeout = 50) {
             char buffer[64];
             const ssize_t n = ::read(m_master, buffer, sizeof buffer);
             if (n <= 0) {
@@ -73,251 +251,57 @@ private:
     std::string m_slave;
 };
 
-// The machine's serial ports as the tests lay them out: COM1 to COM4 are each a pseudo-terminal
-// or a path that does not exist.
-class PortMachine : public ::testing::Test {
-protected:
-    void TearDown() override { SetPortResolver(nullptr); }
-
-    // present[n] says whether COM(n+1) exists.
-    void Install(std::array<bool, 4> present) {
-        ASSERT_TRUE(m_missingFolder.isValid());
-        for (int n = 0; n < 4; ++n) {
-            const std::string name = "COM" + std::to_string(n + 1);
-            if (present[n]) {
-                m_ptys[n] = std::make_unique<PseudoTerminal>();
-                ASSERT_TRUE(m_ptys[n]->IsValid());
-                m_devices[name] = m_ptys[n]->SlavePath();
-            } else {
-                m_devices[name] = m_missingFolder.path().toStdString() + "/tty-" + name;
-            }
-        }
-        SetPortResolver([devices = m_devices](const std::string& portName) {
-            auto it = devices.find(portName);
-            return it == devices.end() ? std::string() : it->second;
-        });
+// The real probe and the real serial port, through the application's own command: COM1 does not
+// exist, COM2 is held by another program, COM3 and COM4 are plugged in.
+TEST(ConfigurationOnRealDevices, HeldPortIsListedAndLeftHeldAndTheChoiceReachesTheNextExchange) {
+    QTemporaryDir missingFolder;
+    ASSERT_TRUE(missingFolder.isValid());
+    std::array<std::unique_ptr<PseudoTerminal>, 4> ptys;
+    std::map<std::string, std::string> devices = {
+        {"COM1", missingFolder.path().toStdString() + "/ttyGone"}};
+    for (int n = 1; n < 4; ++n) {
+        ptys[n] = std::make_unique<PseudoTerminal>();
+        ASSERT_TRUE(ptys[n]->IsValid());
+        devices[PortNameFromIndex(n)] = ptys[n]->SlavePath();
     }
+    CSerialPort holder;
+    ASSERT_TRUE(holder.Open(devices.at("COM2")));
 
-    PseudoTerminal& Pty(int index) { return *m_ptys[index]; }
-
-    QTemporaryDir m_missingFolder;
-    std::array<std::unique_ptr<PseudoTerminal>, 4> m_ptys;
-    std::map<std::string, std::string> m_devices;
-};
-
-QStringList Entries(CConfigurationDlg& dialog) {
-    QStringList entries;
-    const QComboBox* list = dialog.GetComboBox(CConfigurationDlg::IDC_SERIAL_PORT);
-    for (int i = 0; i < list->count(); ++i) {
-        entries << list->itemText(i);
-    }
-    return entries;
-}
-
-void Choose(CConfigurationDlg& dialog, const char* port) {
-    QComboBox* list = dialog.GetComboBox(CConfigurationDlg::IDC_SERIAL_PORT);
-    const int at = list->findText(QString::fromLatin1(port));
-    ASSERT_GE(at, 0) << port << " is not listed";
-    list->setCurrentIndex(at);
-}
-
-// The application's handler of the Configuration command, without the rest of the application.
-class ConfigurationApp : public CVarnelApp {
-public:
-    // Returns the dialog's result.
-    int RunConfiguration(std::function<void(CConfigurationDlg&)> user) {
-        CConfigurationDlg dialog;
-        const auto played = test::WhenShown(dialog, std::move(user));
-        RunPortSelection(dialog);
-        EXPECT_TRUE(*played) << "the dialog never appeared";
-        return dialog.Result();
-    }
-};
-
-struct ListingCase {
-    const char* name;
-    std::array<bool, 4> present;
-    int setting;
-    QStringList entries;
-    QString selected;  // empty: nothing selected
-};
-
-// Names the case in test listings instead of dumping its bytes.
-void PrintTo(const ListingCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
-class ConfigurationListing : public PortMachine,
-                             public ::testing::WithParamInterface<ListingCase> {};
-
-TEST_P(ConfigurationListing, ListsPresentPortsAndSelectsTheSetting) {
-    const ListingCase& c = GetParam();
-    Install(c.present);
-    CConfigurationDlg dialog;
-    dialog.m_nPortIndex = c.setting;
-    EXPECT_TRUE(dialog.OnInitDialog());
-    EXPECT_FALSE(dialog.IsEnded());
-    EXPECT_EQ(Entries(dialog), c.entries);
-    const QComboBox* list = dialog.GetComboBox(CConfigurationDlg::IDC_SERIAL_PORT);
-    if (c.selected.isEmpty()) {
-        EXPECT_EQ(list->currentIndex(), -1);
-        EXPECT_EQ(list->currentText(), QString());
-    } else {
-        EXPECT_EQ(list->currentText(), c.selected);
-    }
-    // The probe leaves every port free for the next exchange.
-    for (int n = 0; n < 4; ++n) {
-        if (c.present[n]) {
-            CSerialPort port;
-            EXPECT_TRUE(port.Open(PortNameFromIndex(n))) << "COM" << n + 1 << " left open";
-        }
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Machines, ConfigurationListing,
-    ::testing::Values(
-        ListingCase{"AllPresentSettingTwo",
-                    {true, true, true, true},
-                    2,
-                    {"COM1", "COM2", "COM3", "COM4"},
-                    "COM3"},
-        ListingCase{
-            "FirstTwoAbsentSettingZero", {false, false, true, true}, 0, {"COM3", "COM4"}, ""},
-        ListingCase{
-            "FirstTwoAbsentSettingTwo", {false, false, true, true}, 2, {"COM3", "COM4"}, "COM3"},
-        ListingCase{"GapInTheMiddle", {true, false, true, false}, 2, {"COM1", "COM3"}, "COM3"},
-        ListingCase{
-            "NegativeSetting", {true, true, true, true}, -1, {"COM1", "COM2", "COM3", "COM4"}, ""},
-        ListingCase{"SettingBeyondComFour",
-                    {true, true, true, true},
-                    4,
-                    {"COM1", "COM2", "COM3", "COM4"},
-                    ""},
-        ListingCase{"NoPortAtAll", {false, false, false, false}, 1, {}, ""}),
-    [](const ::testing::TestParamInfo<ListingCase>& info) { return info.param.name; });
-
-TEST_F(PortMachine, OkWithoutChangeKeepsTheSetting) {
-    Install({true, true, true, true});
-    ConfigurationApp app;
-    app.m_nSerialPort = 2;
-    const int result =
-        app.RunConfiguration([](CConfigurationDlg& d) { d.GetButton(IDOK)->click(); });
-    EXPECT_EQ(result, IDOK);
-    EXPECT_EQ(app.m_nSerialPort, 2);
-}
-
-TEST_F(PortMachine, ChoosingComFourTakesEffectForTheNextExchange) {
-    Install({false, false, true, true});
-    ConfigurationApp app;
-    app.m_nSerialPort = 0;
-    const int result = app.RunConfiguration([](CConfigurationDlg& d) {
-        EXPECT_EQ(Entries(d), (QStringList{"COM3", "COM4"}));
-        Choose(d, "COM4");
-        d.GetButton(IDOK)->click();
+    CVarnelApp app;
+    app.SetPortResolver([devices](const std::string& portName) {
+        auto it = devices.find(portName);
+        return it == devices.end() ? std::string() : it->second;
     });
-    EXPECT_EQ(result, IDOK);
+    app.m_nSerialPort = 1;
+    QStringList entries;
+    QString selected;
+    test::WhenModal([&](QWidget* modal) {
+        auto* dialog = dynamic_cast<Config*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        entries = test::Entries(List(*dialog));
+        selected = List(*dialog).currentText();
+        Choose(*dialog, "COM4");
+        dialog->GetButton(IDOK)->click();
+    });
+    EXPECT_TRUE(app.DispatchCommand(ID_CONFIGURATION));
+    EXPECT_EQ(entries, (QStringList{"COM2", "COM3", "COM4"}));
+    EXPECT_EQ(selected, "COM2");
     ASSERT_EQ(app.m_nSerialPort, 3);
 
-    // The next exchange forms its port name from the setting and reaches COM4's device.
-    CSerialPort port;
-    ASSERT_TRUE(port.Open(app.GetPortName()));
-    const std::uint8_t request[] = {0xF1, 0x10, 0xFE};
-    ASSERT_EQ(port.Write(request, sizeof request), sizeof request);
-    EXPECT_EQ(Pty(3).Received(), std::string("\xF1\x10\xFE"));
-    port.Close();
-    EXPECT_EQ(Pty(2).Received(), std::string());
-}
-
-TEST_F(PortMachine, PortHeldByAnotherProgramIsListedAndStaysHeld) {
-    Install({true, true, true, false});
-    CSerialPort holder;
-    ASSERT_TRUE(holder.Open(Pty(1).SlavePath()));
-
-    CConfigurationDlg dialog;
-    dialog.m_nPortIndex = 1;
-    dialog.OnInitDialog();
-    EXPECT_EQ(Entries(dialog), (QStringList{"COM1", "COM2", "COM3"}));
-    EXPECT_EQ(dialog.GetComboBox(CConfigurationDlg::IDC_SERIAL_PORT)->currentText(), "COM2");
-    EXPECT_TRUE(holder.IsOpen());
     // The probe took nothing from the holder: the port still refuses a second user.
+    EXPECT_TRUE(holder.IsOpen());
     CSerialPort second;
-    EXPECT_FALSE(second.Open("COM2"));
-}
+    EXPECT_FALSE(second.Open(devices.at("COM2")));
 
-TEST_F(PortMachine, CancelAndEscKeepTheSettingAfterAChange) {
-    Install({true, true, true, true});
-    const std::function<void(CConfigurationDlg&)> ways[] = {
-        [](CConfigurationDlg& d) {
-            Choose(d, "COM4");
-            d.GetButton(IDCANCEL)->click();
-        },
-        [](CConfigurationDlg& d) {
-            Choose(d, "COM4");
-            QTest::keyClick(&d, Qt::Key_Escape);
-        },
-    };
-    for (const auto& way : ways) {
-        ConfigurationApp app;
-        app.m_nSerialPort = 1;
-        EXPECT_EQ(app.RunConfiguration(way), IDCANCEL);
-        EXPECT_EQ(app.m_nSerialPort, 1);
-    }
-}
-
-TEST_F(PortMachine, OkWithNothingSelectedKeepsTheSetting) {
-    // Setting 0 with COM1 absent shows no selection; an empty machine shows an empty list.
-    const std::array<bool, 4> machines[] = {{false, true, true, false},
-                                            {false, false, false, false}};
-    for (const auto& present : machines) {
-        Install(present);
-        ConfigurationApp app;
-        app.m_nSerialPort = 0;
-        const int result = app.RunConfiguration([](CConfigurationDlg& d) {
-            EXPECT_EQ(d.GetComboBox(CConfigurationDlg::IDC_SERIAL_PORT)->currentIndex(), -1);
-            d.GetButton(IDOK)->click();
-        });
-        EXPECT_EQ(result, IDOK);
-        EXPECT_EQ(app.m_nSerialPort, 0);
-    }
-}
-
-TEST_F(PortMachine, ProbeRunsAgainEachTimeTheDialogOpens) {
-    Install({true, true, true, true});
-    CConfigurationDlg first;
-    first.m_nPortIndex = 3;
-    first.OnInitDialog();
-    EXPECT_EQ(Entries(first).size(), 4);
-
-    // COM4's adapter is pulled out between two runs.
-    m_ptys[3].reset();
-    SetPortResolver([devices = m_devices, gone = m_missingFolder.path().toStdString() +
-                                                 "/gone"](const std::string& portName) {
-        return portName == "COM4" ? gone : devices.at(portName);
-    });
-    CConfigurationDlg second;
-    second.m_nPortIndex = 3;
-    second.OnInitDialog();
-    EXPECT_EQ(Entries(second), (QStringList{"COM1", "COM2", "COM3"}));
-    EXPECT_EQ(second.GetComboBox(CConfigurationDlg::IDC_SERIAL_PORT)->currentIndex(), -1);
-}
-
-TEST(ConfigurationDlg, TemplateAndFreshState) {
-    CConfigurationDlg dialog;
-    EXPECT_EQ(dialog.m_nPortIndex, -1);
-    EXPECT_EQ(dialog.Template().id, 130);
-    EXPECT_EQ(dialog.windowTitle(), "Configuration");
-    EXPECT_EQ(dialog.GetButton(IDOK)->text(), "OK");
-    EXPECT_TRUE(dialog.GetButton(IDOK)->isDefault());
-    EXPECT_EQ(dialog.GetButton(IDCANCEL)->text(), "Cancel");
-    ASSERT_NE(dialog.GetComboBox(CConfigurationDlg::IDC_SERIAL_PORT), nullptr);
-    EXPECT_FALSE(dialog.GetComboBox(CConfigurationDlg::IDC_SERIAL_PORT)->isEditable());
-    // The list is the first stop of Tab, then OK, then Cancel.
-    const auto stops = dialog.TabStops();
-    ASSERT_EQ(stops.size(), 3u);
-    EXPECT_EQ(stops[0], dialog.GetComboBox(CConfigurationDlg::IDC_SERIAL_PORT));
-    EXPECT_EQ(stops[1], dialog.GetButton(IDOK));
-    EXPECT_EQ(stops[2], dialog.GetButton(IDCANCEL));
+    // The next exchange opens COM4's device, which the probe left free.
+    Session session = app.MakeSession(ID_RADIO_INFO);
+    EXPECT_EQ(session.portName, "COM4");
+    PortOpenResult opened = session.openPort(session.portName, nullptr);
+    ASSERT_NE(opened.port, nullptr) << opened.detail;
+    EXPECT_EQ(opened.port->WriteByte(0xF1), 0xF1);
+    EXPECT_EQ(ptys[3]->Received(), std::string("\xF1"));
+    opened.port.reset();
+    EXPECT_EQ(ptys[2]->Received(50), std::string());
 }
 
 }  // namespace

@@ -1,50 +1,31 @@
+// The Program ESN dialog's wiring: the blank test decides whether it opens, "Program" takes the
+// typed fields to the write, and its outcome decides whether it closes. The rules of the blank
+// test and the write are the procedures', tested with them.
 #include <gtest/gtest.h>
 
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 
+#include <functional>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "dialogs/ProgramEsnDlg.h"
 #include "strings/StringTable.h"
-#include "tests/dialogs/ExchangeFixture.h"
+#include "tests/dialogs/DialogFixture.h"
 
 namespace varnel {
 namespace {
 
-using test::Concat;
-using test::ExchangeFixture;
-using test::Frame;
+using test::Bytes;
 using test::ReadAnswer;
 using Esn = CProgramEsnDlg;
 
-using Bytes = std::vector<std::uint8_t>;
-const Bytes kReadEsnRequest = {0xF2, 0x23, 0x02, 0xE8};
-const Bytes kEndRequest = {0xF1, 0x10, 0xFE};
 const std::vector<int> kBlank = ReadAnswer(std::vector<int>{0, 0, 0, 0, 0});
-const std::vector<int> kWriteOk = Concat({test::kAck, Frame(135, {0})});
-
-Bytes Join(std::initializer_list<Bytes> parts) {
-    Bytes all;
-    for (const auto& p : parts) {
-        all.insert(all.end(), p.begin(), p.end());
-    }
-    return all;
-}
-
-// Opens the dialog on a blank radio; the caller's script goes on from there.
-void OpenForEntry(ExchangeFixture& f, CProgramEsnDlg& dialog) {
-    f.line.Answer(kBlank);
-    f.line.Answer(test::kAck);
-    ASSERT_TRUE(dialog.OnInitDialog());
-    ASSERT_FALSE(dialog.IsEnded());
-    ASSERT_EQ(f.Written(), Join({kReadEsnRequest, kEndRequest}));
-    ASSERT_TRUE(f.reporter.Messages().empty());
-}
+// 130/05/123456 with its check byte, as the write id and value.
+const Bytes kWrite130_5_123456 = test::WriteRequest({0x01, 0x82, 0x51, 0xE2, 0x40, 0x4C});
 
 void Type(CProgramEsnDlg& dialog, const char* f1, const char* f2, const char* f3) {
     dialog.SetDlgItemText(Esn::IDC_ESN_FIELD1, f1);
@@ -52,244 +33,157 @@ void Type(CProgramEsnDlg& dialog, const char* f1, const char* f2, const char* f3
     dialog.SetDlgItemText(Esn::IDC_ESN_FIELD3, f3);
 }
 
-struct BlankTestCase {
-    const char* name;
-    std::vector<int> answer;  // to the ESN read
-    std::vector<int> messages;
-    bool opens;
-    bool endSent;
+// A dialog on a scripted radio; OpenForEntry opens it on a blank radio.
+class ProgramEsnDlg : public ::testing::Test {
+protected:
+    void ScriptBlank() {
+        radio.line.Answer(kBlank);
+        radio.line.Answer(test::kAck);
+    }
+    void OpenForEntry() {
+        ScriptBlank();
+        ASSERT_TRUE(dialog.OnInitDialog());
+        ASSERT_FALSE(dialog.IsEnded());
+        ASSERT_TRUE(radio.reporter.Messages().empty());
+        m_opened = radio.Written().size();
+    }
+    // What went on the line after the dialog opened.
+    Bytes SinceOpening() const { return test::WrittenSince(radio, m_opened); }
+
+    test::ScriptedRadio radio;
+    CProgramEsnDlg dialog{radio.MakeSession()};
+
+private:
+    std::size_t m_opened = 0;
 };
-void PrintTo(const BlankTestCase& c, std::ostream* os) {
+
+TEST_F(ProgramEsnDlg, BlankRadioOpensWithEmptyFieldsThatTakeThreeTwoAndSixDigits) {
+    OpenForEntry();
+    const struct {
+        int id;
+        int maxLength;
+        const char* typed;
+        const char* kept;
+    } fields[] = {{Esn::IDC_ESN_FIELD1, 3, "1000", "100"},
+                  {Esn::IDC_ESN_FIELD2, 2, "123", "12"},
+                  {Esn::IDC_ESN_FIELD3, 6, "1234567", "123456"}};
+    for (const auto& field : fields) {
+        QLineEdit* edit = dialog.GetEdit(field.id);
+        ASSERT_NE(edit, nullptr);
+        EXPECT_TRUE(edit->text().isEmpty());  // the value read is never put into the fields
+        EXPECT_EQ(edit->maxLength(), field.maxLength);
+        QTest::keyClicks(edit, field.typed);
+        EXPECT_EQ(edit->text(), field.kept);
+    }
+}
+
+TEST_F(ProgramEsnDlg, ProgrammedRadioEndsTheDialogBeforeItShows) {
+    radio.line.Answer(ReadAnswer(std::vector<int>{0, 0, 0, 0, 1}));
+    radio.line.Answer(test::kAck);
+    const test::ModalRun run = test::RunModal<CProgramEsnDlg>(dialog, [](Esn& d) { d.OnCancel(); });
+    EXPECT_FALSE(run.shown);
+    EXPECT_EQ(run.result, IDCANCEL);
+    EXPECT_EQ(radio.reporter.Ids(), std::vector<int>{IDS_ESN_ALREADY_PROGRAMMED});
+    EXPECT_EQ(radio.log.live, 0);
+}
+
+TEST_F(ProgramEsnDlg, InvalidEntryIsToldAndNothingIsSent) {
+    OpenForEntry();
+    // Field 3 empty, a field out of its range, a sign: each is refused before any exchange.
+    const char* entries[][3] = {{"130", "5", ""}, {"130", "16", "123456"}, {"+1", "5", "123456"}};
+    for (const auto& entry : entries) {
+        SCOPED_TRACE(std::string(entry[0]) + "/" + entry[1] + "/" + entry[2]);
+        radio.reporter.Clear();
+        Type(dialog, entry[0], entry[1], entry[2]);
+        dialog.OnOK();
+        ASSERT_EQ(radio.reporter.Messages().size(), 1u);
+        EXPECT_EQ(radio.reporter.Messages()[0].kind, MSG_ERROR);
+        EXPECT_EQ(radio.reporter.Messages()[0].text, "Invalid ESN entered.");
+        EXPECT_FALSE(dialog.IsEnded());
+        EXPECT_EQ(dialog.GetDlgItemText(Esn::IDC_ESN_FIELD1), entry[0]);
+    }
+    EXPECT_EQ(radio.log.opened.size(), 1u);  // the opening only
+    EXPECT_TRUE(SinceOpening().empty());
+}
+
+struct WriteCase {
+    const char* name;
+    std::vector<int> answer;  // to the write
+    int message;
+    bool closes;
+};
+
+void PrintTo(const WriteCase& c, std::ostream* os) {
     *os << c.name;
 }
 
-class ProgramEsnBlankTest : public ::testing::TestWithParam<BlankTestCase> {};
+class ProgramEsnWrite : public ProgramEsnDlg, public ::testing::WithParamInterface<WriteCase> {};
 
-TEST_P(ProgramEsnBlankTest, OnlyABlankRadioOpensForEntry) {
-    const BlankTestCase& c = GetParam();
-    ExchangeFixture f;
-    f.line.Answer(c.answer);
-    f.line.Answer(test::kAck);
-    CProgramEsnDlg dialog;
-    EXPECT_TRUE(dialog.OnInitDialog());
-    EXPECT_EQ(dialog.IsEnded(), !c.opens);
-    if (!c.opens) {
-        EXPECT_EQ(dialog.Result(), IDCANCEL);
-    }
-    EXPECT_EQ(f.Written(), c.endSent ? Join({kReadEsnRequest, kEndRequest}) : kReadEsnRequest);
-    EXPECT_EQ(f.reporter.Ids(), c.messages);
-    for (const auto& message : f.reporter.Messages()) {
-        EXPECT_TRUE(message.waitCursor) << message.id;
-        EXPECT_EQ(message.kind, MSG_ERROR);
-    }
-    // The value read is never put into the fields.
-    EXPECT_TRUE(dialog.GetDlgItemText(Esn::IDC_ESN_FIELD1).isEmpty());
-    EXPECT_EQ(f.log.live, 0);
-    EXPECT_EQ(f.log.closed, 1);
-    EXPECT_EQ(g_radioLink.m_pPort, nullptr);
-    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+TEST_P(ProgramEsnWrite, ProgramWritesTheTypedEsnAndClosesOnlyOnSuccess) {
+    const WriteCase& c = GetParam();
+    ScriptBlank();
+    std::size_t opening = 0;
+    const test::ModalRun run = test::RunModal<CProgramEsnDlg>(dialog, [&](Esn& d) {
+        opening = radio.Written().size();
+        radio.line.Answer(c.answer);
+        radio.line.Answer(test::kAck);
+        Type(d, "130", "5", "123456");
+        d.GetButton(IDOK)->click();
+        if (!d.IsEnded()) {
+            // Open for another try, with the fields as typed.
+            EXPECT_TRUE(d.isVisible());
+            EXPECT_EQ(d.GetDlgItemText(Esn::IDC_ESN_FIELD1), "130");
+            EXPECT_EQ(d.GetDlgItemText(Esn::IDC_ESN_FIELD2), "5");
+            EXPECT_EQ(d.GetDlgItemText(Esn::IDC_ESN_FIELD3), "123456");
+            d.GetButton(IDCANCEL)->click();
+        }
+    });
+    EXPECT_TRUE(run.shown);
+    EXPECT_EQ(run.result, c.closes ? IDOK : IDCANCEL);
+    EXPECT_EQ(test::WrittenSince(radio, opening), test::Join({kWrite130_5_123456, test::kEnd}));
+    EXPECT_EQ(radio.reporter.Ids(), std::vector<int>{c.message});
+    EXPECT_EQ(radio.log.live, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Radios, ProgramEsnBlankTest,
-    ::testing::Values(BlankTestCase{"Blank", kBlank, {}, true, true},
-                      BlankTestCase{"AlreadyProgrammed",
-                                    ReadAnswer(std::vector<int>{0, 0, 0, 0, 1}),
-                                    {IDS_ESN_ALREADY_PROGRAMMED},
-                                    false,
-                                    true},
-                      BlankTestCase{"FourByteEsn",
-                                    ReadAnswer(std::vector<int>{0, 0, 0, 0}),
-                                    {IDS_ESN_FORMAT_UNSUPPORTED},
-                                    false,
-                                    true},
-                      BlankTestCase{"Refused", test::kNak, {IDS_NAK_RECEIVED}, false, true},
-                      BlankTestCase{"NotSupported",
-                                    Concat({test::kAck, test::kNotSupported}),
-                                    {IDS_NOT_SUPPORTED},
-                                    false,
-                                    false},
-                      BlankTestCase{"Silent", {}, {IDS_NO_RESPONSE}, false, false}),
+    Outcomes, ProgramEsnWrite,
+    ::testing::Values(WriteCase{"Written", test::Concat({test::kAck, test::kWriteOk}),
+                                IDS_ESN_PROGRAMMED, true},
+                      WriteCase{"Rejected", test::Concat({test::kAck, test::Frame(135, {1})}),
+                                IDS_ESN_PROGRAM_FAILED, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(ProgramEsn, ProgramWritesTheSixByteFormAndClosesOnSuccess) {
-    ExchangeFixture f;
-    CProgramEsnDlg dialog;
-    OpenForEntry(f, dialog);
-    Type(dialog, "130", "5", "123456");
-    f.line.Answer(kWriteOk);
-    f.line.Answer(test::kAck);
-    dialog.OnOK();
-    EXPECT_EQ(f.Written(), Join({kReadEsnRequest,
-                                 kEndRequest,
-                                 {0xF7, 0x18, 0x01, 0x82, 0x51, 0xE2, 0x40, 0x4C, 0xAE},
-                                 kEndRequest}));
-    ASSERT_EQ(f.reporter.Ids(), std::vector<int>{IDS_ESN_PROGRAMMED});
-    EXPECT_EQ(f.reporter.Messages()[0].kind, MSG_INFO);
-    EXPECT_TRUE(f.reporter.Messages()[0].waitCursor);
-    EXPECT_TRUE(dialog.IsEnded());
-    EXPECT_EQ(dialog.Result(), IDOK);
-    EXPECT_EQ(f.log.opened.size(), 2u);
-    EXPECT_EQ(f.log.live, 0);
-    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-}
-
-struct EntryCase {
-    const char* f1;
-    const char* f2;
-    const char* f3;
-    std::vector<int> payload;  // the write payload, empty when the entry is refused
+struct LeaveCase {
+    const char* name;
+    std::function<void(Esn&)> leave;
 };
 
-TEST(ProgramEsn, FieldsAreParsedInOrderBeforeAnythingIsSent) {
-    const EntryCase cases[] = {
-        {"", "", "1", {0x01, 0x00, 0x00, 0x00, 0x01, 0xD8}},  // empty fields 1 and 2 are 0
-        {"000", "15", "65536", {0x01, 0x00, 0xF1, 0x00, 0x00, 0x0B}},
-        {"255", "15", "262143", {0x01, 0xFF, 0xF3, 0xFF, 0xFF, 0x07}},
-        {"", "", "", {}},
-        {"12 ", "1", "1", {}},
-        {"1", "+5", "1", {}},
-        {"256", "1", "1", {}},
-        {"1", "16", "1", {}},
-        {"1", "1", "262144", {}},
-        {"x", "99", "", {}},  // the first bad field ends it: one message
-    };
-    for (const EntryCase& c : cases) {
-        SCOPED_TRACE(std::string(c.f1) + "/" + c.f2 + "/" + c.f3);
-        ExchangeFixture f;
-        CProgramEsnDlg dialog;
-        OpenForEntry(f, dialog);
-        Type(dialog, c.f1, c.f2, c.f3);
-        f.line.Answer(kWriteOk);
-        f.line.Answer(test::kAck);
-        dialog.OnOK();
-        if (c.payload.empty()) {
-            EXPECT_EQ(f.reporter.Ids(), std::vector<int>{IDS_ESN_INVALID});
-            EXPECT_EQ(f.log.opened.size(), 1u);  // no exchange at all
-            EXPECT_EQ(f.Written(), Join({kReadEsnRequest, kEndRequest}));
-            EXPECT_FALSE(dialog.IsEnded());
-            EXPECT_EQ(dialog.GetDlgItemText(Esn::IDC_ESN_FIELD1), c.f1);
-        } else {
-            const std::vector<int> frame = Frame(24, c.payload);
-            EXPECT_EQ(f.Written(), Join({kReadEsnRequest, kEndRequest,
-                                         Bytes(frame.begin(), frame.end()), kEndRequest}));
-            EXPECT_EQ(f.reporter.Ids(), std::vector<int>{IDS_ESN_PROGRAMMED});
-            EXPECT_TRUE(dialog.IsEnded());
-        }
-    }
+void PrintTo(const LeaveCase& c, std::ostream* os) {
+    *os << c.name;
 }
 
-TEST(ProgramEsn, FailedWriteKeepsTheFieldsAndASecondPressRepeatsTheExchange) {
-    ExchangeFixture f;
-    CProgramEsnDlg dialog;
-    OpenForEntry(f, dialog);
-    Type(dialog, "130", "5", "123456");
-    f.line.Answer(Concat({test::kAck, Frame(135, {1})}));  // the radio rejects the value
-    f.line.Answer(test::kAck);
-    dialog.OnOK();
-    ASSERT_EQ(f.reporter.Ids(), std::vector<int>{IDS_ESN_PROGRAM_FAILED});
-    EXPECT_TRUE(f.reporter.Messages()[0].waitCursor);
-    EXPECT_FALSE(dialog.IsEnded());
-    EXPECT_EQ(dialog.GetDlgItemText(Esn::IDC_ESN_FIELD3), "123456");
-    const Bytes write = {0xF7, 0x18, 0x01, 0x82, 0x51, 0xE2, 0x40, 0x4C, 0xAE};
-    // The end-of-exchange request follows a failed write too.
-    EXPECT_EQ(f.Written(), Join({kReadEsnRequest, kEndRequest, write, kEndRequest}));
-    EXPECT_EQ(f.log.live, 0);
-    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+class ProgramEsnLeave : public ProgramEsnDlg, public ::testing::WithParamInterface<LeaveCase> {};
 
-    f.reporter.Clear();
-    f.line.Answer(kWriteOk);
-    f.line.Answer(test::kAck);
-    dialog.OnOK();
-    EXPECT_EQ(f.log.opened.size(), 3u);
-    EXPECT_EQ(f.reporter.Ids(), std::vector<int>{IDS_ESN_PROGRAMMED});
-    EXPECT_EQ(f.Written(),
-              Join({kReadEsnRequest, kEndRequest, write, kEndRequest, write, kEndRequest}));
-    EXPECT_EQ(dialog.Result(), IDOK);
+TEST_P(ProgramEsnLeave, SendsNothing) {
+    ScriptBlank();
+    std::size_t opening = 0;
+    const test::ModalRun run = test::RunModal<CProgramEsnDlg>(dialog, [&](Esn& d) {
+        opening = radio.Written().size();
+        Type(d, "130", "5", "123456");
+        GetParam().leave(d);
+    });
+    EXPECT_TRUE(run.shown);
+    EXPECT_EQ(run.result, IDCANCEL);
+    EXPECT_EQ(radio.log.opened.size(), 1u);
+    EXPECT_TRUE(test::WrittenSince(radio, opening).empty());
+    EXPECT_TRUE(radio.reporter.Messages().empty());
 }
 
-TEST(ProgramEsn, WriteWithoutAnAnswerReportsBothMessagesWithTheWaitCursor) {
-    ExchangeFixture f;
-    CProgramEsnDlg dialog;
-    OpenForEntry(f, dialog);
-    Type(dialog, "1", "2", "3");
-    dialog.OnOK();  // the radio says nothing
-    EXPECT_EQ(f.reporter.Ids(),
-              (std::vector<int>{IDS_NO_RESPONSE, IDS_ESN_PROGRAM_FAILED, IDS_NO_RESPONSE}));
-    for (const auto& message : f.reporter.Messages()) {
-        EXPECT_TRUE(message.waitCursor) << message.id;
-    }
-    EXPECT_FALSE(dialog.IsEnded());
-    EXPECT_EQ(f.log.live, 0);
-}
-
-TEST(ProgramEsn, HeldPortGivesThePortErrorAndNothingFromTheLink) {
-    ExchangeFixture f;
-    f.portAvailable = false;
-    {
-        CProgramEsnDlg dialog;
-        EXPECT_EQ(dialog.DoModal(), IDCANCEL);
-        EXPECT_FALSE(dialog.isVisible());
-    }
-    EXPECT_EQ(f.reporter.Ids(), std::vector<int>{IDS_PORT_OPEN_FAILED});
-    EXPECT_FALSE(f.reporter.Messages()[0].waitCursor);
-    EXPECT_TRUE(f.Written().empty());
-
-    // On "Program" the same box, and the dialog stays open for another try.
-    f.portAvailable = true;
-    f.reporter.Clear();
-    CProgramEsnDlg dialog;
-    OpenForEntry(f, dialog);
-    f.portAvailable = false;
-    Type(dialog, "1", "2", "3");
-    dialog.OnOK();
-    EXPECT_EQ(f.reporter.Ids(), std::vector<int>{IDS_PORT_OPEN_FAILED});
-    EXPECT_FALSE(dialog.IsEnded());
-    EXPECT_EQ(f.Written(), Join({kReadEsnRequest, kEndRequest}));
-}
-
-TEST(ProgramEsn, LaidOutFromItsTemplateAndFieldsRefuseExtraCharacters) {
-    ExchangeFixture f;
-    CProgramEsnDlg dialog;
-    EXPECT_EQ(dialog.windowTitle(), "Program ESN");
-    EXPECT_EQ(dialog.size(), dialog.MapDialogRect(0, 0, 244, 65).size());
-    EXPECT_EQ(dialog.GetDlgItem(Esn::IDC_ESN_FIELD3)->geometry(),
-              dialog.MapDialogRect(108, 40, 40, 14));
-    EXPECT_EQ(dialog.GetButton(IDOK)->text(), "Program");
-    EXPECT_TRUE(dialog.GetButton(IDOK)->isDefault());
-    EXPECT_EQ(dialog.GetButton(IDCANCEL)->text(), "Abort");
-    const std::vector<QWidget*> tabOrder = {dialog.GetDlgItem(Esn::IDC_ESN_FIELD1),
-                                            dialog.GetDlgItem(Esn::IDC_ESN_FIELD2),
-                                            dialog.GetDlgItem(Esn::IDC_ESN_FIELD3),
-                                            dialog.GetDlgItem(IDOK), dialog.GetDlgItem(IDCANCEL)};
-    EXPECT_EQ(dialog.TabStops(), tabOrder);
-    bool instructionFound = false;
-    for (QLabel* label : dialog.findChildren<QLabel*>()) {
-        instructionFound |= label->text() ==
-                            "Enter the ESN to be programmed into the Radio.\nPress the \"Program\" "
-                            "button to program it into the Radio.";
-    }
-    EXPECT_TRUE(instructionFound);
-
-    OpenForEntry(f, dialog);
-    const struct {
-        int id;
-        const char* typed;
-        const char* kept;
-    } limits[] = {{Esn::IDC_ESN_FIELD1, "1000", "100"},
-                  {Esn::IDC_ESN_FIELD2, "123", "12"},
-                  {Esn::IDC_ESN_FIELD3, "1234567", "123456"}};
-    for (const auto& limit : limits) {
-        QTest::keyClicks(dialog.GetEdit(limit.id), limit.typed);
-        EXPECT_EQ(dialog.GetDlgItemText(limit.id), limit.kept);
-    }
-
-    // Abort ends the dialog without touching the port.
-    dialog.GetButton(IDCANCEL)->click();
-    EXPECT_TRUE(dialog.IsEnded());
-    EXPECT_EQ(dialog.Result(), IDCANCEL);
-    EXPECT_EQ(f.log.opened.size(), 1u);
-}
+INSTANTIATE_TEST_SUITE_P(
+    Ways, ProgramEsnLeave,
+    ::testing::Values(LeaveCase{"Abort", [](Esn& d) { d.GetButton(IDCANCEL)->click(); }},
+                      LeaveCase{"Esc", [](Esn& d) { QTest::keyClick(&d, Qt::Key_Escape); }}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace varnel

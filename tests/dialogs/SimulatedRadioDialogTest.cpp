@@ -1,23 +1,25 @@
-// The radio dialogs end to end in real time: the real serial port on the simulated radio's
-// pseudo-terminal, the system clock, and the dialog run as the menu command runs it.
+// The radio dialogs end to end in real time: the application's own port opener, the real serial
+// port on the simulated radio's pseudo-terminal (mapped to COM1 as a user maps an adapter), the
+// application's link on the system clock, and the dialogs run modally as their commands run them.
 #include <gtest/gtest.h>
 
 #if VARNEL_HAVE_RADIOSIM
 
-#include <QApplication>
+#include <QComboBox>
 #include <QPushButton>
-#include <QTimer>
 
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/VarnelApp.h"
 #include "dialogs/ProgramEsnDlg.h"
+#include "dialogs/ProgramRegionalIdDlg.h"
 #include "dialogs/RadioInfoDlg.h"
 #include "link/PortNames.h"
-#include "link/RadioLink.h"
 #include "strings/StringTable.h"
+#include "tests/dialogs/DialogFixture.h"
 #include "tests/support/RecordingReporter.h"
 #include "tools/radio-sim/RadioSimulator.h"
 
@@ -34,16 +36,23 @@ protected:
         m_sim = std::make_unique<sim::RadioSimulator>(m_profile);
         ASSERT_TRUE(m_sim->Start(&error)) << error;
         // COM1, the application's port, is the simulator's line.
-        SetPortResolver([path = m_sim->SlavePath()](const std::string& name) {
+        m_app.SetPortResolver([path = m_sim->SlavePath()](const std::string& name) {
             return name == "COM1" ? path : DefaultPortDevice(name);
         });
     }
     void TearDown() override {
-        SetPortResolver(nullptr);
         if (m_sim) {
             m_sim->Stop();
         }
-        g_radioLink.m_status = RadioStatus::Ok;
+    }
+
+    // The application's session, run off the user-interface thread as in the window, with its
+    // messages recorded instead of shown in boxes.
+    Session MakeSession(int commandId) {
+        const Session app = m_app.MakeSession(commandId);
+        Session session(app.link, m_reporter, app.openPort, app.portName);
+        session.runner = app.runner;
+        return session;
     }
 
     std::vector<std::uint8_t> RequestOpcodesAndIds() const {
@@ -65,24 +74,17 @@ protected:
 
 TEST_F(SimulatedRadio, RadioInfoShowsAProgrammedRadio) {
     Start("programmed.profile");
-    CRadioInfoDlg dialog;
+    CRadioInfoDlg dialog(MakeSession(ID_RADIO_INFO));
     std::map<int, std::string> shown;
-    bool wasVisible = false;
-    // Read the fields off the dialog once it is up, then close it as the user would.
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (dialog.isVisible()) {
-            wasVisible = true;
-            for (int id : {CRadioInfoDlg::IDC_MODEL_NUMBER, CRadioInfoDlg::IDC_ESN,
-                           CRadioInfoDlg::IDC_REGIONAL_ID, CRadioInfoDlg::IDC_UUID}) {
-                shown[id] = dialog.GetDlgItemText(id).toStdString();
-            }
-            dialog.GetButton(IDOK)->click();
+    const test::ModalRun run = test::RunModal<CRadioInfoDlg>(dialog, [&](CRadioInfoDlg& d) {
+        for (int id : {CRadioInfoDlg::IDC_MODEL_NUMBER, CRadioInfoDlg::IDC_ESN,
+                       CRadioInfoDlg::IDC_REGIONAL_ID, CRadioInfoDlg::IDC_UUID}) {
+            shown[id] = d.GetDlgItemText(id).toStdString();
         }
+        d.GetButton(IDOK)->click();
     });
-    poll.start(10);
-    EXPECT_EQ(dialog.DoModal(), IDOK);
-    EXPECT_TRUE(wasVisible);
+    EXPECT_TRUE(run.shown);
+    EXPECT_EQ(run.result, IDOK);
     EXPECT_EQ(shown[CRadioInfoDlg::IDC_MODEL_NUMBER], "ID = $45 $12");
     EXPECT_EQ(shown[CRadioInfoDlg::IDC_ESN], "130/05/123456");
     EXPECT_EQ(shown[CRadioInfoDlg::IDC_REGIONAL_ID], "North America");
@@ -91,12 +93,12 @@ TEST_F(SimulatedRadio, RadioInfoShowsAProgrammedRadio) {
               (std::vector<std::uint8_t>{35, 0,  35, 1, 35, 3,  35, 4,  35, 10, 35, 11,
                                          35, 12, 35, 2, 35, 16, 35, 15, 35, 14, 16}));
     EXPECT_TRUE(m_reporter.Messages().empty());
-    EXPECT_EQ(g_radioLink.m_pPort, nullptr);
+    EXPECT_EQ(m_app.GetRadioLink().m_pPort, nullptr);
 }
 
-TEST_F(SimulatedRadio, ProgramEsnWritesABlankRadio) {
+TEST_F(SimulatedRadio, ProgramEsnWritesABlankRadioOnce) {
     Start("blank.profile");
-    CProgramEsnDlg dialog;
+    CProgramEsnDlg dialog(MakeSession(ID_PROGRAM_ESN));
     ASSERT_TRUE(dialog.OnInitDialog());
     ASSERT_FALSE(dialog.IsEnded());
     dialog.SetDlgItemText(CProgramEsnDlg::IDC_ESN_FIELD1, "130");
@@ -110,9 +112,26 @@ TEST_F(SimulatedRadio, ProgramEsnWritesABlankRadio) {
 
     // The radio is programmed now: the next opening refuses it.
     m_reporter.Clear();
-    CProgramEsnDlg again;
+    CProgramEsnDlg again(MakeSession(ID_PROGRAM_ESN));
     EXPECT_EQ(again.DoModal(), IDCANCEL);
     EXPECT_EQ(m_reporter.Ids(), std::vector<int>{IDS_ESN_ALREADY_PROGRAMMED});
+    EXPECT_EQ(m_app.GetRadioLink().m_pPort, nullptr);
+}
+
+TEST_F(SimulatedRadio, ChoosingAsiaProgramsTheRegionalId) {
+    Start("blank.profile");
+    CProgramRegionalIdDlg dialog(MakeSession(ID_PROGRAM_REGIONAL_ID));
+    const test::ModalRun run =
+        test::RunModal<CProgramRegionalIdDlg>(dialog, [](CProgramRegionalIdDlg& d) {
+            QComboBox* list = d.GetComboBox(CProgramRegionalIdDlg::IDC_REGIONAL_ID);
+            list->setCurrentIndex(list->findText("Asia"));
+            d.GetButton(IDOK)->click();
+        });
+    EXPECT_TRUE(run.shown);
+    EXPECT_EQ(run.result, IDOK);
+    EXPECT_EQ(m_reporter.Ids(), std::vector<int>{IDS_REGION_PROGRAMMED});
+    EXPECT_EQ(m_sim->Value(16), sim::Bytes{4});
+    EXPECT_EQ(RequestOpcodesAndIds(), (std::vector<std::uint8_t>{35, 16, 16, 24, 4, 16}));
 }
 
 }  // namespace

@@ -21,7 +21,7 @@
 #include "app/VarnelApp.h"
 #include "strings/Messages.h"
 #include "strings/StringTable.h"
-#include "tests/gui/GuiTest.h"
+#include "tests/support/QtTestSupport.h"
 
 namespace varnel {
 namespace {

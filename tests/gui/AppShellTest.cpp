@@ -16,7 +16,7 @@
 #include "app/MainFrame.h"
 #include "app/VarnelApp.h"
 #include "strings/StringTable.h"
-#include "tests/gui/GuiTest.h"
+#include "tests/support/QtTestSupport.h"
 
 namespace varnel {
 namespace {
@@ -240,7 +240,7 @@ TEST(AboutCommand, OpensTheAboutBoxThatEnterCloses) {
 // A port chooser that picks COM3 and leaves with the result it is given.
 class FakePortDlg : public CDialog {
 public:
-    explicit FakePortDlg(int result) : CDialog(AboutDialogTemplate()), m_result(result) {}
+    explicit FakePortDlg(int result) : CDialog(AboutBoxTemplate()), m_result(result) {}
     bool OnInitDialog() override {
         seenIndex = m_nPortIndex;
         m_nPortIndex = 2;
@@ -302,7 +302,6 @@ TEST(FailedStartUp, EndsWithoutWindowAndStillWritesTheSetting) {
     BrokenApp app;
     EXPECT_FALSE(app.InitInstance());
     EXPECT_EQ(app.GetMainWnd(), nullptr);
-    EXPECT_EQ(AfxGetMainWnd(), nullptr);
     app.m_nSerialPort = 2;
     EXPECT_EQ(app.ExitInstance(1), 1);
     QSettings settings("Tessaran", "Varnel");

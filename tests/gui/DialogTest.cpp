@@ -5,7 +5,7 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "tests/gui/GuiTest.h"
+#include "tests/support/QtTestSupport.h"
 #include "ui/Dialog.h"
 
 namespace varnel {

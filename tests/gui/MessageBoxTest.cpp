@@ -11,7 +11,7 @@
 #include "app/VarnelApp.h"
 #include "strings/Messages.h"
 #include "strings/StringTable.h"
-#include "tests/gui/GuiTest.h"
+#include "tests/support/QtTestSupport.h"
 
 namespace varnel {
 namespace {
@@ -19,6 +19,7 @@ namespace {
 struct SeenBox {
     QString caption;
     QString text;
+    QString detail;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     QWidget* owner = nullptr;
     int buttons = 0;
@@ -29,10 +30,15 @@ void RecordNextBox(SeenBox& seen) {
     test::WhenModal([&seen](QWidget* modal) {
         auto* box = qobject_cast<QMessageBox*>(modal);
         ASSERT_NE(box, nullptr);
-        seen = {box->windowTitle(), box->text(), box->icon(), box->parentWidget(),
-                static_cast<int>(box->buttons().size())};
+        seen = {box->windowTitle(), box->text(),         box->informativeText(),
+                box->icon(),        box->parentWidget(), static_cast<int>(box->buttons().size())};
         box->button(QMessageBox::Ok)->click();
     });
+}
+
+// The reporter that the application hands to every exchange.
+IMessageReporter& AppReporter(CVarnelApp& app) {
+    return app.MakeSession(ID_RADIO_INFO).reporter;
 }
 
 class MessageBoxTest : public ::testing::Test {
@@ -56,7 +62,7 @@ TEST_F(MessageBoxTest, BothKindsHaveTheirCaptionIconAndTheMainWindowAsOwner) {
                           Case{MSG_INFO, IDS_ESN_PROGRAMMED, "Varnel", QMessageBox::Information}}) {
         SeenBox seen;
         RecordNextBox(seen);
-        ShowMessage(c.kind, c.stringId);
+        ShowMessage(AppReporter(app), c.kind, c.stringId);
         EXPECT_EQ(seen.caption, c.caption);
         EXPECT_EQ(seen.text, QString::fromUtf8(LoadString(c.stringId).data()));
         EXPECT_EQ(seen.icon, c.icon);
@@ -65,18 +71,20 @@ TEST_F(MessageBoxTest, BothKindsHaveTheirCaptionIconAndTheMainWindowAsOwner) {
     }
 }
 
-TEST_F(MessageBoxTest, PortErrorNamesThePortAsPlainText) {
+TEST_F(MessageBoxTest, PortErrorNamesThePortAsPlainTextWithTheReasonUnderIt) {
     SeenBox seen;
     RecordNextBox(seen);
-    ShowPortError("COM2");
+    ShowPortError(AppReporter(app), "COM2");
     EXPECT_EQ(seen.caption, QStringLiteral("Error"));
     EXPECT_EQ(seen.icon, QMessageBox::Critical);
     EXPECT_EQ(seen.text, QStringLiteral("The serial port COM2 could not be opened.\n"
                                         "It may be in use by another program."));
+    EXPECT_EQ(seen.detail, QString());
     RecordNextBox(seen);
-    ShowPortError("%s%n<b>x</b>");
+    ShowPortError(AppReporter(app), "%s%n<b>x</b>", "Access to <b>/dev/ttyUSB0</b> was refused.");
     EXPECT_EQ(seen.text, QStringLiteral("The serial port %s%n<b>x</b> could not be opened.\n"
                                         "It may be in use by another program."));
+    EXPECT_EQ(seen.detail, QStringLiteral("Access to <b>/dev/ttyUSB0</b> was refused."));
 }
 
 TEST_F(MessageBoxTest, FocusReturnsToTheControlThatHadIt) {
@@ -90,43 +98,77 @@ TEST_F(MessageBoxTest, FocusReturnsToTheControlThatHadIt) {
     ASSERT_EQ(QApplication::focusWidget(), second);
     SeenBox seen;
     RecordNextBox(seen);
-    ShowMessage(MSG_ERROR, IDS_NO_RESPONSE);
+    ShowMessage(AppReporter(app), MSG_ERROR, IDS_NO_RESPONSE);
     EXPECT_EQ(seen.caption, QStringLiteral("Error"));
     // Activation goes through the window system, so it arrives with the next events.
     EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == second; }, 2000));
     (void)first;
 }
 
-TEST(MessageBoxOwner, IsNoneBeforeTheMainWindowExists) {
-    ASSERT_EQ(AfxGetMainWnd(), nullptr);
-    CMessageBoxReporter reporter;
-    IMessageReporter* previous = SetMessageReporter(&reporter);
+TEST(MessageBoxOwner, IsNoneBeforeTheMainWindowExistsAndAfterItIsGone) {
+    test::ClearSettings();
+    CVarnelApp app;
+    ASSERT_EQ(app.GetMainWnd(), nullptr);
     QWidget sentinel;
     SeenBox seen;
     seen.owner = &sentinel;  // the box must overwrite it
     RecordNextBox(seen);
-    ShowMessage(MSG_INFO, IDS_ESN_PROGRAMMED);
-    SetMessageReporter(previous);
+    ShowMessage(AppReporter(app), MSG_INFO, IDS_ESN_PROGRAMMED);
     EXPECT_EQ(seen.caption, QStringLiteral("Varnel"));
+    EXPECT_EQ(seen.owner, nullptr);
+
+    ASSERT_TRUE(app.InitInstance());
+    app.ExitInstance();
+    seen.owner = &sentinel;
+    RecordNextBox(seen);
+    ShowMessage(AppReporter(app), MSG_INFO, IDS_ESN_PROGRAMMED);
     EXPECT_EQ(seen.owner, nullptr);
 }
 
-TEST(MessageBoxCopy, CtrlCPutsCaptionTextAndButtonsOnTheClipboard) {
-    auto box = CMessageBoxReporter::CreateBox(MSG_ERROR, "Error",
-                                              "The serial port COM2 could not be opened.\n"
-                                              "It may be in use by another program.",
-                                              nullptr);
-    QGuiApplication::clipboard()->clear();
-    QTest::keyClick(box.get(), Qt::Key_C, Qt::ControlModifier);
-    EXPECT_EQ(QGuiApplication::clipboard()->text(),
-              QStringLiteral("---------------------------\n"
-                             "Error\n"
-                             "---------------------------\n"
-                             "The serial port COM2 could not be opened.\n"
-                             "It may be in use by another program.\n"
-                             "---------------------------\n"
-                             "OK   \n"
-                             "---------------------------\n"));
+struct CopyCase {
+    const char* name;
+    Message message;
+    QString copy;  // what Ctrl+C puts on the clipboard
+};
+
+TEST(MessageBoxCopy, CtrlCPutsCaptionTextDetailAndButtonsOnTheClipboard) {
+    const CopyCase cases[] = {
+        {"WithoutDetail",
+         {MSG_ERROR, IDS_PORT_OPEN_FAILED, "Error",
+          "The serial port COM2 could not be opened.\nIt may be in use by another program.", ""},
+         QStringLiteral("---------------------------\n"
+                        "Error\n"
+                        "---------------------------\n"
+                        "The serial port COM2 could not be opened.\n"
+                        "It may be in use by another program.\n"
+                        "---------------------------\n"
+                        "OK   \n"
+                        "---------------------------\n")},
+        {"WithDetail",
+         {MSG_ERROR, IDS_PORT_OPEN_FAILED, "Error",
+          "The serial port COM2 could not be opened.\nIt may be in use by another program.",
+          "/dev/ttyUSB0 belongs to the group dialout."},
+         QStringLiteral("---------------------------\n"
+                        "Error\n"
+                        "---------------------------\n"
+                        "The serial port COM2 could not be opened.\n"
+                        "It may be in use by another program.\n"
+                        "\n"
+                        "/dev/ttyUSB0 belongs to the group dialout.\n"
+                        "---------------------------\n"
+                        "OK   \n"
+                        "---------------------------\n")},
+    };
+    for (const CopyCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto box = CMessageBoxReporter::CreateBox(c.message, nullptr);
+        // The detail stands under the text, as the box's informative text.
+        EXPECT_EQ(box->text().toStdString(), c.message.text);
+        EXPECT_EQ(box->informativeText().toStdString(), c.message.detail);
+        QGuiApplication::clipboard()->clear();
+        QTest::keyClick(box.get(), Qt::Key_C, Qt::ControlModifier);
+        EXPECT_EQ(QGuiApplication::clipboard()->text(), c.copy);
+    }
 }
 
 }  // namespace

@@ -10,7 +10,7 @@
 
 #include "app/VarnelApp.h"
 #include "link/PortNames.h"
-#include "tests/gui/GuiTest.h"
+#include "tests/support/QtTestSupport.h"
 
 namespace varnel {
 namespace {

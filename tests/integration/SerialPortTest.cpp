@@ -9,7 +9,9 @@
 #include <chrono>
 #include <filesystem>
 #include <string>
+#include <thread>
 
+#include "link/CancelToken.h"
 #include "link/PortNames.h"
 #include "link/SerialPort.h"
 #include "tests/support/ProcessStats.h"
@@ -118,6 +120,29 @@ TEST(SerialPort, SilentLineGivesMinusOneAfterAboutOneSecond) {
                         .count();
     EXPECT_GE(ms, 990);
     EXPECT_LT(ms, 1500);
+}
+
+// The user's Cancel comes from another thread while a read waits on a silent line: the read must
+// give up then, not a second later when its timeout would end it.
+TEST(SerialPort, CancelFromAnotherThreadEndsAWaitingReadAtOnce) {
+    PtyPair pty;
+    CancelToken cancel;
+    CSerialPort port;
+    port.SetCancelToken(&cancel);
+    ASSERT_TRUE(port.Open(pty.Path()));
+    const auto start = std::chrono::steady_clock::now();
+    std::thread canceller([&cancel] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        cancel.Cancel();
+    });
+    const int read = port.ReadByte();
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                        std::chrono::steady_clock::now() - start)
+                        .count();
+    canceller.join();
+    EXPECT_EQ(read, -1);
+    EXPECT_GE(ms, 90);   // it waited for the line until the cancel came
+    EXPECT_LT(ms, 600);  // and not out the 1000 ms timeout: a wide margin for a loaded machine
 }
 
 TEST(SerialPort, NotATerminalOpensButIsUnusableAndNothingLeaks) {

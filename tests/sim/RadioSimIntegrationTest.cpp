@@ -42,7 +42,8 @@ long MsSince(Clock::time_point start) {
         std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
 }
 
-// A simulated blank radio, the real port opened on its line and attached to a link of its own.
+// A simulated blank radio, the real port opened on its line and attached to a link of its own,
+// whose messages are recorded.
 class RadioSimIntegration : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -50,6 +51,7 @@ protected:
         ASSERT_TRUE(m_sim.Start(&error)) << error;
         ASSERT_TRUE(m_port.Open(m_sim.SlavePath())) << "errno " << m_port.LastError();
         m_link.m_pPort = &m_port;
+        m_link.m_pReporter = &m_reporter;
     }
     void TearDown() override {
         m_link.m_pPort = nullptr;
@@ -209,6 +211,7 @@ TEST(RadioSimExecutable, PrintsTheDeviceFirstKeepsTheLinkWhileRunningAndRemovesI
         std::uint32_t length = 0;
         EXPECT_TRUE(port.Open(link));
         radioLink.m_pPort = &port;
+        radioLink.m_pReporter = &reporter;
         EXPECT_TRUE(radioLink.ReadParameter(value, 16, length, false));
         EXPECT_EQ(Bytes(value, value + length), (Bytes{0x01}));
         radioLink.m_pPort = nullptr;

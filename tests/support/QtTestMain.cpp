@@ -1,3 +1,5 @@
+// The one main of every Qt test program (GUI, dialogs, settings faults): a QApplication, offscreen
+// unless told otherwise, on a private settings folder.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -7,7 +9,7 @@
 
 #include <cstdlib>
 
-#include "tests/gui/GuiTest.h"
+#include "tests/support/QtTestSupport.h"
 
 namespace varnel::test {
 namespace {

@@ -10,7 +10,8 @@
 
 namespace varnel::test {
 
-// The folder that stands in for the user's configuration folder during the tests.
+// The folder that stands in for the user's configuration folder during the tests; QtTestMain.cpp
+// makes it before the QApplication exists.
 QString SettingsFolder();
 // Removes the application's settings file, as on a first run.
 void ClearSettings();
