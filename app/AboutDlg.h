@@ -4,12 +4,8 @@
 
 namespace varnel {
 
-enum : int { IDD_ABOUTBOX = 100 };
-
-const DialogTemplate& AboutDialogTemplate();
-
 // The About box: the icon, the name and the version, and an OK button.
-class CAboutDlg : public CDialog {
+class CAboutDlg : public CDialog, public AboutBoxIds {
     Q_OBJECT
 public:
     explicit CAboutDlg(QWidget* parent = nullptr);

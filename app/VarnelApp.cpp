@@ -9,14 +9,14 @@
 #include "app/Profile.h"
 #include "procedures/SerialPortOpener.h"
 #include "strings/StringTable.h"
+#include "ui/ExchangeRunner.h"
 #include "ui/Resources.h"
-#include "ui/WaitCursor.h"
 
 namespace varnel {
 
 CVarnelApp::CVarnelApp()
     : m_pReporter(std::make_unique<CMessageBoxReporter>()),
-      m_pWaitCursor(std::make_unique<CWaitCursorObserver>()) {
+      m_pRunner(std::make_unique<CExchangeRunner>()) {
     SetPortResolver({});
     SetPortOpener({});
     // The application's own commands, in the order of its message map.
@@ -53,6 +53,10 @@ bool CVarnelApp::InitInstance() {
     QApplication::setOrganizationName(QStringLiteral("Tessaran"));
     QApplication::setDesktopFileName(QStringLiteral("varnel"));
     QApplication::setWindowIcon(AppIcon());
+    // The desktop session ending under an exchange stops the exchange; the closing of the
+    // main window that follows then goes ahead once the port is closed.
+    QObject::connect(qApp, &QGuiApplication::commitDataRequest, m_pRunner.get(),
+                     &CExchangeRunner::Cancel);
 
     m_nSerialPort = LoadSerialPortSetting();
 
@@ -111,9 +115,11 @@ std::string CVarnelApp::GetPortName() const {
     return PortNameFromIndex(m_nSerialPort);
 }
 
-Session CVarnelApp::MakeSession() {
+Session CVarnelApp::MakeSession(int commandId) {
     Session session(m_radioLink, *m_pReporter, m_portOpener, GetPortName());
-    session.observer = m_pWaitCursor.get();
+    const std::string_view command = TooltipPart(LoadString(commandId));
+    session.runner = m_pRunner->For(
+        QString::fromUtf8(command.data(), static_cast<qsizetype>(command.size())), GetMainWnd());
     return session;
 }
 

@@ -15,7 +15,7 @@ namespace varnel {
 
 class CMainFrame;
 class CMessageBoxReporter;
-class CWaitCursorObserver;
+class CExchangeRunner;
 
 // The application object: start-up, exit, the serial port index and the commands of the menu.
 // It hands every dialog the session its exchanges run on.
@@ -45,9 +45,11 @@ public:
     // "COM%1d" from m_nSerialPort + 1.
     std::string GetPortName() const;
 
-    // The session of the next exchange: the current port, opened through the settings' port
-    // mapping, the program's link, message boxes, and the wait cursor while the port is open.
-    Session MakeSession();
+    // The session of the next exchange of command commandId: the current port, opened through
+    // the settings' port mapping, the program's link and message boxes, run off the
+    // user-interface thread with a progress window named after the command.
+    Session MakeSession(int commandId);
+    CExchangeRunner& GetExchangeRunner() { return *m_pRunner; }
     // Replaces how ports are opened (tests put a scripted line here); an empty opener restores
     // the serial port.
     void SetPortOpener(PortOpener opener);
@@ -85,7 +87,7 @@ private:
     // span of an exchange.
     CRadioLink m_radioLink;
     std::unique_ptr<CMessageBoxReporter> m_pReporter;
-    std::unique_ptr<CWaitCursorObserver> m_pWaitCursor;
+    std::unique_ptr<CExchangeRunner> m_pRunner;
     PortResolver m_portResolver;
     PortOpener m_portOpener;
     std::unique_ptr<CMainFrame> m_pMainWnd;

@@ -6,16 +6,17 @@
 #include "dialogs/ProgramEsnDlg.h"
 #include "dialogs/ProgramRegionalIdDlg.h"
 #include "dialogs/RadioInfoDlg.h"
+#include "strings/StringTable.h"
 
 namespace varnel {
 
 void CVarnelApp::OnRadioInfo() {
-    CRadioInfoDlg dialog(MakeSession(), GetMainWnd());
+    CRadioInfoDlg dialog(MakeSession(ID_RADIO_INFO), GetMainWnd());
     dialog.DoModal();
 }
 
 void CVarnelApp::OnProgramEsn() {
-    CProgramEsnDlg dialog(MakeSession(), GetMainWnd());
+    CProgramEsnDlg dialog(MakeSession(ID_PROGRAM_ESN), GetMainWnd());
     dialog.DoModal();
 }
 
@@ -25,7 +26,7 @@ void CVarnelApp::OnConfiguration() {
 }
 
 void CVarnelApp::OnProgramRegionalId() {
-    CProgramRegionalIdDlg dialog(MakeSession(), GetMainWnd());
+    CProgramRegionalIdDlg dialog(MakeSession(ID_PROGRAM_REGIONAL_ID), GetMainWnd());
     dialog.DoModal();
 }
 

@@ -3,25 +3,13 @@
 #include <QComboBox>
 #include <QString>
 
-#include <array>
 #include <utility>
 
 namespace varnel {
-namespace {
-
-constexpr std::array<ControlTemplate, 4> kControls = {{
-    {ControlKind::Text, IDC_STATIC, 8, 12, 55, 8, "Serial Port:"},
-    {ControlKind::DropDownList, CConfigurationDlg::IDC_SERIAL_PORT, 68, 8, 48, 60, "", CS_TABSTOP},
-    {ControlKind::DefPushButton, IDOK, 144, 4, 50, 14, "OK", CS_TABSTOP},
-    {ControlKind::PushButton, IDCANCEL, 144, 24, 50, 14, "Cancel", CS_TABSTOP},
-}};
-
-constexpr DialogTemplate kTemplate = {CConfigurationDlg::IDD, "Configuration", 200, 49, kControls};
-
-}  // namespace
-
 CConfigurationDlg::CConfigurationDlg(PortResolver resolver, QWidget* parent, PortProbe probe)
-    : CDialog(kTemplate, parent), m_resolver(std::move(resolver)), m_probe(std::move(probe)) {}
+    : CDialog(ConfigurationTemplate(), parent),
+      m_resolver(std::move(resolver)),
+      m_probe(std::move(probe)) {}
 
 bool CConfigurationDlg::OnInitDialog() {
     CDialog::OnInitDialog();

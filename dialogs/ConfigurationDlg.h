@@ -9,11 +9,8 @@ namespace varnel {
 // Lets the user choose the serial port of every later exchange. Only the ports that exist on the
 // machine are offered; they are found afresh each time the dialog opens, so an adapter plugged
 // in or pulled out since the last run shows accordingly.
-class CConfigurationDlg : public CDialog {
+class CConfigurationDlg : public CDialog, public ConfigurationIds {
 public:
-    enum { IDD = 130 };
-    enum : int { IDC_SERIAL_PORT = 1000 };
-
     // The ports are found through resolver and judged by probe.
     explicit CConfigurationDlg(PortResolver resolver, QWidget* parent = nullptr,
                                PortProbe probe = ProbePort);

@@ -17,26 +17,6 @@
 namespace varnel {
 namespace {
 
-using C = CProgramEsnDlg;
-
-constexpr unsigned kField = CS_TABSTOP;
-
-const ControlTemplate kControls[] = {
-    {ControlKind::Text, IDC_STATIC, 8, 8, 168, 24,
-     "Enter the ESN to be programmed into the Radio.\n"
-     "Press the \"Program\" button to program it into the Radio."},
-    {ControlKind::Text, IDC_STATIC, 8, 44, 32, 8, "ESN:"},
-    {ControlKind::Edit, C::IDC_ESN_FIELD1, 44, 40, 20, 14, "", kField},
-    {ControlKind::Text, IDC_STATIC, 68, 44, 8, 8, "/"},
-    {ControlKind::Edit, C::IDC_ESN_FIELD2, 76, 40, 20, 14, "", kField},
-    {ControlKind::Text, IDC_STATIC, 100, 44, 8, 8, "/"},
-    {ControlKind::Edit, C::IDC_ESN_FIELD3, 108, 40, 40, 14, "", kField},
-    {ControlKind::DefPushButton, IDOK, 188, 4, 50, 14, "Program", CS_TABSTOP},
-    {ControlKind::PushButton, IDCANCEL, 188, 24, 50, 14, "Abort", CS_TABSTOP},
-};
-
-const DialogTemplate kTemplate = {C::IDD, "Program ESN", 244, 65, kControls};
-
 // The characters each field takes: enough for its largest value, so 1000 cannot be typed into
 // field 1 and the parse can never overflow.
 struct FieldRule {
@@ -46,19 +26,19 @@ struct FieldRule {
     std::int32_t max;
 };
 const FieldRule kFields[] = {
-    {C::IDC_ESN_FIELD1, 3, 0, kEsnField1Max},
-    {C::IDC_ESN_FIELD2, 2, 0, kEsnField2Max},
-    {C::IDC_ESN_FIELD3, 6, kEsnField3Min, kEsnField3Max},
+    {ProgramEsnIds::IDC_ESN_FIELD1, 3, 0, kEsnField1Max},
+    {ProgramEsnIds::IDC_ESN_FIELD2, 2, 0, kEsnField2Max},
+    {ProgramEsnIds::IDC_ESN_FIELD3, 6, kEsnField3Min, kEsnField3Max},
 };
 
 }  // namespace
 
 CProgramEsnDlg::CProgramEsnDlg(Session session, QWidget* parent)
-    : CDialog(kTemplate, parent), m_session(std::move(session)) {
+    : CDialog(ProgramEsnTemplate(), parent), m_session(std::move(session)) {
     // The instruction is laid out for a narrow font. With a wider desktop font it would run
     // under the "Program" button, so it wraps at its own width instead, as a static text of
     // the original layout does.
-    const ControlTemplate& instruction = kControls[0];
+    const ControlTemplate& instruction = Template().controls.front();
     for (QLabel* label : findChildren<QLabel*>()) {
         if (label->text() == QString::fromUtf8(instruction.text)) {
             const QRect area =
@@ -72,7 +52,7 @@ CProgramEsnDlg::CProgramEsnDlg(Session session, QWidget* parent)
 
 bool CProgramEsnDlg::OnInitDialog() {
     CDialog::OnInitDialog();
-    if (CheckEsnBlank(m_session).outcome != Outcome::Done) {
+    if (RunProcedure(m_session, CheckEsnBlank).outcome != Outcome::Done) {
         EndDialog(IDCANCEL);
         return true;
     }
@@ -93,7 +73,8 @@ void CProgramEsnDlg::OnOK() {
             return;
         }
     }
-    if (ProgramEsn(m_session, EsnFields{values[0], values[1], values[2]}).outcome ==
+    const EsnFields esn{values[0], values[1], values[2]};
+    if (RunProcedure(m_session, [&](Session& s) { return ProgramEsn(s, esn); }).outcome ==
         Outcome::Done) {
         CDialog::OnOK();
     }

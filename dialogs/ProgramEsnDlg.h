@@ -8,16 +8,9 @@ namespace varnel {
 // Writes an ESN into a radio that has none yet. Opening the dialog reads the radio's ESN and
 // goes on only for a blank radio; "Program" parses the three fields, adds the check byte and
 // writes the value in one exchange. Each exchange opens and closes the port itself.
-class CProgramEsnDlg : public CDialog {
+class CProgramEsnDlg : public CDialog, public ProgramEsnIds {
     Q_OBJECT
 public:
-    enum { IDD = 133 };
-    enum ControlId : int {
-        IDC_ESN_FIELD1 = 1002,
-        IDC_ESN_FIELD2 = 1003,
-        IDC_ESN_FIELD3 = 1004,
-    };
-
     // Every exchange runs on session.
     explicit CProgramEsnDlg(Session session, QWidget* parent = nullptr);
 

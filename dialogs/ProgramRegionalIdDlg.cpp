@@ -14,30 +14,14 @@
 #include "strings/StringTable.h"
 
 namespace varnel {
-namespace {
-
-using C = CProgramRegionalIdDlg;
-
-const ControlTemplate kControls[] = {
-    {ControlKind::Text, IDC_STATIC, 8, 8, 188, 24,
-     "Select the Regional ID to be programmed into the Radio.\n"
-     "Press the \"Program\" button to program it into the Radio."},
-    {ControlKind::Text, IDC_STATIC, 8, 44, 48, 8, "Regional ID:"},
-    {ControlKind::DropDownList, C::IDC_REGIONAL_ID, 60, 40, 100, 72, "", CS_TABSTOP},
-    {ControlKind::DefPushButton, IDOK, 208, 4, 50, 14, "Program", CS_TABSTOP},
-    {ControlKind::PushButton, IDCANCEL, 208, 24, 50, 14, "Abort", CS_TABSTOP},
-};
-
-const DialogTemplate kTemplate = {C::IDD, "Program Regional ID", 264, 66, kControls};
-
-}  // namespace
+namespace {}  // namespace
 
 CProgramRegionalIdDlg::CProgramRegionalIdDlg(Session session, QWidget* parent)
-    : CDialog(kTemplate, parent), m_session(std::move(session)) {}
+    : CDialog(ProgramRegionalIdTemplate(), parent), m_session(std::move(session)) {}
 
 bool CProgramRegionalIdDlg::OnInitDialog() {
     CDialog::OnInitDialog();
-    if (CheckNoRegionalId(m_session).outcome != Outcome::Done) {
+    if (RunProcedure(m_session, CheckNoRegionalId).outcome != Outcome::Done) {
         EndDialog(IDCANCEL);
         return true;
     }
@@ -59,7 +43,8 @@ void CProgramRegionalIdDlg::OnOK() {
         ShowMessage(m_session.reporter, MSG_ERROR, IDS_REGION_NOT_SELECTED);
         return;
     }
-    if (ProgramRegionalId(m_session, *code).outcome == Outcome::Done) {
+    if (RunProcedure(m_session, [&](Session& s) { return ProgramRegionalId(s, *code); }).outcome ==
+        Outcome::Done) {
         CDialog::OnOK();
     }
     // Otherwise the dialog stays open with the choice unchanged, for another try or Abort.

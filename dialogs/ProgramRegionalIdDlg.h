@@ -9,11 +9,8 @@ namespace varnel {
 // Regional ID and goes on only when it is "none"; "Program" writes the chosen region's code in
 // one exchange. Each exchange opens and closes the port itself. No menu offers the dialog: it
 // runs only when its command is dispatched.
-class CProgramRegionalIdDlg : public CDialog {
+class CProgramRegionalIdDlg : public CDialog, public ProgramRegionalIdIds {
 public:
-    enum { IDD = 134 };
-    enum ControlId : int { IDC_REGIONAL_ID = 1003 };
-
     // Every exchange runs on session.
     explicit CProgramRegionalIdDlg(Session session, QWidget* parent = nullptr);
 

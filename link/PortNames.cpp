@@ -1,14 +1,9 @@
 #include "link/PortNames.h"
 
-#include <cerrno>
-#include <cstdio>
-
 #ifdef _WIN32
 #include <windows.h>
 #else
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
+#include "link/DeviceProbe.h"
 #endif
 
 namespace varnel {
@@ -61,20 +56,8 @@ std::string PortNameFromIndex(int index) {
 
 #ifndef _WIN32
 PortPresence ProbePort(const std::string& device) {
-    if (device.empty()) {
-        return PortPresence::Missing;
-    }
-    int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        // A device node with no hardware behind it (a ttyS without a UART) fails with EIO or ENXIO.
-        return (errno == ENOENT || errno == ENODEV || errno == ENXIO || errno == EIO)
-                   ? PortPresence::Missing
-                   : PortPresence::Unavailable;
-    }
-    // Another program holding the device has it locked; the probe must not take it from it.
-    const bool held = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
-    ::close(fd);
-    return held ? PortPresence::Unavailable : PortPresence::Present;
+    // Judged without opening the device: an open raises DTR and RTS on the cable.
+    return ProbeDevice(device);
 }
 #else
 PortPresence ProbePort(const std::string& device) {

@@ -30,7 +30,8 @@ enum class PortPresence {
     Unavailable,  // exists but could not be had: held by another program, no permission, ...
 };
 
-// How the device stands. An empty device is missing.
+// How the device stands, judged without opening it where the system allows. An empty device is
+// missing.
 PortPresence ProbePort(const std::string& device);
 
 }  // namespace varnel

@@ -54,6 +54,12 @@ WaitResult WaitReadable(int fd, std::int64_t deadline, int cancelFd) {
     }
 }
 
+// Holds DTR and RTS inactive.
+void DropModemLines(int fd) {
+    int lines = TIOCM_DTR | TIOCM_RTS;
+    ::ioctl(fd, TIOCMBIC, &lines);
+}
+
 }  // namespace
 
 CSerialPort::CSerialPort() : m_hComm(-1) {}
@@ -72,7 +78,9 @@ bool CSerialPort::Open(const std::string& device) {
     if (IsOpen()) {
         Close();
     }
-    if (device.empty()) {
+    // A name that maps to no device path must not be looked up in whatever the current folder
+    // happens to be.
+    if (device.empty() || device.front() != '/') {
         m_lastError = ENOENT;
         return false;
     }
@@ -83,6 +91,11 @@ bool CSerialPort::Open(const std::string& device) {
         m_lastError = errno;
         return false;
     }
+    // The open has just raised DTR and RTS; a radio cable may key the transmitter or reset the
+    // radio on them, so they go down before anything else happens, even when another program
+    // turns out to hold the device: inactive is the state in which a cable is safe.
+    // Pseudo-terminals refuse the request, which is harmless.
+    DropModemLines(fd);
     // TIOCEXCL alone is racy (two openers can both get in before either sets it) and does not
     // stop a second opener running as root; an advisory lock on the open file closes both gaps.
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
@@ -102,20 +115,21 @@ bool CSerialPort::Open(const std::string& device) {
     ::cfmakeraw(&tio);
     ::cfsetispeed(&tio, B9600);
     ::cfsetospeed(&tio, B9600);
-    tio.c_cflag &= ~(CSIZE | PARENB | CSTOPB | CRTSCTS | HUPCL);
+    // HUPCL stays as the device had it: where it is set, the last close drops DTR and RTS,
+    // and clearing it would leave every later opener's lines raised after its close.
+    tio.c_cflag &= ~(CSIZE | PARENB | CSTOPB | CRTSCTS);
     tio.c_cflag |= CS8 | CLOCAL | CREAD;
     tio.c_iflag &= ~(IXON | IXOFF | IXANY | INPCK | ISTRIP | PARMRK | IGNPAR);
     tio.c_cc[VMIN] = 0;
     tio.c_cc[VTIME] = 0;
-
-    // Hold DTR and RTS inactive: a radio cable may key the transmitter or reset the radio on
-    // them. Pseudo-terminals refuse the request, which is harmless.
-    int lines = TIOCM_DTR | TIOCM_RTS;
-    ::ioctl(fd, TIOCMBIC, &lines);
     ::tcflush(fd, TCIOFLUSH);
 
-    if (::tcsetattr(fd, TCSANOW, &tio) != 0) {
-        m_lastError = errno;
+    const bool configured = ::tcsetattr(fd, TCSANOW, &tio) == 0;
+    const int configureError = errno;
+    // A port that another program left at B0 raises DTR and RTS again when it gets a speed.
+    DropModemLines(fd);
+    if (!configured) {
+        m_lastError = configureError;
         return false;
     }
     // Whatever arrived before this exchange began belongs to no frame of it.

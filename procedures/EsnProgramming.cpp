@@ -21,7 +21,8 @@ ReadResult CheckEsnBlank(Session& session) {
 WriteResult ProgramEsn(Session& session, const EsnFields& esn) {
     const auto payload = EsnWriteForm(esn);
     return WriteAndReport(session, payload.data(), static_cast<std::uint32_t>(payload.size()),
-                          "Writing ESN", IDS_ESN_PROGRAMMED, IDS_ESN_PROGRAM_FAILED);
+                          "Writing ESN",
+                          {IDS_ESN_PROGRAMMED, IDS_ESN_PROGRAM_FAILED, IDS_ESN_WRITE_CANCELLED});
 }
 
 }  // namespace varnel

@@ -44,7 +44,7 @@ ReadResult ReadAndJudge(Session& session, std::uint8_t id, const std::string& st
 }
 
 WriteResult WriteAndReport(Session& session, const std::uint8_t* payload, std::uint32_t length,
-                           const std::string& stepDescription, int successId, int failureId) {
+                           const std::string& stepDescription, const WriteMessages& messages) {
     WriteResult result;
     Exchange exchange(session);
     if (!exchange.Open()) {
@@ -60,12 +60,14 @@ WriteResult WriteAndReport(Session& session, const std::uint8_t* payload, std::u
     const bool written = exchange.Link().WriteParameter(payload, length);
     const RadioStatus status = written ? RadioStatus::Ok : exchange.TakeStatus();
     if (status == RadioStatus::Cancelled) {
-        // Nobody saw the radio confirm or refuse; the caller tells the user what that means.
+        // Nobody saw the radio confirm or refuse: closed first, then said as it is.
         exchange.Abort();
+        ShowMessage(session.reporter, MSG_ERROR, messages.cancelled);
         result.outcome = Outcome::Cancelled;
         return result;
     }
-    ShowMessage(session.reporter, written ? MSG_INFO : MSG_ERROR, written ? successId : failureId);
+    ShowMessage(session.reporter, written ? MSG_INFO : MSG_ERROR,
+                written ? messages.success : messages.failure);
     result.outcome = written ? Outcome::Done : OutcomeOfFailure(status);
     exchange.End();
     return result;

@@ -33,10 +33,18 @@ struct WriteResult {
     bool requestSent = false;
 };
 
-// One programming exchange: write payload, report successId or failureId while the port is still
+// The messages of one programming exchange.
+struct WriteMessages {
+    int success;
+    int failure;
+    int cancelled;  // cancelled after the request went out: the radio may have taken the value
+};
+
+// One programming exchange: write payload, report its success or failure while the port is still
 // open (the user hears the outcome before the exchange is closed), then end the exchange, after
-// a failed write as well. Done when the radio confirmed the write.
+// a failed write as well. Done when the radio confirmed the write. A cancel closes the port at
+// once; when the request had gone out the user is told that the radio may have the value.
 WriteResult WriteAndReport(Session& session, const std::uint8_t* payload, std::uint32_t length,
-                           const std::string& stepDescription, int successId, int failureId);
+                           const std::string& stepDescription, const WriteMessages& messages);
 
 }  // namespace varnel

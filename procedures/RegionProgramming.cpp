@@ -26,9 +26,10 @@ ReadResult CheckNoRegionalId(Session& session) {
 
 WriteResult ProgramRegionalId(Session& session, std::uint8_t code) {
     const auto payload = RegionalIdWriteForm(code);
-    return WriteAndReport(session, payload.data(), static_cast<std::uint32_t>(payload.size()),
-                          "Writing Regional Identifier", IDS_REGION_PROGRAMMED,
-                          IDS_REGION_PROGRAM_FAILED);
+    return WriteAndReport(
+        session, payload.data(), static_cast<std::uint32_t>(payload.size()),
+        "Writing Regional Identifier",
+        {IDS_REGION_PROGRAMMED, IDS_REGION_PROGRAM_FAILED, IDS_REGION_WRITE_CANCELLED});
 }
 
 }  // namespace varnel

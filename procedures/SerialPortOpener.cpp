@@ -3,8 +3,24 @@
 #include <utility>
 
 #include "link/SerialPort.h"
+#ifdef __linux__
+#include "link/PortDiagnosis.h"
+#endif
 
 namespace varnel {
+namespace {
+
+std::string DescribeOpenFailure(const std::string& device, int error) {
+#ifdef __linux__
+    return DescribePortFailure(device, error);
+#else
+    (void)device;
+    (void)error;
+    return {};
+#endif
+}
+
+}  // namespace
 
 PortOpener SerialPortOpener(PortResolver resolver) {
     return
@@ -15,8 +31,12 @@ PortOpener SerialPortOpener(PortResolver resolver) {
             port->SetCancelToken(cancel);
             if (port->Open(device)) {
                 result.port = std::move(port);
+            } else {
+                // A device that opened but could not be set up is closed again by the
+                // destructor; the user learns why the port is of no use.
+                result.detail =
+                    DescribeOpenFailure(device.empty() ? portName : device, port->LastError());
             }
-            // A device that opened but could not be set up is closed again by the destructor.
             return result;
         };
 }

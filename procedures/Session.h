@@ -2,7 +2,9 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <type_traits>
 
 #include "link/BytePort.h"
 #include "link/CancelToken.h"
@@ -44,6 +46,15 @@ public:
     virtual void ExchangeFinished() {}
 };
 
+struct Session;
+
+// How a front end runs a procedure: it calls procedure with the session to use, which may be the
+// one it was given with its reporter, observer and cancel token replaced (the window runs the
+// procedure on a worker thread while it keeps painting, and shows the messages on its own
+// thread). Without one the procedure runs on the calling thread.
+using ProcedureRunner =
+    std::function<void(Session& session, const std::function<void(Session&)>& procedure)>;
+
 // Everything a procedure needs to talk to the radio, handed in by the front end that runs it:
 // the port to open and how, the link, where messages go, who watches, and how to cancel.
 struct Session {
@@ -60,7 +71,20 @@ struct Session {
     std::string portName;
     IExchangeObserver* observer = nullptr;
     const CancelToken* cancel = nullptr;
+    ProcedureRunner runner;
 };
+
+// Runs procedure on session the way the session's runner says, and gives its result.
+template <class Procedure>
+auto RunProcedure(Session& session, Procedure&& procedure) {
+    using Result = std::invoke_result_t<Procedure&, Session&>;
+    if (!session.runner) {
+        return procedure(session);
+    }
+    std::optional<Result> result;
+    session.runner(session, [&](Session& s) { result.emplace(procedure(s)); });
+    return result ? std::move(*result) : Result{};
+}
 
 // How a procedure ended. The user has been told the details through the session's reporter.
 enum class Outcome {

@@ -31,6 +31,12 @@ constexpr std::array kEntries = {
     Entry{20013,
           "An error occured during programming of the Regional ID.\nThe Regional ID has not been "
           "programmed."},
+    Entry{20014,
+          "The ESN write was cancelled before the radio confirmed it.\nThe radio may have taken "
+          "the ESN: check it with Radio Info before you program it again."},
+    Entry{20015,
+          "The Regional ID write was cancelled before the radio confirmed it.\nThe radio may have "
+          "taken the Regional ID: check it with Radio Info before you program it again."},
     Entry{20100, "No serial port assigned."},
     Entry{20101, "Checksum error in received message."},
     Entry{20102, "Received message too long."},

@@ -22,6 +22,9 @@ enum StringId : int {
     IDS_REGION_NOT_SELECTED = 20011,
     IDS_REGION_PROGRAMMED = 20012,
     IDS_REGION_PROGRAM_FAILED = 20013,
+    // A write cancelled after its request went out: nobody saw the radio confirm or refuse it.
+    IDS_ESN_WRITE_CANCELLED = 20014,
+    IDS_REGION_WRITE_CANCELLED = 20015,
 
     IDS_NO_PORT = 20100,
     IDS_CHECKSUM_ERROR = 20101,

@@ -5,54 +5,15 @@
 #include <QString>
 
 #include <map>
-#include <span>
 #include <vector>
+
+#include "templates/DialogTemplates.h"
 
 class QComboBox;
 class QLineEdit;
 class QPushButton;
 
 namespace varnel {
-
-// Results and control ids that every dialog shares.
-enum DialogId : int {
-    IDOK = 1,
-    IDCANCEL = 2,
-    IDC_STATIC = -1,  // a control that no code addresses
-};
-
-enum class ControlKind {
-    Text,          // static text; "\n" starts a new line
-    Icon,          // the application icon
-    Edit,          // single-line edit box that scrolls horizontally
-    DropDownList,  // drop-down list without typing; the height is that of the dropped list
-    PushButton,
-    DefPushButton,  // the button that Enter presses
-};
-
-enum ControlStyle : unsigned {
-    CS_NONE = 0,
-    CS_TABSTOP = 1u << 0,
-    CS_READONLY = 1u << 1,  // edit boxes
-};
-
-// One line of a dialog template: position and size in dialog units, as the dialog's layout is
-// drawn up, so that the dialog keeps its proportions with whatever font the desktop uses.
-struct ControlTemplate {
-    ControlKind kind;
-    int id;
-    int x, y, cx, cy;
-    const char* text = "";
-    unsigned style = CS_NONE;
-};
-
-// A dialog's layout. The order of the controls is the tab order.
-struct DialogTemplate {
-    int id;
-    const char* caption;
-    int cx, cy;  // the client area in dialog units
-    std::span<const ControlTemplate> controls;
-};
 
 // The base of every modal dialog. The controls are created from the template by the constructor,
 // so tests can call OnInitDialog and OnOK directly and look at the controls without showing

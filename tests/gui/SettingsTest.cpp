@@ -76,20 +76,16 @@ TEST(SerialPortSettingChange, ReachesTheStoreOnlyAtExit) {
     EXPECT_EQ(StoredSerialPort().toInt(), 3);
 }
 
-TEST(PortMapping, ComesFromThePortsGroupWhileTheApplicationRuns) {
+TEST(PortMapping, ComesFromThePortsGroupAtEachUse) {
     test::ClearSettings();
     WriteSettingsFile("[Ports]\nCOM2=/dev/ttyUSB0\n");
-    {
-        CVarnelApp app;
-        ASSERT_TRUE(app.InitInstance());
-        EXPECT_EQ(ResolvePortDevice("COM2"), "/dev/ttyUSB0");
-        EXPECT_EQ(ResolvePortDevice("COM3"), "/dev/ttyS2");
-        // Read at each use: an edit made while the program runs counts at the next exchange.
-        QSettings("Tessaran", "Varnel").setValue("Ports/COM3", "/dev/pts/7");
-        EXPECT_EQ(ResolvePortDevice("COM3"), "/dev/pts/7");
-        app.ExitInstance();
-    }
-    EXPECT_EQ(ResolvePortDevice("COM2"), "/dev/ttyS1");
+    CVarnelApp app;
+    const PortResolver& resolver = app.GetPortResolver();
+    EXPECT_EQ(ResolvePortDevice("COM2", resolver), "/dev/ttyUSB0");
+    EXPECT_EQ(ResolvePortDevice("COM3", resolver), "/dev/ttyS2");
+    // Read at each use: an edit made while the program runs counts at the next exchange.
+    QSettings("Tessaran", "Varnel").setValue("Ports/COM3", "/dev/pts/7");
+    EXPECT_EQ(ResolvePortDevice("COM3", resolver), "/dev/pts/7");
 }
 
 }  // namespace

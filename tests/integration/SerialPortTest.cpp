@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <string>
 
 #include "link/PortNames.h"
@@ -39,6 +40,7 @@ public:
             ::close(m_master);
     }
     const std::string& Path() const { return m_slavePath; }
+    int Near() const { return m_hold; }
     void Send(std::initializer_list<unsigned char> bytes) {
         for (unsigned char b : bytes) {
             ASSERT_EQ(::write(m_master, &b, 1), 1);
@@ -126,6 +128,65 @@ TEST(SerialPort, NotATerminalOpensButIsUnusableAndNothingLeaks) {
         EXPECT_TRUE(port.IsOpen());  // configuration failed; the destructor closes it
     }
     EXPECT_EQ(test::OpenDescriptors(), before);
+}
+
+// Where HUPCL is set, the last close of the device drops DTR and RTS; the port must leave it
+// as it found it, or every later opener's lines stay raised after its close.
+class HangUpOnClose : public testing::TestWithParam<bool> {};
+
+TEST_P(HangUpOnClose, IsLeftAsTheDeviceHadIt) {
+    PtyPair pty;
+    termios tio{};
+    ASSERT_EQ(::tcgetattr(pty.Near(), &tio), 0);
+    tio.c_cflag = GetParam() ? (tio.c_cflag | HUPCL) : (tio.c_cflag & ~HUPCL);
+    ASSERT_EQ(::tcsetattr(pty.Near(), TCSANOW, &tio), 0);
+    {
+        CSerialPort port;
+        ASSERT_TRUE(port.Open(pty.Path()));
+        ASSERT_EQ(::tcgetattr(pty.Near(), &tio), 0);
+        EXPECT_EQ((tio.c_cflag & HUPCL) != 0, GetParam()) << "while open";
+    }
+    ASSERT_EQ(::tcgetattr(pty.Near(), &tio), 0);
+    EXPECT_EQ((tio.c_cflag & HUPCL) != 0, GetParam()) << "after close";
+}
+
+INSTANTIATE_TEST_SUITE_P(Both, HangUpOnClose, testing::Bool(),
+                         [](const auto& info) { return info.param ? "Set" : "Clear"; });
+
+TEST(SerialPort, OpenOnAnOpenPortLetsTheFirstDeviceGo) {
+    const int before = test::OpenDescriptors();
+    {
+        PtyPair first, second;
+        CSerialPort port, other;
+        ASSERT_TRUE(port.Open(first.Path()));
+        ASSERT_TRUE(port.Open(second.Path()));
+        EXPECT_TRUE(other.Open(first.Path()));
+        EXPECT_FALSE(CSerialPort().Open(second.Path()));
+        EXPECT_TRUE(port.Open(second.Path()));  // the same device again
+    }
+    EXPECT_EQ(test::OpenDescriptors(), before);
+}
+
+// "COM-1" maps to no device path; a file of that name in the current folder is not it.
+TEST(SerialPort, ANameWithoutADevicePathIsNeverOpenedInTheCurrentFolder) {
+    PtyPair pty;
+    char folder[] = "/tmp/varnel-cwd-XXXXXX";
+    ASSERT_NE(::mkdtemp(folder), nullptr);
+    std::filesystem::create_symlink(pty.Path(), std::filesystem::path(folder) / "COM-1");
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(folder);
+    CSerialPort port;
+    const bool openedRelative = port.Open("COM-1");
+    const int relativeError = port.LastError();
+    const bool openedEmpty = port.Open("");
+    std::filesystem::current_path(before);
+    std::filesystem::remove_all(folder);
+    EXPECT_FALSE(openedRelative);
+    EXPECT_EQ(relativeError, ENOENT);
+    EXPECT_FALSE(openedEmpty);
+    EXPECT_FALSE(port.IsOpen());
+    EXPECT_FALSE(port.Open("COM0"));  // /dev/ttyS-1: a path, and nothing there
+    EXPECT_EQ(port.LastError(), ENOENT);
 }
 
 }  // namespace

@@ -17,7 +17,7 @@ namespace varnel::test {
 // tests drive it directly.
 struct ScriptedLink {
     ScriptedLink() {
-        link.m_pPort = &line;
+        link.m_pPort = &port;
         link.m_pClock = &clock;
         link.m_pReporter = &reporter;
     }
@@ -25,7 +25,7 @@ struct ScriptedLink {
     ScriptedLink& operator=(const ScriptedLink&) = delete;
 
     FakeClock clock;
-    ScriptedPort line{clock};
+    ScriptedPort port{clock};
     RecordingReporter reporter;
     CRadioLink link;
 };

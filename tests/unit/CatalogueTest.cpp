@@ -3,6 +3,7 @@
 #include <string>
 
 #include "radio/Catalogue.h"
+#include "radio/Regions.h"
 
 namespace varnel {
 namespace {
@@ -45,17 +46,26 @@ TEST(Catalogue, EachParameterIsShownByItsRule) {
     }
 }
 
-TEST(Catalogue, RegionalIdTextsCoverEveryCode) {
+TEST(Regions, EveryCodeHasItsTextAndItsState) {
     const char* named[] = {"Super Zandrel", "North America", "Latin America", "EMEA", "Asia"};
     for (int code = 0; code <= 255; ++code) {
         const std::string expected = code <= 4     ? named[code]
                                      : code == 255 ? "No Region defined"
                                                    : "Invalid Region";
         EXPECT_EQ(RegionalIdText(code), expected) << code;
+        const RegionState state = code <= 4     ? RegionState::Programmed
+                                  : code == 255 ? RegionState::None
+                                                : RegionState::Invalid;
+        EXPECT_EQ(RegionStateOf(static_cast<std::uint8_t>(code)), state) << code;
     }
 }
 
-TEST(Catalogue, WritePayloadsStartWithTheirWriteIds) {
+TEST(Regions, OfferedListMapsPositionsToCodesOneToFour) {
+    EXPECT_EQ(RegionCodeAt(-1), std::nullopt);
+    EXPECT_EQ(RegionCodeAt(0), 1);
+    EXPECT_EQ(RegionCodeAt(3), 4);
+    EXPECT_EQ(RegionCodeAt(4), std::nullopt);
+    EXPECT_EQ(RegionalIdText(*RegionCodeAt(2)), LoadString(kOfferedRegionStrings[2]));
     EXPECT_EQ(RegionalIdWriteForm(1), (std::array<std::uint8_t, 2>{4, 1}));
     EXPECT_EQ(RegionalIdWriteForm(4), (std::array<std::uint8_t, 2>{4, 4}));
 }

@@ -10,8 +10,7 @@
 #include "link/RadioLink.h"
 #include "strings/StringTable.h"
 #include "tests/support/FakeClock.h"
-#include "tests/support/RecordingReporter.h"
-#include "tests/support/ScriptedPort.h"
+#include "tests/support/ScriptedSession.h"
 
 namespace varnel {
 namespace {
@@ -41,18 +40,8 @@ std::vector<std::uint8_t> Cat(std::vector<std::uint8_t> a, const std::vector<std
     return a;
 }
 
-class FrameCodec : public ::testing::Test {
+class FrameCodec : public ::testing::Test, protected test::ScriptedLink {
 protected:
-    FakeClock clock;
-    ScriptedPort port{clock};
-    RecordingReporter reporter;
-    CRadioLink link;
-
-    void SetUp() override {
-        link.m_pPort = &port;
-        link.m_pClock = &clock;
-    }
-
     RadioStatus Receive(std::uint32_t timeout = 1000) {
         return link.ReceiveFrame(opcode, payload, length, timeout);
     }

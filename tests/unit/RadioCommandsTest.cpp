@@ -10,8 +10,7 @@
 #include "link/RadioLink.h"
 #include "strings/StringTable.h"
 #include "tests/support/FakeClock.h"
-#include "tests/support/RecordingReporter.h"
-#include "tests/support/ScriptedPort.h"
+#include "tests/support/ScriptedSession.h"
 
 namespace varnel {
 namespace {
@@ -19,11 +18,9 @@ namespace {
 using test::Concat;
 using test::FakeClock;
 using test::Frame;
-using test::RecordingReporter;
-using test::ScriptedPort;
 
-const std::vector<int> kAck = {0x50};
-const std::vector<int> kNotSupported = {0xF1, 0x86, 0x88};
+using test::kAck;
+using test::kNotSupported;
 
 std::vector<int> ReadReply(const std::string& value) {
     std::vector<int> payload{0x00};  // the leading byte, not part of the value
@@ -48,18 +45,7 @@ void PrintTo(const CommandCase& c, std::ostream* os) {
     *os << c.name;
 }
 
-class RadioCommands : public ::testing::TestWithParam<CommandCase> {
-protected:
-    FakeClock clock;
-    ScriptedPort port{clock};
-    RecordingReporter reporter;
-    CRadioLink link;
-
-    void SetUp() override {
-        link.m_pPort = &port;
-        link.m_pClock = &clock;
-    }
-};
+class RadioCommands : public ::testing::TestWithParam<CommandCase>, protected test::ScriptedLink {};
 
 TEST_P(RadioCommands, AnswersDecideResultStatusAndMessages) {
     const CommandCase& c = GetParam();
@@ -217,19 +203,10 @@ INSTANTIATE_TEST_SUITE_P(Answers, RadioCommands,
                                                        ""}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-class RadioCommandFixture : public ::testing::Test {
+class RadioCommandFixture : public ::testing::Test, protected test::ScriptedLink {
 protected:
-    FakeClock clock;
-    ScriptedPort port{clock};
-    RecordingReporter reporter;
-    CRadioLink link;
     char value[CRadioLink::kValueSize] = {};
     std::uint32_t length = 0;
-
-    void SetUp() override {
-        link.m_pPort = &port;
-        link.m_pClock = &clock;
-    }
 };
 
 TEST_F(RadioCommandFixture, SilentLineFailsEveryCommandAtOnceWithOneMessage) {

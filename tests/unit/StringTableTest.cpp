@@ -27,10 +27,10 @@ TEST(StringTable, PromptsSplitIntoStatusTextAndTooltip) {
     EXPECT_EQ(TooltipPart("no tooltip"), "");
 }
 
-TEST(Messages, KindsChooseCaptionAndReachTheInstalledReporter) {
+TEST(Messages, KindsChooseCaptionAndReachTheReporterHandedIn) {
     test::RecordingReporter reporter;
-    ShowMessage(MSG_ERROR, IDS_NAK_RECEIVED);
-    ShowMessage(MSG_INFO, IDS_ESN_PROGRAMMED);
+    ShowMessage(reporter, MSG_ERROR, IDS_NAK_RECEIVED);
+    ShowMessage(reporter, MSG_INFO, IDS_ESN_PROGRAMMED);
     ASSERT_EQ(reporter.Messages().size(), 2u);
     EXPECT_EQ(reporter.Messages()[0].caption, "Error");
     EXPECT_EQ(reporter.Messages()[0].text, "NAK received from radio.");
@@ -44,10 +44,11 @@ TEST(Messages, PortNameIsInsertedAsTextNeverAsAFormat) {
     EXPECT_EQ(FormatPortError("%s%n%d"),
               "The serial port %s%n%d could not be opened.\nIt may be in use by another program.");
     test::RecordingReporter reporter;
-    ShowPortError("COM0");
+    ShowPortError(reporter, "COM0", "Nothing is at /dev/ttyS-1.");
     ASSERT_EQ(reporter.Messages().size(), 1u);
     EXPECT_EQ(reporter.Messages()[0].caption, "Error");
     EXPECT_EQ(reporter.Messages()[0].id, IDS_PORT_OPEN_FAILED);
+    EXPECT_EQ(reporter.Messages()[0].detail, "Nothing is at /dev/ttyS-1.");
 }
 
 }  // namespace

@@ -1,0 +1,103 @@
+#include "templates/DialogTemplates.h"
+
+namespace varnel {
+namespace {
+
+const ControlTemplate kAboutBox[] = {
+    {ControlKind::Icon, IDC_STATIC, 12, 9, 21, 20},
+    {ControlKind::Text, IDC_STATIC, 50, 8, 40, 8, "Varnel"},
+    {ControlKind::Text, IDC_STATIC, 50, 24, 117, 8, "Version:  R01.03.00,  12.Apr.2010"},
+    {ControlKind::DefPushButton, IDOK, 185, 13, 32, 14, "OK", CS_TABSTOP},
+};
+
+const ControlTemplate kConfiguration[] = {
+    {ControlKind::Text, IDC_STATIC, 8, 12, 55, 8, "Serial Port:"},
+    {ControlKind::DropDownList, ConfigurationIds::IDC_SERIAL_PORT, 68, 8, 48, 60, "", CS_TABSTOP},
+    {ControlKind::DefPushButton, IDOK, 144, 4, 50, 14, "OK", CS_TABSTOP},
+    {ControlKind::PushButton, IDCANCEL, 144, 24, 50, 14, "Cancel", CS_TABSTOP},
+};
+
+using Info = RadioInfoIds;
+constexpr unsigned kInfoField = CS_TABSTOP | CS_READONLY;
+const ControlTemplate kRadioInfo[] = {
+    {ControlKind::Text, IDC_STATIC, 8, 12, 64, 8, "Model Number:"},
+    {ControlKind::Edit, Info::IDC_MODEL_NUMBER, 76, 8, 80, 14, "", kInfoField},
+    {ControlKind::Text, IDC_STATIC, 8, 32, 64, 8, "Serial Number:"},
+    {ControlKind::Edit, Info::IDC_SERIAL_NUMBER, 76, 28, 80, 14, "", kInfoField},
+    {ControlKind::Text, IDC_STATIC, 8, 52, 64, 8, "ESN:"},
+    {ControlKind::Edit, Info::IDC_ESN, 76, 48, 80, 14, "", kInfoField},
+    {ControlKind::Text, IDC_STATIC, 8, 73, 64, 8, "Software Version:"},
+    {ControlKind::Edit, Info::IDC_SOFTWARE_VERSION, 76, 68, 80, 14, "", kInfoField},
+    {ControlKind::Text, IDC_STATIC, 8, 92, 64, 8, "Codeplug Version:"},
+    {ControlKind::Edit, Info::IDC_CODEPLUG_VERSION, 76, 89, 80, 14, "", kInfoField},
+    {ControlKind::Text, IDC_STATIC, 168, 12, 64, 8, "Last Programmed:"},
+    {ControlKind::Edit, Info::IDC_LAST_PROGRAMMED, 236, 8, 80, 14, "", kInfoField},
+    {ControlKind::Text, IDC_STATIC, 168, 32, 64, 8, "Codeplug Part No:"},
+    {ControlKind::Edit, Info::IDC_CODEPLUG_PART_NO, 236, 28, 80, 14, "", kInfoField},
+    {ControlKind::Text, IDC_STATIC, 168, 52, 64, 8, "Firmware Part No:"},
+    {ControlKind::Edit, Info::IDC_FIRMWARE_PART_NO, 236, 48, 80, 14, "", kInfoField},
+    {ControlKind::Text, IDC_STATIC, 168, 73, 64, 8, "Radio IC Versions:"},
+    {ControlKind::Edit, Info::IDC_RADIO_IC_VERSIONS, 236, 68, 80, 14, "", kInfoField},
+    {ControlKind::Text, IDC_STATIC, 168, 92, 64, 8, "Regional Identifier:"},
+    {ControlKind::Edit, Info::IDC_REGIONAL_ID, 236, 88, 80, 14, "", kInfoField},
+    {ControlKind::Text, IDC_STATIC, 8, 112, 64, 8, "UUID:"},
+    {ControlKind::Edit, Info::IDC_UUID, 76, 108, 240, 14, "", kInfoField},
+    {ControlKind::DefPushButton, IDOK, 140, 132, 50, 14, "OK", CS_TABSTOP},
+};
+
+using Esn = ProgramEsnIds;
+const ControlTemplate kProgramEsn[] = {
+    {ControlKind::Text, IDC_STATIC, 8, 8, 168, 24,
+     "Enter the ESN to be programmed into the Radio.\n"
+     "Press the \"Program\" button to program it into the Radio."},
+    {ControlKind::Text, IDC_STATIC, 8, 44, 32, 8, "ESN:"},
+    {ControlKind::Edit, Esn::IDC_ESN_FIELD1, 44, 40, 20, 14, "", CS_TABSTOP},
+    {ControlKind::Text, IDC_STATIC, 68, 44, 8, 8, "/"},
+    {ControlKind::Edit, Esn::IDC_ESN_FIELD2, 76, 40, 20, 14, "", CS_TABSTOP},
+    {ControlKind::Text, IDC_STATIC, 100, 44, 8, 8, "/"},
+    {ControlKind::Edit, Esn::IDC_ESN_FIELD3, 108, 40, 40, 14, "", CS_TABSTOP},
+    {ControlKind::DefPushButton, IDOK, 188, 4, 50, 14, "Program", CS_TABSTOP},
+    {ControlKind::PushButton, IDCANCEL, 188, 24, 50, 14, "Abort", CS_TABSTOP},
+};
+
+const ControlTemplate kProgramRegionalId[] = {
+    {ControlKind::Text, IDC_STATIC, 8, 8, 188, 24,
+     "Select the Regional ID to be programmed into the Radio.\n"
+     "Press the \"Program\" button to program it into the Radio."},
+    {ControlKind::Text, IDC_STATIC, 8, 44, 48, 8, "Regional ID:"},
+    {ControlKind::DropDownList, ProgramRegionalIdIds::IDC_REGIONAL_ID, 60, 40, 100, 72, "",
+     CS_TABSTOP},
+    {ControlKind::DefPushButton, IDOK, 208, 4, 50, 14, "Program", CS_TABSTOP},
+    {ControlKind::PushButton, IDCANCEL, 208, 24, 50, 14, "Abort", CS_TABSTOP},
+};
+
+}  // namespace
+
+const DialogTemplate& AboutBoxTemplate() {
+    static const DialogTemplate t = {AboutBoxIds::IDD, "About Varnel", 228, 44, kAboutBox};
+    return t;
+}
+
+const DialogTemplate& ConfigurationTemplate() {
+    static const DialogTemplate t = {ConfigurationIds::IDD, "Configuration", 200, 49,
+                                     kConfiguration};
+    return t;
+}
+
+const DialogTemplate& RadioInfoTemplate() {
+    static const DialogTemplate t = {RadioInfoIds::IDD, "Radio Info", 328, 153, kRadioInfo};
+    return t;
+}
+
+const DialogTemplate& ProgramEsnTemplate() {
+    static const DialogTemplate t = {ProgramEsnIds::IDD, "Program ESN", 244, 65, kProgramEsn};
+    return t;
+}
+
+const DialogTemplate& ProgramRegionalIdTemplate() {
+    static const DialogTemplate t = {ProgramRegionalIdIds::IDD, "Program Regional ID", 264, 66,
+                                     kProgramRegionalId};
+    return t;
+}
+
+}  // namespace varnel

@@ -1,0 +1,89 @@
+#pragma once
+
+#include <span>
+
+namespace varnel {
+
+// Results and control ids that every dialog shares.
+enum DialogId : int {
+    IDOK = 1,
+    IDCANCEL = 2,
+    IDC_STATIC = -1,  // a control that no code addresses
+};
+
+enum class ControlKind {
+    Text,          // static text; "\n" starts a new line
+    Icon,          // the application icon
+    Edit,          // single-line edit box that scrolls horizontally
+    DropDownList,  // drop-down list without typing; the height is that of the dropped list
+    PushButton,
+    DefPushButton,  // the button that Enter presses
+};
+
+enum ControlStyle : unsigned {
+    CS_NONE = 0,
+    CS_TABSTOP = 1u << 0,
+    CS_READONLY = 1u << 1,  // edit boxes
+};
+
+// One line of a dialog template: position and size in dialog units, as the dialog's layout is
+// drawn up, so that the dialog keeps its proportions with whatever font the desktop uses.
+struct ControlTemplate {
+    ControlKind kind;
+    int id;
+    int x, y, cx, cy;
+    const char* text = "";
+    unsigned style = CS_NONE;
+};
+
+// A dialog's layout. The order of the controls is the tab order. Every front end builds its
+// dialogs from these, so a layout is changed in one place.
+struct DialogTemplate {
+    int id;
+    const char* caption;
+    int cx, cy;  // the client area in dialog units
+    std::span<const ControlTemplate> controls;
+};
+
+// The ids of each dialog's template and controls; a dialog class takes them in as a base.
+struct AboutBoxIds {
+    enum : int { IDD = 100 };
+};
+struct ConfigurationIds {
+    enum : int { IDD = 130, IDC_SERIAL_PORT = 1000 };
+};
+struct RadioInfoIds {
+    enum : int {
+        IDD = 132,
+        IDC_MODEL_NUMBER = 1001,
+        IDC_SERIAL_NUMBER = 1002,
+        IDC_SOFTWARE_VERSION = 1003,
+        IDC_CODEPLUG_VERSION = 1004,
+        IDC_LAST_PROGRAMMED = 1005,
+        IDC_CODEPLUG_PART_NO = 1006,
+        IDC_FIRMWARE_PART_NO = 1007,
+        IDC_REGIONAL_ID = 1008,
+        IDC_ESN = 1009,
+        IDC_UUID = 1011,
+        IDC_RADIO_IC_VERSIONS = 1013,
+    };
+};
+struct ProgramEsnIds {
+    enum : int {
+        IDD = 133,
+        IDC_ESN_FIELD1 = 1002,
+        IDC_ESN_FIELD2 = 1003,
+        IDC_ESN_FIELD3 = 1004,
+    };
+};
+struct ProgramRegionalIdIds {
+    enum : int { IDD = 134, IDC_REGIONAL_ID = 1003 };
+};
+
+const DialogTemplate& AboutBoxTemplate();
+const DialogTemplate& ConfigurationTemplate();
+const DialogTemplate& RadioInfoTemplate();
+const DialogTemplate& ProgramEsnTemplate();
+const DialogTemplate& ProgramRegionalIdTemplate();
+
+}  // namespace varnel

@@ -1,0 +1,113 @@
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "procedures/Exchange.h"
+#include "procedures/PortList.h"
+#include "procedures/RadioInfo.h"
+#include "procedures/SerialPortOpener.h"
+#include "strings/StringTable.h"
+#include "tests/procedures/ProcedureFixture.h"
+
+namespace varnel {
+namespace {
+
+using test::ProcedureFixture;
+
+TEST(Exchange, APortThatDoesNotOpenIsToldWithItsNameAndReasonAndNothingIsSent) {
+    ProcedureFixture f;
+    f.session.portName = "COM2";
+    f.radio.portAvailable = false;
+    f.radio.unavailableDetail = "/dev/ttyS1: no such device.";
+    const RadioInfoResult result = ReadRadioInfo(f.session);
+    EXPECT_EQ(result.outcome, Outcome::PortNotOpened);
+    ASSERT_EQ(f.radio.reporter.Ids(), std::vector<int>{IDS_PORT_OPEN_FAILED});
+    const auto& message = f.radio.reporter.Messages()[0];
+    EXPECT_EQ(message.text,
+              "The serial port COM2 could not be opened.\nIt may be in use by another program.");
+    EXPECT_EQ(message.caption, "Error");
+    EXPECT_EQ(message.detail, "/dev/ttyS1: no such device.");
+    EXPECT_EQ(f.radio.log.opened, std::vector<std::string>{"COM2"});
+    EXPECT_TRUE(f.radio.Written().empty());
+    EXPECT_TRUE(f.observer.events.empty());  // never busy
+}
+
+TEST(SerialPortOpener, AFailedOpenSaysWhichDeviceAndWhy) {
+    const PortOpener open = SerialPortOpener(
+        [](const std::string& name) { return name == "COM1" ? "/nonexistent/ttyUSB7" : ""; });
+    const PortOpenResult result = open("COM1", nullptr);
+    EXPECT_EQ(result.port, nullptr);
+    EXPECT_NE(result.detail.find("/nonexistent/ttyUSB7"), std::string::npos) << result.detail;
+    // A name of no device is never opened, and still explained.
+    const PortOpenResult none = open("COM0", nullptr);
+    EXPECT_EQ(none.port, nullptr);
+    EXPECT_FALSE(none.detail.empty());
+}
+
+TEST(Exchange, TheAbortWayLeavesOutEndExchangeAndAnyWayOutReleasesThePort) {
+    ProcedureFixture f;
+    {
+        Exchange exchange(f.session);
+        ASSERT_TRUE(exchange.Open());
+        EXPECT_EQ(f.radio.log.live, 1);
+        EXPECT_NE(f.radio.link.m_pPort, nullptr);
+        EXPECT_EQ(f.radio.link.m_pReporter, &f.radio.reporter);
+        f.radio.link.m_status = RadioStatus::NotSupported;
+        EXPECT_EQ(exchange.TakeStatus(), RadioStatus::NotSupported);
+        EXPECT_EQ(f.radio.link.m_status, RadioStatus::Ok);
+        // Leaving the scope without End or Abort, as an exception would.
+    }
+    EXPECT_TRUE(f.radio.Written().empty());
+    EXPECT_EQ(f.observer.events, (std::vector<std::string>{"started", "finished"}));
+    // The session's reporter may not outlive it: the link no longer points at it.
+    EXPECT_EQ(f.radio.link.m_pReporter, &StderrReporter());
+    f.ExpectPortReleased();
+}
+
+TEST(Exchange, OutcomesOfAFailedCommandFollowItsStatus) {
+    const std::map<RadioStatus, Outcome> cases = {
+        {RadioStatus::Ok, Outcome::Refused},
+        {RadioStatus::NotSupported, Outcome::Refused},
+        {RadioStatus::WriteRejected, Outcome::Refused},
+        {RadioStatus::NoResponse, Outcome::LinkFailed},
+        {RadioStatus::Incomplete, Outcome::LinkFailed},
+        {RadioStatus::TooLong, Outcome::LinkFailed},
+        {RadioStatus::ChecksumError, Outcome::LinkFailed},
+        {RadioStatus::NoPort, Outcome::LinkFailed},
+        {RadioStatus::Cancelled, Outcome::Cancelled},
+    };
+    for (const auto& [status, outcome] : cases) {
+        EXPECT_EQ(OutcomeOfFailure(status), outcome) << static_cast<int>(status);
+    }
+}
+
+TEST(PortList, ComOneToFourWithTheirDevicesAndHowTheyStand) {
+    const PortResolver resolver = [](const std::string& name) {
+        return name == "COM2" ? std::string("/dev/ttyUSB0") : std::string();
+    };
+    const std::map<std::string, PortPresence> devices = {
+        {"/dev/ttyS0", PortPresence::Present},
+        {"/dev/ttyUSB0", PortPresence::Unavailable},
+    };
+    std::vector<std::string> probed;
+    const auto ports = ListPorts(resolver, [&](const std::string& device) {
+        probed.push_back(device);
+        auto it = devices.find(device);
+        return it == devices.end() ? PortPresence::Missing : it->second;
+    });
+    ASSERT_EQ(ports.size(), 4u);
+    EXPECT_EQ(probed,
+              (std::vector<std::string>{"/dev/ttyS0", "/dev/ttyUSB0", "/dev/ttyS2", "/dev/ttyS3"}));
+    EXPECT_EQ(ports[0].name, "COM1");
+    EXPECT_EQ(ports[0].presence, PortPresence::Present);
+    EXPECT_EQ(ports[1].index, 1);
+    EXPECT_EQ(ports[1].device, "/dev/ttyUSB0");
+    EXPECT_EQ(ports[1].presence, PortPresence::Unavailable);
+    EXPECT_EQ(ports[3].name, "COM4");
+    EXPECT_EQ(ports[3].presence, PortPresence::Missing);
+}
+
+}  // namespace
+}  // namespace varnel
