@@ -148,9 +148,10 @@ private:
 };
 
 // The application as start-up builds it. Its radio commands run their dialogs exactly as the
-// application's do, on the session the application makes (its port, opener, link and wait
-// cursor), with only the messages recorded rather than shown; and every port it opens is the
-// serial port behind a TimedPort, so that the first request of each exchange is noted.
+// application's do, on the session the application makes for the command (its port, opener,
+// link, and its runner: off the user-interface thread, with the progress window), with only the
+// messages recorded rather than shown; and every port it opens is the serial port behind a
+// TimedPort, so that the first request of each exchange is noted.
 class BenchApp final : public CVarnelApp {
 public:
     BenchApp() {
@@ -166,20 +167,21 @@ public:
 
 protected:
     void OnRadioInfo() override {
-        CRadioInfoDlg dialog(RecordedSession(), GetMainWnd());
+        CRadioInfoDlg dialog(RecordedSession(ID_RADIO_INFO), GetMainWnd());
         dialog.DoModal();
     }
     void OnProgramEsn() override {
-        CProgramEsnDlg dialog(RecordedSession(), GetMainWnd());
+        CProgramEsnDlg dialog(RecordedSession(ID_PROGRAM_ESN), GetMainWnd());
         dialog.DoModal();
     }
 
 private:
-    Session RecordedSession() {
-        const Session made = MakeSession();
+    Session RecordedSession(int commandId) {
+        const Session made = MakeSession(commandId);
         Session session(made.link, m_reporter, made.openPort, made.portName);
         session.observer = made.observer;
         session.cancel = made.cancel;
+        session.runner = made.runner;
         return session;
     }
 

@@ -119,9 +119,12 @@ public:
         STREAM_RULE(m_line.radio.log.opened.size() == m_opensBefore + 1);
         STREAM_RULE(m_line.radio.log.live == 0);
         STREAM_RULE(m_line.Link().m_status != RadioStatus::Cancelled);
+        // Once the port is closed nothing goes out and no time passes; what is told then is each
+        // procedure's own matter.
         const Moment now = Now();
-        STREAM_RULE(now.written == m_closed.written && now.messages == m_closed.messages);
+        STREAM_RULE(now.written == m_closed.written);
         STREAM_RULE(now.atMs == m_closed.atMs);
+        m_afterClose = m_line.MessagesSince(m_closed.messages);
         // Every step begins with the port open; the steps follow one another without a gap.
         STREAM_RULE(!m_steps.empty());
         STREAM_RULE(m_steps.front().begin.atMs == m_called.atMs);
@@ -144,6 +147,8 @@ public:
     }
 
     const std::vector<StepSeen>& Steps() const { return m_steps; }
+    // What the procedure told after the port was closed.
+    const std::vector<int>& AfterClose() const { return m_afterClose; }
     bool CancelledAtStart() const { return m_called.cancelled; }
     bool CancelledAtEnd() const { return m_closed.cancelled; }
     bool Ended() const { return !m_steps.empty() && m_steps.back().IsEnd(); }
@@ -219,6 +224,7 @@ private:
     bool m_started = false;
     bool m_finished = false;
     std::vector<StepSeen> m_steps;
+    std::vector<int> m_afterClose;
 };
 
 // The value a read reply carries after its leading byte, as the link hands it on.
@@ -267,6 +273,7 @@ void CheckRadioInfo(FuzzLine& line, StreamSummary& summary) {
     Session session = watch.MakeSession();
     const RadioInfoResult result = ReadRadioInfo(session);
     watch.Finish({});
+    STREAM_RULE(watch.AfterClose().empty());
     const std::vector<StepSeen>& steps = watch.Steps();
     const std::size_t reads = watch.Commands();
     STREAM_RULE(reads >= 1 && reads <= kRadioInfoFieldCount);
@@ -329,6 +336,7 @@ void CheckReadAndJudge(FuzzLine& line, const char* name, std::uint8_t id,
     Session session = watch.MakeSession();
     const ReadResult result = procedure(session);
     watch.Finish(judgements);
+    STREAM_RULE(watch.AfterClose().empty());
     const std::vector<StepSeen>& steps = watch.Steps();
     STREAM_RULE(watch.Commands() == 1);
     const StepSeen& read = steps.front();
@@ -410,11 +418,20 @@ void CheckReadAndJudge(FuzzLine& line, const char* name, std::uint8_t id,
 // end of the exchange after a failure as well.
 void CheckWriteAndReport(FuzzLine& line, const char* name,
                          const std::function<WriteResult(Session&)>& procedure,
-                         const Bytes& payload, int successId, int failureId, ProcedureRun& runOut) {
+                         const Bytes& payload, const WriteMessages& ids, ProcedureRun& runOut) {
+    const int successId = ids.success;
+    const int failureId = ids.failure;
     ProcedureWatch watch(line, name);
     Session session = watch.MakeSession();
     const WriteResult result = procedure(session);
     watch.Finish({successId, failureId});
+    // A cancel after the request went out leaves the user not knowing whether the radio took the
+    // value: that is said once the port is closed, and nothing else is said then.
+    if (result.outcome == Outcome::Cancelled && result.requestSent) {
+        STREAM_RULE(watch.AfterClose() == std::vector<int>{ids.cancelled});
+    } else {
+        STREAM_RULE(watch.AfterClose().empty());
+    }
     const std::vector<StepSeen>& steps = watch.Steps();
     STREAM_RULE(watch.Commands() == 1);
     const StepSeen& write = steps.front();
@@ -429,7 +446,7 @@ void CheckWriteAndReport(FuzzLine& line, const char* name,
     const std::size_t successes = watch.Count(successId);
     const std::size_t failures = watch.Count(failureId);
     if (result.outcome == Outcome::Cancelled) {
-        // Nobody saw the radio confirm or refuse: nothing is told, the exchange is not ended.
+        // Nobody saw the radio confirm or refuse: no report, and the exchange is not ended.
         STREAM_RULE(watch.CancelledAtEnd());
         STREAM_RULE(successes == 0 && failures == 0);
         STREAM_RULE(!watch.Ended());
@@ -492,8 +509,8 @@ void CheckProcedures(const RadioStream& stream, StreamSummary& summary) {
     // own rules must hold on any line.
     CheckWriteAndReport(
         line, "ProgramEsn", [&esn](Session& session) { return ProgramEsn(session, esn); },
-        Bytes(esnPayload.begin(), esnPayload.end()), IDS_ESN_PROGRAMMED, IDS_ESN_PROGRAM_FAILED,
-        summary.esnWrite);
+        Bytes(esnPayload.begin(), esnPayload.end()),
+        {IDS_ESN_PROGRAMMED, IDS_ESN_PROGRAM_FAILED, IDS_ESN_WRITE_CANCELLED}, summary.esnWrite);
 
     constexpr std::uint8_t kNorthAmerica = 1;
     const auto regionPayload = RegionalIdWriteForm(kNorthAmerica);
@@ -504,8 +521,9 @@ void CheckProcedures(const RadioStream& stream, StreamSummary& summary) {
     CheckWriteAndReport(
         line, "ProgramRegionalId",
         [](Session& session) { return ProgramRegionalId(session, kNorthAmerica); },
-        Bytes(regionPayload.begin(), regionPayload.end()), IDS_REGION_PROGRAMMED,
-        IDS_REGION_PROGRAM_FAILED, summary.regionWrite);
+        Bytes(regionPayload.begin(), regionPayload.end()),
+        {IDS_REGION_PROGRAMMED, IDS_REGION_PROGRAM_FAILED, IDS_REGION_WRITE_CANCELLED},
+        summary.regionWrite);
 
     SetRuleContext("the end of the procedures");
     STREAM_RULE(line.radio.log.opened.size() == 5);
