@@ -19,6 +19,7 @@
 #include <QApplication>
 #include <QEvent>
 #include <QLineEdit>
+#include <QMainWindow>
 #include <QPushButton>
 #include <QTimer>
 
@@ -34,11 +35,13 @@
 #include <system_error>
 #include <vector>
 
+#include "app/MainFrame.h"
 #include "app/VarnelApp.h"
 #include "dialogs/ProgramEsnDlg.h"
-#include "dialogs/RadioExchange.h"
 #include "dialogs/RadioInfoDlg.h"
 #include "link/BytePort.h"
+#include "procedures/SerialPortOpener.h"
+#include "procedures/Session.h"
 #include "strings/Messages.h"
 #include "strings/StringTable.h"
 #include "ui/Dialog.h"
@@ -132,11 +135,11 @@ private:
 // Message boxes would wait for a user; the run notes the messages instead and judges them.
 class RecordingReporter final : public IMessageReporter {
 public:
-    void Show(int kind, std::string_view, std::string_view text, int stringId) override {
-        m_ids.push_back(stringId);
-        std::fprintf(stderr, "varnel-bench: message %d (%s): %.*s\n", stringId,
-                     kind == MSG_ERROR ? "error" : "information", static_cast<int>(text.size()),
-                     text.data());
+    void Show(const Message& message) override {
+        m_ids.push_back(message.stringId);
+        std::fprintf(stderr, "varnel-bench: message %d (%s): %.*s\n", message.stringId,
+                     message.kind == MSG_ERROR ? "error" : "information",
+                     static_cast<int>(message.text.size()), message.text.data());
     }
     const std::vector<int>& Ids() const { return m_ids; }
 
@@ -144,17 +147,44 @@ private:
     std::vector<int> m_ids;
 };
 
-// The application as start-up builds it, with messages recorded rather than shown.
+// The application as start-up builds it. Its radio commands run their dialogs exactly as the
+// application's do, on the session the application makes for the command (its port, opener,
+// link, and its runner: off the user-interface thread, with the progress window), with only the
+// messages recorded rather than shown; and every port it opens is the serial port behind a
+// TimedPort, so that the first request of each exchange is noted.
 class BenchApp final : public CVarnelApp {
 public:
-    bool InitInstance() override {
-        const bool ok = CVarnelApp::InitInstance();
-        SetMessageReporter(&m_reporter);
-        return ok;
+    BenchApp() {
+        SetPortOpener([this](const std::string& name, const CancelToken* cancel) {
+            PortOpenResult opened = SerialPortOpener(GetPortResolver())(name, cancel);
+            if (opened.port) {
+                opened.port = std::make_unique<TimedPort>(std::move(opened.port));
+            }
+            return opened;
+        });
     }
     const RecordingReporter& Reporter() const { return m_reporter; }
 
+protected:
+    void OnRadioInfo() override {
+        CRadioInfoDlg dialog(RecordedSession(ID_RADIO_INFO), GetMainWnd());
+        dialog.DoModal();
+    }
+    void OnProgramEsn() override {
+        CProgramEsnDlg dialog(RecordedSession(ID_PROGRAM_ESN), GetMainWnd());
+        dialog.DoModal();
+    }
+
 private:
+    Session RecordedSession(int commandId) {
+        const Session made = MakeSession(commandId);
+        Session session(made.link, m_reporter, made.openPort, made.portName);
+        session.observer = made.observer;
+        session.cancel = made.cancel;
+        session.runner = made.runner;
+        return session;
+    }
+
     RecordingReporter m_reporter;
 };
 
@@ -240,14 +270,6 @@ bool Fail(const char* why) {
     return false;
 }
 
-// Every exchange goes through a TimedPort, so that its first request is noted.
-void TimePorts() {
-    CRadioExchange::SetPortOpener([](const std::string& name) -> std::unique_ptr<IBytePort> {
-        auto port = CRadioExchange::OpenSerialPort(name);
-        return port ? std::make_unique<TimedPort>(std::move(port)) : nullptr;
-    });
-}
-
 // Radio Info as its menu command runs it. The exchange counts from the first request to the
 // dialog shown with its fields filled; the first paint of the dialog, the pixels on screen, is
 // noted too. Then the dialog is closed and the peak memory of the process taken.
@@ -259,7 +281,6 @@ bool RunRadioInfo(int& argc, char** argv, const std::string& device) {
     PreparePlatform();
     QApplication application(argc, argv);
     BenchApp app;
-    TimePorts();
 
     QString esn;
     ShowWatcher watcher([](QObject* o) { return qobject_cast<CRadioInfoDlg*>(o) != nullptr; },
@@ -275,7 +296,6 @@ bool RunRadioInfo(int& argc, char** argv, const std::string& device) {
         QApplication::quit();
     });
     const int rc = app.Run(argc, argv);
-    CRadioExchange::SetPortOpener({});
 
     if (rc != 0 || g_firstRequests.size() != 1 || !watcher.m_painted.set) {
         return Fail("the Radio Info dialog did not come up after one exchange");
@@ -310,7 +330,6 @@ bool RunProgramEsn(int& argc, char** argv, const std::string& device) {
     PreparePlatform();
     QApplication application(argc, argv);
     BenchApp app;
-    TimePorts();
 
     Mark written;
     int result = -1;
@@ -335,7 +354,6 @@ bool RunProgramEsn(int& argc, char** argv, const std::string& device) {
         QApplication::quit();
     });
     const int rc = app.Run(argc, argv);
-    CRadioExchange::SetPortOpener({});
 
     const std::vector<int> expected{IDS_ESN_PROGRAMMED};
     if (rc != 0 || g_firstRequests.size() != 2 || !watcher.m_painted.set || result != IDOK ||
@@ -357,7 +375,8 @@ bool RunProgramEsn(int& argc, char** argv, const std::string& device) {
 // process.
 bool RunStartupChild(int& argc, char** argv, std::int64_t spawnNs) {
     QApplication application(argc, argv);
-    ShowWatcher watcher([](QObject* o) { return o == AfxGetMainWnd(); },
+    // The program has one main window: the one start-up makes.
+    ShowWatcher watcher([](QObject* o) { return qobject_cast<QMainWindow*>(o) != nullptr; },
                         [](QWidget*) { QApplication::quit(); });
     application.installEventFilter(&watcher);
     CVarnelApp theApp;

@@ -1,90 +1,53 @@
 #include "fuzz/RadioStream.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
-#include "fuzz/InfoSequence.h"
+#include "fuzz/LineRules.h"
+#include "fuzz/ProcedureChecks.h"
 #include "link/RadioLink.h"
+#include "procedures/RadioInfo.h"
+#include "radio/Catalogue.h"
 #include "radio/Esn.h"
+#include "radio/Regions.h"
 #include "strings/StringTable.h"
-#include "tests/support/FakeClock.h"
-#include "tests/support/RecordingReporter.h"
-#include "tests/support/ScriptedPort.h"
 
 namespace varnel::fuzz {
 namespace {
 
 constexpr std::uint8_t kOptionEcho = 0x01;
 constexpr std::uint8_t kOptionShortReads = 0x02;
+constexpr std::uint8_t kOptionCancel = 0x04;
 constexpr std::uint8_t kChunkCountMask = 0x3F;
 constexpr std::uint8_t kChunkSilenceFirst = 0x40;
 constexpr std::uint8_t kChunkNewAnswer = 0x80;
 constexpr std::uint32_t kTimeoutStepMs = 250;
 
-// What the check was doing when a rule broke, for the report.
-const char* g_context = "";
+// Where one command began: what the line, the clock and the reporter held then.
+class CommandMark {
+public:
+    CommandMark(FuzzLine& line, const char* context)
+        : m_line(line),
+          m_t0(line.Now()),
+          m_bytes0(line.timed.Bytes()),
+          m_written0(line.WrittenCount()),
+          m_messages0(line.MessageCount()) {
+        SetRuleContext(context);
+    }
+    std::uint64_t Bytes() const { return m_line.timed.Bytes() - m_bytes0; }
+    std::int64_t Elapsed() { return m_line.Now() - m_t0; }
+    std::int64_t Start() const { return m_t0; }
+    std::vector<int> Messages() const { return m_line.MessagesSince(m_messages0); }
+    std::vector<std::uint8_t> Written() const { return m_line.WrittenSince(m_written0); }
 
-[[noreturn]] void Broken(const char* rule, int line) {
-    std::fprintf(stderr, "radio stream: broken rule during %s: %s (RadioStream.cpp:%d)\n",
-                 g_context, rule, line);
-    std::fflush(stderr);
-    std::abort();
-}
-
-#define STREAM_RULE(condition)            \
-    do {                                  \
-        if (!(condition)) {               \
-            Broken(#condition, __LINE__); \
-        }                                 \
-    } while (0)
-
-// A frame as the header rules make it out, decoded here independently of the link's receiver so
-// that the two can be held against each other.
-struct DecodedFrame {
-    std::uint8_t opcode = 0;
-    std::uint32_t headerSize = 0;
-    std::uint32_t payloadSize = 0;
+private:
+    FuzzLine& m_line;
+    std::int64_t m_t0;
+    std::uint64_t m_bytes0;
+    std::size_t m_written0;
+    std::size_t m_messages0;
 };
-
-bool DecodeWholeFrame(const std::uint8_t* bytes, std::uint32_t count, DecodedFrame& frame) {
-    if (count == 0) {
-        return false;
-    }
-    std::uint32_t pos = 1;
-    std::uint32_t n = bytes[0] & 0x0F;
-    frame.opcode = bytes[0] >> 4;
-    const bool opcodeEscaped = frame.opcode == 15;
-    const bool lengthEscaped = n == 15;
-    if (opcodeEscaped) {
-        if (pos >= count) {
-            return false;
-        }
-        frame.opcode = bytes[pos++];
-    }
-    if (lengthEscaped) {
-        if (pos + 2 > count) {
-            return false;
-        }
-        n = (static_cast<std::uint32_t>(bytes[pos]) << 8) | bytes[pos + 1];
-        pos += 2;
-    }
-    frame.headerSize = pos;
-    if (pos + n != count) {
-        return false;
-    }
-    frame.payloadSize = n == 0 ? 0 : n - 1;
-    if (count == 1) {
-        return true;  // the one-byte frame carries no checksum
-    }
-    unsigned sum = 0;
-    for (std::uint32_t i = 0; i < count; ++i) {
-        sum += bytes[i];
-    }
-    return (sum & 0xFF) == 0xFF;
-}
 
 // The frame the link received last, which the checks below compare with what it concluded.
 DecodedFrame LastFrame(const CRadioLink& link) {
@@ -93,194 +56,62 @@ DecodedFrame LastFrame(const CRadioLink& link) {
     return frame;
 }
 
-int MessageFor(RadioStatus status) {
-    switch (status) {
-        case RadioStatus::NoResponse:
-            return IDS_NO_RESPONSE;
-        case RadioStatus::Incomplete:
-            return IDS_MESSAGE_INCOMPLETE;
-        case RadioStatus::TooLong:
-            return IDS_MESSAGE_TOO_LONG;
-        case RadioStatus::ChecksumError:
-            return IDS_CHECKSUM_ERROR;
-        case RadioStatus::NotSupported:
-            return IDS_NOT_SUPPORTED;
-        case RadioStatus::NoPort:
-            return IDS_NO_PORT;
-        default:
-            return 0;
-    }
-}
-
-bool IsKnownStatus(RadioStatus status) {
-    switch (status) {
-        case RadioStatus::Ok:
-        case RadioStatus::NoResponse:
-        case RadioStatus::Incomplete:
-        case RadioStatus::TooLong:
-        case RadioStatus::ChecksumError:
-        case RadioStatus::NotSupported:
-        case RadioStatus::NoPort:
-        case RadioStatus::WriteRejected:
-            return true;
-    }
-    return false;
-}
-
-// The frame the tool must put on the line for a request, built here from the frame rules.
-std::vector<std::uint8_t> RequestBytes(std::uint8_t opcode, const std::vector<std::uint8_t>& data) {
-    std::vector<std::uint8_t> bytes;
-    if (opcode < 15 && data.empty()) {
-        return {static_cast<std::uint8_t>(opcode << 4)};
-    }
-    const auto n = static_cast<std::uint8_t>(data.size() + 1);
-    bytes.push_back(static_cast<std::uint8_t>((opcode < 15 ? opcode << 4 : 0xF0) | n));
-    if (opcode >= 15) {
-        bytes.push_back(opcode);
-    }
-    bytes.insert(bytes.end(), data.begin(), data.end());
-    unsigned sum = 0;
-    for (std::uint8_t b : bytes) {
-        sum += b;
-    }
-    bytes.push_back(static_cast<std::uint8_t>(0xFF - (sum & 0xFF)));
-    return bytes;
-}
-
-// Forwards to the scripted line and notes when bytes arrive: a receive may last until 251 ms
-// after the last byte, so its deadline is only known from there.
-class TimedPort final : public IBytePort {
-public:
-    TimedPort(test::ScriptedPort& line, test::FakeClock& clock) : m_line(line), m_clock(clock) {}
-
-    int ReadByte() override {
-        const int b = m_line.ReadByte();
-        if (b >= 0) {
-            ++m_bytes;
-            m_lastByteAt = m_clock.NowMs();
-        }
-        return b;
-    }
-    int WriteByte(int value) override { return m_line.WriteByte(value); }
-    void PurgeInput() override { m_line.PurgeInput(); }
-
-    std::uint64_t Bytes() const { return m_bytes; }
-    std::int64_t LastByteAt() const { return m_lastByteAt; }
-
-private:
-    test::ScriptedPort& m_line;
-    test::FakeClock& m_clock;
-    std::uint64_t m_bytes = 0;
-    std::int64_t m_lastByteAt = -1;
-};
-
-// The longest a command may take: each receive its timeout and one more silent read, plus 251 ms
-// for every byte that arrived (each byte restarts the between-bytes deadline), plus the waits.
-std::int64_t LongestCommand(std::initializer_list<std::uint32_t> receiveTimeouts,
-                            std::uint64_t bytes, std::int64_t readMs, std::int64_t waitMs) {
-    std::int64_t limit = waitMs + 2;
-    for (std::uint32_t t : receiveTimeouts) {
-        limit += t + 1 + readMs;
-    }
-    return limit + static_cast<std::int64_t>(bytes) * 251;
-}
-
-class Session {
-public:
-    explicit Session(const RadioStream& stream)
-        : m_line(m_clock, stream.echo), m_port(m_line, m_clock) {
-        m_readMs = stream.shortReads ? 1 : test::ScriptedPort::kReadTimeoutMs;
-        m_line.SetReadTimeout(m_readMs);
-        m_link.m_pPort = &m_port;
-        m_link.m_pClock = &m_clock;
-    }
-
-    test::FakeClock m_clock;
-    test::ScriptedPort m_line;
-    TimedPort m_port;
-    test::RecordingReporter m_reporter;
-    CRadioLink m_link;
-    std::int64_t m_readMs = 0;
-
-    // Marks the start of a command.
-    void Begin(const char* context) {
-        g_context = context;
-        m_t0 = m_clock.NowMs();
-        m_bytes0 = m_port.Bytes();
-        m_written0 = m_line.Written().size();
-        m_messages0 = m_reporter.Messages().size();
-    }
-    std::uint64_t BytesSinceBegin() const { return m_port.Bytes() - m_bytes0; }
-    std::int64_t Elapsed() { return m_clock.NowMs() - m_t0; }
-    std::vector<int> MessagesSinceBegin() const {
-        const std::vector<int> all = m_reporter.Ids();
-        return std::vector<int>(all.begin() + static_cast<std::ptrdiff_t>(m_messages0), all.end());
-    }
-    std::vector<std::uint8_t> WrittenSinceBegin() const {
-        const auto& all = m_line.Written();
-        return std::vector<std::uint8_t>(all.begin() + static_cast<std::ptrdiff_t>(m_written0),
-                                         all.end());
-    }
-
-private:
-    std::int64_t m_t0 = 0;
-    std::uint64_t m_bytes0 = 0;
-    std::size_t m_written0 = 0;
-    std::size_t m_messages0 = 0;
-};
-
 // The stream as a bare sequence of bytes to ReceiveFrame, alternating between a destination and
 // none, until nothing is left on the line.
 unsigned CheckBareReceives(const RadioStream& stream) {
-    Session s(stream);
+    FuzzLine s(stream);
+    CRadioLink& link = s.Link();
+    link.m_pPort = &s.timed;
+    link.m_pReporter = &s.radio.reporter;
+    link.m_pCancel = nullptr;  // a bare receive knows nothing of a user
+    test::ScriptedPort& line = s.radio.line;
     unsigned frames = 0;
     std::vector<int> all;
     for (const auto& answer : stream.answers) {
         all.insert(all.end(), answer.begin(), answer.end());
     }
-    s.m_line.Feed(all);
+    line.Feed(all);
 
     std::vector<std::uint8_t> destination(CRadioLink::kMaxPayload);
-    for (unsigned call = 0; s.m_line.Pending() > 0; ++call) {
+    for (unsigned call = 0; line.Pending() > 0; ++call) {
         const bool withDestination = call % 2 == 0;
         std::fill(destination.begin(), destination.end(), 0xA5);
         std::uint8_t opcode = 0xEE;
         std::uint32_t length = 0xDEADBEEF;
-        const std::size_t pendingBefore = s.m_line.Pending();
-        const int purgesBefore = s.m_line.Purges();
+        const std::size_t pendingBefore = line.Pending();
+        const int purgesBefore = line.Purges();
 
-        s.Begin("a bare ReceiveFrame");
+        CommandMark mark(s, "a bare ReceiveFrame");
         const RadioStatus status =
-            s.m_link.ReceiveFrame(opcode, withDestination ? destination.data() : nullptr, length,
-                                  stream.receiveTimeoutMs);
-        const std::vector<int> messages = s.MessagesSinceBegin();
+            link.ReceiveFrame(opcode, withDestination ? destination.data() : nullptr, length,
+                              stream.receiveTimeoutMs);
+        const std::vector<int> messages = mark.Messages();
 
-        STREAM_RULE(status == s.m_link.m_status);
-        STREAM_RULE(s.m_line.Pending() < pendingBefore);  // every call takes something off the line
-        STREAM_RULE(s.m_link.m_rxCount <= CRadioLink::kRxBufferSize);
+        STREAM_RULE(status == link.m_status);
+        STREAM_RULE(line.Pending() < pendingBefore);  // every call takes something off the line
+        STREAM_RULE(link.m_rxCount <= CRadioLink::kRxBufferSize);
         // Never past its deadlines, never before them: the timeout while nothing has come, then
         // 251 ms after each byte. A receive that ends without a whole frame ends on a silent read.
-        const std::int64_t end = s.m_clock.NowMs();
-        const std::int64_t start = end - s.Elapsed();
-        const std::int64_t deadline = s.BytesSinceBegin() == 0 ? start + stream.receiveTimeoutMs + 1
-                                                               : s.m_port.LastByteAt() + 251;
+        const std::int64_t end = s.Now();
+        const std::int64_t deadline = mark.Bytes() == 0 ? mark.Start() + stream.receiveTimeoutMs + 1
+                                                        : s.timed.LastByteAt() + 251;
         if (status == RadioStatus::NoResponse || status == RadioStatus::Incomplete) {
             STREAM_RULE(end > deadline);
         }
-        STREAM_RULE(end <= deadline + s.m_readMs);
+        STREAM_RULE(end <= deadline + s.ReadMs());
         if (status == RadioStatus::ChecksumError) {
             DecodedFrame frame;
-            STREAM_RULE(s.m_link.m_rxCount > 1);
-            STREAM_RULE(!DecodeWholeFrame(s.m_link.m_rxBuffer, s.m_link.m_rxCount, frame));
+            STREAM_RULE(link.m_rxCount > 1);
+            STREAM_RULE(!DecodeWholeFrame(link.m_rxBuffer, link.m_rxCount, frame));
         }
         if (status == RadioStatus::Ok) {
-            const DecodedFrame frame = LastFrame(s.m_link);
+            const DecodedFrame frame = LastFrame(link);
             STREAM_RULE(messages.empty());
             STREAM_RULE(opcode == frame.opcode);
             if (withDestination) {
                 STREAM_RULE(length == frame.payloadSize);
                 STREAM_RULE(length <= CRadioLink::kMaxPayload);
-                STREAM_RULE(std::memcmp(destination.data(), s.m_link.m_rxBuffer + frame.headerSize,
+                STREAM_RULE(std::memcmp(destination.data(), link.m_rxBuffer + frame.headerSize,
                                         length) == 0);
                 STREAM_RULE(std::all_of(destination.begin() + length, destination.end(),
                                         [](std::uint8_t b) { return b == 0xA5; }));
@@ -298,152 +129,149 @@ unsigned CheckBareReceives(const RadioStream& stream) {
         STREAM_RULE(messages.size() == 1 && messages[0] == MessageFor(status));
         switch (status) {
             case RadioStatus::NoResponse:
-                STREAM_RULE(s.m_link.m_rxCount == 0);
+                STREAM_RULE(link.m_rxCount == 0);
                 break;
             case RadioStatus::Incomplete:
-                STREAM_RULE(s.m_link.m_rxCount > 0);
-                STREAM_RULE(s.m_line.Purges() == purgesBefore + 1);
+                STREAM_RULE(link.m_rxCount > 0);
+                STREAM_RULE(line.Purges() == purgesBefore + 1);
                 break;
             case RadioStatus::TooLong:
-                STREAM_RULE(s.m_link.m_rxCount == CRadioLink::kRxBufferSize);
-                STREAM_RULE(s.m_line.Purges() == purgesBefore);
+                STREAM_RULE(link.m_rxCount == CRadioLink::kRxBufferSize);
+                STREAM_RULE(line.Purges() == purgesBefore);
                 break;
             case RadioStatus::ChecksumError:
                 break;
             default:
-                Broken("a receive ends with a status of its own", __LINE__);
+                BrokenRule("a receive ends with a status of its own", __FILE__, __LINE__);
         }
     }
+    link.m_pPort = nullptr;
     return frames;
 }
 
-// Checks every read of the Radio Info sequence as it returns.
-class ReadRules final : public IInfoObserver {
-public:
-    explicit ReadRules(Session& session) : m_s(session) {}
-
-    // Called before each read by BeginRead; the observer only sees the end of it.
-    void AfterRead(const InfoStep& step, bool ok, RadioStatus status,
-                   const char (&value)[CRadioLink::kValueSize], std::uint32_t length) override {
-        const std::vector<int> messages = m_s.MessagesSinceBegin();
-        STREAM_RULE(m_s.WrittenSinceBegin() ==
-                    RequestBytes(radio_protocol::kReadRequest, {step.id}));
-        STREAM_RULE(IsKnownStatus(status));
-        STREAM_RULE(m_s.m_link.m_status == RadioStatus::Ok);  // taken and reset by the sequence
+// One ReadParameter, checked as it returns; the status is then set back to Ok as every caller
+// does.
+bool CheckRead(FuzzLine& s, std::uint8_t id, bool quiet) {
+    CRadioLink& link = s.Link();
+    char value[CRadioLink::kValueSize] = {};
+    std::uint32_t length = 0xDEADBEEF;
+    CommandMark mark(s, "a ReadParameter");
+    const bool ok = link.ReadParameter(value, id, length, quiet);
+    const RadioStatus status = link.m_status;
+    const std::vector<int> messages = mark.Messages();
+    STREAM_RULE(mark.Written() == RequestBytes(radio_protocol::kReadRequest, {id}));
+    STREAM_RULE(IsKnownStatus(status) && status != RadioStatus::Cancelled);
+    STREAM_RULE(mark.Elapsed() <= LongestRead(mark.Bytes(), s.ReadMs()));
+    STREAM_RULE(std::all_of(messages.begin(), messages.end(), IsLinkMessage));
+    if (ok) {
+        // A success only from a read reply that carried at least its leading byte, and the
+        // value is exactly what that reply held.
+        const DecodedFrame frame = LastFrame(link);
+        STREAM_RULE(status == RadioStatus::Ok);
+        STREAM_RULE(frame.opcode == radio_protocol::kReadReply);
+        STREAM_RULE(frame.payloadSize >= 1);
+        const std::uint32_t expected =
+            std::min<std::uint32_t>(frame.payloadSize, CRadioLink::kValueSize) - 1;
+        STREAM_RULE(length == expected);
+        STREAM_RULE(value[length] == '\0');
+        STREAM_RULE(std::memcmp(value, link.m_rxBuffer + frame.headerSize + 1, length) == 0);
+        // Every read that succeeds passes the settle wait after its reply.
+        STREAM_RULE(s.Now() > s.timed.LastByteAt() + radio_protocol::kSettleMs + 1);
+    } else {
+        STREAM_RULE(length == 0);
         STREAM_RULE(
-            m_s.Elapsed() <=
-            LongestCommand({1250, radio_protocol::kReplyTimeoutMs, radio_protocol::kReplyTimeoutMs},
-                           m_s.BytesSinceBegin(), m_s.m_readMs, radio_protocol::kSettleMs));
-        if (ok) {
-            // A success only from a read reply that carried at least its leading byte, and the
-            // value is exactly what that reply held.
-            const DecodedFrame frame = LastFrame(m_s.m_link);
-            STREAM_RULE(frame.opcode == radio_protocol::kReadReply);
-            STREAM_RULE(frame.payloadSize >= 1);
-            const std::uint32_t expected =
-                std::min<std::uint32_t>(frame.payloadSize, CRadioLink::kValueSize) - 1;
-            STREAM_RULE(length == expected);
-            STREAM_RULE(value[length] == '\0');
-            STREAM_RULE(std::memcmp(value, m_s.m_link.m_rxBuffer + frame.headerSize + 1, length) ==
-                        0);
+            std::all_of(value, value + CRadioLink::kValueSize, [](char c) { return c == 0; }));
+        if (status == RadioStatus::NotSupported) {
+            const bool told = std::count(messages.begin(), messages.end(), IDS_NOT_SUPPORTED);
+            STREAM_RULE(told == !quiet);
+            STREAM_RULE(LastFrame(link).opcode == radio_protocol::kNotSupported);
+        } else if (status == RadioStatus::Ok) {
+            STREAM_RULE(!messages.empty());
+            STREAM_RULE(messages.back() == IDS_NAK_RECEIVED ||
+                        messages.back() == IDS_UNEXPECTED_RESPONSE);
         } else {
-            STREAM_RULE(length == 0);
-            STREAM_RULE(
-                std::all_of(value, value + CRadioLink::kValueSize, [](char c) { return c == 0; }));
-            if (status == RadioStatus::NotSupported) {
-                const bool told = std::count(messages.begin(), messages.end(), IDS_NOT_SUPPORTED);
-                STREAM_RULE(told == !step.quiet);
-                STREAM_RULE(LastFrame(m_s.m_link).opcode == radio_protocol::kNotSupported);
-            } else if (status == RadioStatus::Ok) {
-                STREAM_RULE(!messages.empty());
-                STREAM_RULE(messages.back() == IDS_NAK_RECEIVED ||
-                            messages.back() == IDS_UNEXPECTED_RESPONSE);
-            } else {
-                STREAM_RULE(!messages.empty() && messages.back() == MessageFor(status));
-            }
-        }
-        if (m_next < kInfoSteps) {
-            BeginRead();
+            STREAM_RULE(!messages.empty() && messages.back() == MessageFor(status));
         }
     }
+    link.m_status = RadioStatus::Ok;
+    return ok;
+}
 
-    void BeginRead() {
-        ++m_next;
-        m_s.Begin("a Radio Info read");
-    }
-
-private:
-    Session& m_s;
-    std::size_t m_next = 0;
-};
-
-bool CheckWrite(Session& s) {
-    const auto payload = EsnWriteForm(EsnFields{130, 5, 123456});
-    s.Begin("the ESN write");
-    const bool ok = s.m_link.WriteParameter(payload.data(), payload.size());
-    const std::vector<int> messages = s.MessagesSinceBegin();
-    STREAM_RULE(s.WrittenSinceBegin() ==
-                RequestBytes(radio_protocol::kWriteRequest,
-                             std::vector<std::uint8_t>(payload.begin(), payload.end())));
-    STREAM_RULE(IsKnownStatus(s.m_link.m_status));
-    STREAM_RULE(s.Elapsed() <= LongestCommand({(6 + 4) * 250, radio_protocol::kReplyTimeoutMs,
-                                               radio_protocol::kReplyTimeoutMs},
-                                              s.BytesSinceBegin(), s.m_readMs,
-                                              radio_protocol::kSettleMs));
+bool CheckWrite(FuzzLine& s, const std::vector<std::uint8_t>& payload) {
+    CRadioLink& link = s.Link();
+    CommandMark mark(s, "a WriteParameter");
+    const bool ok = link.WriteParameter(payload.data(), static_cast<std::uint32_t>(payload.size()));
+    const std::vector<int> messages = mark.Messages();
+    STREAM_RULE(mark.Written() == RequestBytes(radio_protocol::kWriteRequest, payload));
+    STREAM_RULE(IsKnownStatus(link.m_status) && link.m_status != RadioStatus::Cancelled);
+    STREAM_RULE(mark.Elapsed() <=
+                LongestWrite(static_cast<std::uint32_t>(payload.size()), mark.Bytes(), s.ReadMs()));
+    STREAM_RULE(std::all_of(messages.begin(), messages.end(), IsLinkMessage));
     if (ok) {
         // Written only when the radio said so: a write reply of the one byte 0.
-        STREAM_RULE(s.m_link.m_status == RadioStatus::Ok);
-        const DecodedFrame frame = LastFrame(s.m_link);
+        STREAM_RULE(link.m_status == RadioStatus::Ok);
+        const DecodedFrame frame = LastFrame(link);
         STREAM_RULE(frame.opcode == radio_protocol::kWriteReply);
         STREAM_RULE(frame.payloadSize == 1);
-        STREAM_RULE(s.m_link.m_rxBuffer[frame.headerSize] == 0);
-    } else if (s.m_link.m_status == RadioStatus::WriteRejected) {
-        STREAM_RULE(LastFrame(s.m_link).opcode == radio_protocol::kWriteReply);
+        STREAM_RULE(link.m_rxBuffer[frame.headerSize] == 0);
+    } else if (link.m_status == RadioStatus::WriteRejected) {
+        STREAM_RULE(LastFrame(link).opcode == radio_protocol::kWriteReply);
     } else {
         STREAM_RULE(!messages.empty());  // the user hears of every other failure
     }
-    s.m_link.m_status = RadioStatus::Ok;
+    link.m_status = RadioStatus::Ok;
     return ok;
 }
 
-bool CheckEndExchange(Session& s) {
-    s.Begin("EndExchange");
-    const bool ok = s.m_link.EndExchange();
-    STREAM_RULE(s.WrittenSinceBegin() == RequestBytes(radio_protocol::kEndExchangeRequest, {}));
-    STREAM_RULE(IsKnownStatus(s.m_link.m_status));
-    STREAM_RULE(s.Elapsed() <= LongestCommand({1000, radio_protocol::kReplyTimeoutMs},
-                                              s.BytesSinceBegin(), s.m_readMs,
-                                              radio_protocol::kEndExchangeWaitMs));
+bool CheckEndExchange(FuzzLine& s) {
+    CRadioLink& link = s.Link();
+    CommandMark mark(s, "an EndExchange");
+    const bool ok = link.EndExchange();
+    const std::vector<int> messages = mark.Messages();
+    STREAM_RULE(mark.Written() == RequestBytes(radio_protocol::kEndExchangeRequest, {}));
+    STREAM_RULE(IsKnownStatus(link.m_status) && link.m_status != RadioStatus::Cancelled);
+    STREAM_RULE(mark.Elapsed() <= LongestEnd(mark.Bytes(), s.ReadMs()));
+    STREAM_RULE(std::all_of(messages.begin(), messages.end(), IsLinkMessage));
     if (ok) {
-        STREAM_RULE(s.m_link.m_status == RadioStatus::Ok);
-        STREAM_RULE(LastFrame(s.m_link).opcode == radio_protocol::kAcknowledge);
+        STREAM_RULE(link.m_status == RadioStatus::Ok);
+        STREAM_RULE(LastFrame(link).opcode == radio_protocol::kAcknowledge);
         // The port stays attached for a second after the acknowledge.
-        STREAM_RULE(s.m_clock.NowMs() > s.m_port.LastByteAt() + 1001);
+        STREAM_RULE(s.Now() > s.timed.LastByteAt() + radio_protocol::kEndExchangeWaitMs + 1);
     } else {
-        STREAM_RULE(!s.MessagesSinceBegin().empty());
+        STREAM_RULE(!messages.empty());
     }
+    link.m_status = RadioStatus::Ok;
     return ok;
 }
 
-void CheckCommands(const RadioStream& stream, StreamSummary& summary) {
-    Session s(stream);
-    for (const auto& answer : stream.answers) {
-        s.m_line.Answer(answer);
+// Each command by itself, in the order the procedures send them to a radio that answers
+// everything: whatever came before, the next command on the same line behaves just as well.
+unsigned CheckCommands(const RadioStream& stream) {
+    RadioStream uncancelled = stream;
+    uncancelled.cancelAfterWritten.reset();  // the user's cancel is the procedures' matter
+    FuzzLine s(uncancelled);
+    CRadioLink& link = s.Link();
+    link.m_pPort = &s.timed;
+    link.m_pReporter = &s.radio.reporter;
+    unsigned ok = 0;
+    for (const RadioInfoQuery& query : kRadioInfoQueries) {
+        ok += CheckRead(s, query.id, query.quiet) ? 1 : 0;
     }
-    ReadRules rules(s);
-    rules.BeginRead();
-    InfoOutcome& outcome = summary.info;
-    outcome = RunInfoSequence(s.m_link, &rules, false);
-    g_context = "the end of the Radio Info sequence";
-    STREAM_RULE(outcome.stepsRun >= 1 && outcome.stepsRun <= kInfoSteps);
-    STREAM_RULE(outcome.aborted || outcome.stepsRun == kInfoSteps);
-    if (!outcome.aborted) {
-        outcome.endExchangeSent = true;
-        outcome.endExchangeOk = CheckEndExchange(s);
+    ok += CheckEndExchange(s) ? 1 : 0;
+    const auto esn = EsnWriteForm(EsnFields{130, 5, 123456});
+    const auto region = RegionalIdWriteForm(1);
+    const std::pair<std::uint8_t, std::vector<std::uint8_t>> programmings[] = {
+        {PARAM_ESN, std::vector<std::uint8_t>(esn.begin(), esn.end())},
+        {PARAM_REGIONAL_ID, std::vector<std::uint8_t>(region.begin(), region.end())},
+    };
+    for (const auto& [id, payload] : programmings) {
+        ok += CheckRead(s, id, false) ? 1 : 0;
+        ok += CheckEndExchange(s) ? 1 : 0;
+        ok += CheckWrite(s, payload) ? 1 : 0;
+        ok += CheckEndExchange(s) ? 1 : 0;
     }
-    // Whatever came before, a further exchange on the same line behaves just as well.
-    summary.writeOk = CheckWrite(s);
-    summary.endOk = CheckEndExchange(s);
+    link.m_pPort = nullptr;
+    return ok;
 }
 
 }  // namespace
@@ -457,6 +285,9 @@ RadioStream DecodeRadioStream(const std::uint8_t* data, std::size_t size) {
     stream.shortReads = (data[0] & kOptionShortReads) != 0;
     stream.receiveTimeoutMs = (data[0] >> 4) * kTimeoutStepMs;
     std::size_t pos = 1;
+    if ((data[0] & kOptionCancel) != 0) {
+        stream.cancelAfterWritten = pos < size ? data[pos++] : 0;
+    }
     while (pos < size) {
         const std::uint8_t header = data[pos++];
         const std::size_t count = std::min<std::size_t>(header & kChunkCountMask, size - pos);
@@ -479,7 +310,12 @@ std::vector<std::uint8_t> EncodeRadioStream(const RadioStream& stream) {
         std::min<std::uint32_t>(stream.receiveTimeoutMs / kTimeoutStepMs, 15) << 4);
     options |= stream.echo ? kOptionEcho : 0;
     options |= stream.shortReads ? kOptionShortReads : 0;
+    options |= stream.cancelAfterWritten ? kOptionCancel : 0;
     data.push_back(options);
+    if (stream.cancelAfterWritten) {
+        data.push_back(
+            static_cast<std::uint8_t>(std::min<std::uint32_t>(*stream.cancelAfterWritten, 255)));
+    }
     for (const auto& answer : stream.answers) {
         bool first = true;
         std::size_t i = 0;
@@ -507,8 +343,9 @@ StreamSummary CheckRadioStream(const std::uint8_t* data, std::size_t size) {
     const RadioStream stream = DecodeRadioStream(data, size);
     StreamSummary summary;
     summary.bareFrames = CheckBareReceives(stream);
-    CheckCommands(stream, summary);
-    g_context = "";
+    summary.commandsOk = CheckCommands(stream);
+    CheckProcedures(stream, summary);
+    SetRuleContext("");
     return summary;
 }
 

@@ -3,9 +3,11 @@
 #include <cstdint>
 #include <string>
 
-#include "fuzz/InfoSequence.h"
 #include "link/RadioLink.h"
+#include "procedures/RadioInfo.h"
+#include "radio/Catalogue.h"
 #include "radio/Esn.h"
+#include "radio/Regions.h"
 #include "tests/support/ScriptedPort.h"
 
 namespace varnel::fuzz {
@@ -62,19 +64,59 @@ Bytes Value(std::uint8_t id) {
     }
 }
 
-// The request the tool sends for a read, for lines that do not echo it: the radio's side then
+// Where each request stands among the answers of a radio that does everything right: the
+// eleven reads of Radio Info come first.
+enum Request : std::size_t {
+    kInfoEnd = kRadioInfoFieldCount,
+    kEsnRead,
+    kEsnReadEnd,
+    kEsnWrite,
+    kEsnWriteEnd,
+    kRegionRead,
+    kRegionReadEnd,
+    kRegionWrite,
+    kRegionWriteEnd,
+};
+static_assert(kRegionWriteEnd + 1 == kProcedureRequests);
+
+const EsnFields kEsn{130, 5, 123456};
+constexpr std::uint8_t kNorthAmerica = 1;
+
+// The requests the tool sends, in order, for lines that do not echo them: the radio's side then
 // has to hold the echo as well, or the tool hears nothing.
-Bytes ReadRequest(std::uint8_t id) {
-    return Frame(radio_protocol::kReadRequest, {id});
+std::vector<Bytes> Requests() {
+    const Bytes end = Frame(radio_protocol::kEndExchangeRequest);
+    const auto esn = EsnWriteForm(kEsn);
+    const auto region = RegionalIdWriteForm(kNorthAmerica);
+    std::vector<Bytes> requests;
+    for (const RadioInfoQuery& query : kRadioInfoQueries) {
+        requests.push_back(Frame(radio_protocol::kReadRequest, {query.id}));
+    }
+    requests.push_back(end);
+    requests.push_back(Frame(radio_protocol::kReadRequest, {PARAM_ESN}));
+    requests.push_back(end);
+    requests.push_back(Frame(radio_protocol::kWriteRequest, Bytes(esn.begin(), esn.end())));
+    requests.push_back(end);
+    requests.push_back(Frame(radio_protocol::kReadRequest, {PARAM_REGIONAL_ID}));
+    requests.push_back(end);
+    requests.push_back(Frame(radio_protocol::kWriteRequest, Bytes(region.begin(), region.end())));
+    requests.push_back(end);
+    return requests;
 }
 
-// The answers of a radio that knows every parameter: eleven reads, the end of that exchange, an
-// ESN write and the end of that one.
+// The answers of a radio that knows every parameter, has no ESN and no Regional ID yet, and
+// takes both: Radio Info, then the test and the write of each, every exchange ended.
 std::vector<Bytes> HealthyAnswers() {
     std::vector<Bytes> answers;
-    for (const InfoStep& step : kInfoSequence) {
-        answers.push_back(Concat({kAck, Reply(Value(step.id))}));
+    for (const RadioInfoQuery& query : kRadioInfoQueries) {
+        answers.push_back(Concat({kAck, Reply(Value(query.id))}));
     }
+    answers.push_back(kAck);
+    answers.push_back(Concat({kAck, Reply({0, 0, 0, 0, 0})}));
+    answers.push_back(kAck);
+    answers.push_back(Concat({kAck, kWriteAccepted}));
+    answers.push_back(kAck);
+    answers.push_back(Concat({kAck, Reply({kRegionNone})}));
     answers.push_back(kAck);
     answers.push_back(Concat({kAck, kWriteAccepted}));
     answers.push_back(kAck);
@@ -88,6 +130,13 @@ RadioStream Stream(std::vector<Bytes> answers, bool echo = true, std::uint32_t t
     s.receiveTimeoutMs = timeoutMs;
     s.shortReads = shortReads;
     s.answers = std::move(answers);
+    return s;
+}
+
+// The radio's answers with the user's cancel after the tool has written that many bytes.
+RadioStream CancelledAfter(std::uint32_t written, std::vector<Bytes> answers = HealthyAnswers()) {
+    RadioStream s = Stream(std::move(answers));
+    s.cancelAfterWritten = written;
     return s;
 }
 
@@ -107,19 +156,14 @@ std::vector<Seed> SeedCorpus() {
 
     // Without the line's echo, the answers carry it.
     std::vector<Bytes> noEcho = HealthyAnswers();
-    for (std::size_t i = 0; i < kInfoSequence.size(); ++i) {
-        noEcho[i] = Concat({ReadRequest(kInfoSequence[i].id), noEcho[i]});
+    const std::vector<Bytes> requests = Requests();
+    for (std::size_t i = 0; i < noEcho.size(); ++i) {
+        noEcho[i] = Concat({requests.at(i), noEcho[i]});
     }
-    const Bytes endRequest = Frame(radio_protocol::kEndExchangeRequest);
-    const auto esn = EsnWriteForm(EsnFields{130, 5, 123456});
-    const Bytes writeRequest = Frame(radio_protocol::kWriteRequest, Bytes(esn.begin(), esn.end()));
-    noEcho[kInfoSequence.size()] = Concat({endRequest, noEcho[kInfoSequence.size()]});
-    noEcho[kInfoSequence.size() + 1] = Concat({writeRequest, noEcho[kInfoSequence.size() + 1]});
-    noEcho[kInfoSequence.size() + 2] = Concat({endRequest, noEcho[kInfoSequence.size() + 2]});
     seeds.push_back({"no-echo-radio-sends-copy", Stream(noEcho, false)});
     seeds.push_back({"no-echo-silent", Stream({}, false)});
 
-    // Refusals and missing parameters at the places where the sequence treats them differently.
+    // Refusals and missing parameters at the places where the procedures treat them differently.
     seeds.push_back({"nak-model-number", Stream(With(0, kNak))});
     seeds.push_back({"nak-after-ack", Stream(With(1, Concat({kAck, kNak})))});
     seeds.push_back({"not-supported-serial", Stream(With(1, Concat({kAck, kNotSupported})))});
@@ -132,11 +176,30 @@ std::vector<Seed> SeedCorpus() {
     seeds.push_back({"not-supported-instead-of-ack", Stream(With(3, kNotSupported))});
     seeds.push_back({"unexpected-opcode", Stream(With(5, Concat({kAck, Frame(0x42, {1, 2})})))});
     seeds.push_back({"empty-read-reply", Stream(With(6, Concat({kAck, Frame(139)})))});
-    seeds.push_back({"write-refused", Stream(With(12, Concat({kAck, kWriteRefused})))});
-    seeds.push_back({"write-reply-two-bytes",
-                     Stream(With(12, Concat({kAck, Frame(radio_protocol::kWriteReply, {0, 0})})))});
-    seeds.push_back({"write-not-supported", Stream(With(12, Concat({kAck, kNotSupported})))});
-    seeds.push_back({"end-nak", Stream(With(11, kNak))});
+    seeds.push_back({"end-nak", Stream(With(kInfoEnd, kNak))});
+
+    // The tests before a programming: every judgement of the value.
+    seeds.push_back(
+        {"esn-already-programmed", Stream(With(kEsnRead, Concat({kAck, Reply({0, 0, 0, 0, 1})})))});
+    seeds.push_back(
+        {"esn-four-bytes", Stream(With(kEsnRead, Concat({kAck, Reply({0, 0, 0, 0})})))});
+    seeds.push_back({"esn-read-nak", Stream(With(kEsnRead, Concat({kAck, kNak})))});
+    seeds.push_back(
+        {"esn-read-not-supported", Stream(With(kEsnRead, Concat({kAck, kNotSupported})))});
+    seeds.push_back({"region-already-set", Stream(With(kRegionRead, Concat({kAck, Reply({2})})))});
+    seeds.push_back({"region-invalid", Stream(With(kRegionRead, Concat({kAck, Reply({9})})))});
+    seeds.push_back(
+        {"region-two-bytes-read", Stream(With(kRegionRead, Concat({kAck, Reply({0xFF, 1})})))});
+
+    // The writes: refused, rejected, unknown, or not answered.
+    seeds.push_back({"write-refused", Stream(With(kEsnWrite, Concat({kAck, kWriteRefused})))});
+    seeds.push_back(
+        {"write-reply-two-bytes",
+         Stream(With(kEsnWrite, Concat({kAck, Frame(radio_protocol::kWriteReply, {0, 0})})))});
+    seeds.push_back(
+        {"write-not-supported", Stream(With(kEsnWrite, Concat({kAck, kNotSupported})))});
+    seeds.push_back({"write-silent", Stream(With(kEsnWrite, {}))});
+    seeds.push_back({"region-write-nak", Stream(With(kRegionWrite, Concat({kAck, kNak})))});
 
     // Every header form, values of unexpected lengths and the longest frames.
     seeds.push_back({"long-length-small-n",
@@ -163,14 +226,26 @@ std::vector<Seed> SeedCorpus() {
     }
     {
         std::vector<Bytes> answers = HealthyAnswers();
-        answers.resize(8);  // silent after the ESN read
+        answers.resize(8);  // silent after the ESN read of Radio Info
         seeds.push_back({"silent-after-esn", Stream(answers)});
     }
     seeds.push_back({"slow-bytes", Stream(With(0, {0x50, RadioStream::kSilence, 0xF1,
                                                    RadioStream::kSilence, 0x86, 0x88}),
                                           true, 250, true)});
-    seeds.push_back({"flood", Stream(std::vector<Bytes>(15, Bytes(200, 0x50)))});
+    seeds.push_back({"flood", Stream(std::vector<Bytes>(kProcedureRequests, Bytes(200, 0x50)))});
     seeds.push_back({"silence", Stream({}, true, 3750)});
+
+    // The user cancels: before anything goes out; in the middle of Radio Info (during the fourth
+    // read request); during an ESN write that the radio never answers; and on the last byte of
+    // one that it confirms, which then still counts.
+    const std::uint32_t infoBytes = 11 * 4 + 3;
+    const std::uint32_t esnTestBytes = 4 + 3;
+    seeds.push_back({"cancel-at-once", CancelledAfter(0)});
+    seeds.push_back({"cancel-during-info", CancelledAfter(4 * 3 + 2)});
+    seeds.push_back({"cancel-during-unanswered-esn-write",
+                     CancelledAfter(infoBytes + esnTestBytes + 2, With(kEsnWrite, {}))});
+    seeds.push_back(
+        {"cancel-on-last-byte-of-esn-write", CancelledAfter(infoBytes + esnTestBytes + 9)});
     return seeds;
 }
 

@@ -61,6 +61,9 @@ trap 'exit 143' TERM
 # Starts a fresh simulated radio (a blank one each time, so that the ESN write always lands) and
 # sets device to the line it plays.
 start_sim() {
+    # The last run's trace goes first: the new process truncates it only once it runs, and until
+    # then the wait below would read the old device.
+    rm -f "$work/trace"
     "$sim" --profile "$profile" --trace "$@" >"$work/trace" 2>"$work/sim.err" &
     sim_pid=$!
     for _ in $(seq 1 100); do

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Fuzzes the radio link: builds the libFuzzer target with clang (coverage, ASan, UBSan) into
-# build/fuzz, writes the seed corpus made of the protocol's own frames, runs the fuzzer for the
-# given number of seconds (600 unless told) and prints executions, corpus and findings.
+# Fuzzes the radio link and the procedures that ship: builds the libFuzzer target with clang
+# (coverage, ASan, UBSan) into build/fuzz, writes the seed corpus made of the protocol's own
+# frames, runs the fuzzer for the given number of seconds (600 unless told) and prints
+# executions, corpus and findings.
 #
 #   bash scripts/fuzz.sh [SECONDS]
 #

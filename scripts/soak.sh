@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The soak run: a thousand Radio Info sequences in virtual time, then fifty in real time against
-# the simulated radio, printing open descriptors and resident memory at the start and the end.
+# The soak run: a thousand rounds of the five procedures (Radio Info, the ESN and Regional ID tests
+# and writes) in virtual time, then fifty Radio Info in real time against the simulated radio on
+# the real serial port, printing open descriptors and resident memory at the start and the end.
 # Built optimised and without sanitizers in build/soak, so that the memory figures are the
 # program's own. Takes about two minutes; not part of CI.
 #

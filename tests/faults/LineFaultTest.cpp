@@ -1,8 +1,8 @@
-// Faults on a real line: the tool's serial port on a pseudo-terminal, the Radio Info sequence run
-// the way the dialog runs it, and at the other end a simulated radio that goes away in the middle
-// of the exchange, a radio that floods the line without end, or one that answers with garbage.
-// Each must end with the link's own message within the protocol's deadlines, with the port
-// closed and every file descriptor given back.
+// Faults on a real line: Radio Info as every front end runs it, on a session whose port is the real
+// serial port on a pseudo-terminal, and at the other end a simulated radio that goes away in the
+// middle of the exchange, a radio that floods the line without end, or one that answers with
+// garbage. Each must end with the link's own message within the protocol's deadlines, with the
+// port closed and every file descriptor given back.
 #include <gtest/gtest.h>
 
 #include <ostream>
@@ -16,9 +16,10 @@
 #include <thread>
 #include <vector>
 
-#include "fuzz/InfoSequence.h"
 #include "link/RadioLink.h"
-#include "link/SerialPort.h"
+#include "procedures/RadioInfo.h"
+#include "procedures/SerialPortOpener.h"
+#include "procedures/Session.h"
 #include "strings/StringTable.h"
 #include "tests/support/ProcessStats.h"
 #include "tests/support/RecordingReporter.h"
@@ -30,8 +31,6 @@ namespace varnel {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-using fuzz::InfoOutcome;
-using fuzz::RunInfoSequence;
 
 long MsSince(Clock::time_point start) {
     return static_cast<long>(
@@ -40,31 +39,52 @@ long MsSince(Clock::time_point start) {
 
 using test::OpenDescriptors;
 
-// The dialog's road over a real port: open, attach, the reads, EndExchange unless a link failure
-// aborted them, detach, close.
+// What the procedure did, as its session's observer saw it.
+class StepLog final : public IExchangeObserver {
+public:
+    void StepStarted(const ExchangeStep& step) override {
+        if (step.count == 0) {
+            endSent = true;
+        } else {
+            reads = step.number;
+        }
+    }
+    void ExchangeFinished() override { closed = true; }
+
+    int reads = 0;         // the read requests begun
+    bool endSent = false;  // the exchange was ended with EndExchange
+    bool closed = false;   // the port was closed again
+};
+
 struct Road {
-    bool opened = false;
-    bool closedAfter = false;
-    InfoOutcome outcome;
+    RadioInfoResult result;
+    StepLog steps;
+    bool detached = false;  // the link holds no port afterwards
     long elapsedMs = 0;
 };
 
-Road RunRadioInfo(const std::string& device) {
+// Radio Info on a session whose opener is the real serial port, with "COM1" mapped to device.
+Road RunRadioInfo(const std::string& device, IMessageReporter& reporter) {
     Road road;
-    CSerialPort port;
     CRadioLink link;
-    road.opened = port.Open(device);
-    if (!road.opened) {
-        return road;
-    }
+    Session session(link, reporter,
+                    SerialPortOpener([device](const std::string&) { return device; }), "COM1");
+    session.observer = &road.steps;
     const Clock::time_point start = Clock::now();
-    link.m_pPort = &port;
-    road.outcome = RunInfoSequence(link);
-    link.m_pPort = nullptr;
-    port.Close();
+    road.result = ReadRadioInfo(session);
     road.elapsedMs = MsSince(start);
-    road.closedAfter = !port.IsOpen();
+    road.detached = link.m_pPort == nullptr;
     return road;
+}
+
+// The road ended by a link failure: port opened and closed again, the link detached, no end of
+// exchange sent after the failed read.
+void ExpectAbortedAt(const Road& road, int reads) {
+    EXPECT_EQ(road.result.outcome, Outcome::LinkFailed);
+    EXPECT_TRUE(road.steps.closed);
+    EXPECT_TRUE(road.detached);
+    EXPECT_EQ(road.steps.reads, reads);
+    EXPECT_FALSE(road.steps.endSent);
 }
 
 // The far end of a line that a radio gone wrong stands at: it reads whatever the tool writes
@@ -187,17 +207,14 @@ TEST_F(LineFault, ARadioThatDisappearsMidExchangeEndsInNoResponse) {
             lostAt = Clock::now();
             radio.Stop();
         });
-        road = RunRadioInfo(device);
+        road = RunRadioInfo(device, m_reporter);
         puller.join();
         afterLossMs = MsSince(lostAt);
         EXPECT_EQ(radio.RequestCount(), 3);
     }
-    ASSERT_TRUE(road.opened);
-    EXPECT_TRUE(road.closedAfter);
-    EXPECT_TRUE(road.outcome.aborted);
-    EXPECT_EQ(road.outcome.stepsRun, 3u);
-    EXPECT_FALSE(road.outcome.endExchangeSent);
-    EXPECT_FALSE(road.outcome.fields[0].empty());  // read before the line went away
+    ExpectAbortedAt(road, 3);
+    EXPECT_TRUE(road.result.fields[0].has_value());  // read before the line went away
+    EXPECT_FALSE(road.result.fields[2].has_value());
     // Whether the echo was still in the line when it went, the last word is "no response".
     ASSERT_FALSE(m_reporter.Ids().empty());
     EXPECT_EQ(m_reporter.Ids().back(), IDS_NO_RESPONSE);
@@ -213,7 +230,8 @@ TEST_F(LineFault, ARadioThatDisappearsMidExchangeEndsInNoResponse) {
 struct FloodCase {
     const char* name;
     std::uint8_t byte;
-    std::size_t stepsRun;
+    Outcome outcome;
+    int reads;
     std::vector<int> messages;
 };
 
@@ -225,23 +243,25 @@ void PrintTo(const FloodCase& c, std::ostream* os) {
 class Flood : public LineFault, public ::testing::WithParamInterface<FloodCase> {};
 
 // A line that never stops sending: every receive still ends, on a frame or at the longest frame
-// the link accepts, and the sequence ends at the first read that must not fail.
+// the link accepts, and Radio Info ends at the first read that must not fail, without ending the
+// exchange.
 TEST_P(Flood, EndsTheExchangeWithTheLinksMessage) {
     const FloodCase& c = GetParam();
     Road road;
     {
         MisbehavingRadio radio(MisbehavingRadio::Kind::Flood, c.byte);
         ASSERT_TRUE(radio.Start());
-        road = RunRadioInfo(radio.SlavePath());
+        road = RunRadioInfo(radio.SlavePath(), m_reporter);
         EXPECT_GT(radio.BytesSent(), 0u);
     }
-    ASSERT_TRUE(road.opened);
-    EXPECT_TRUE(road.closedAfter);
-    EXPECT_TRUE(road.outcome.aborted);
-    EXPECT_EQ(road.outcome.stepsRun, c.stepsRun);
+    EXPECT_EQ(road.result.outcome, c.outcome);
+    EXPECT_TRUE(road.steps.closed);
+    EXPECT_TRUE(road.detached);
+    EXPECT_EQ(road.steps.reads, c.reads);
+    EXPECT_FALSE(road.steps.endSent);
     EXPECT_EQ(m_reporter.Ids(), c.messages);
     // Bytes keep coming, so no receive waits out a timeout: only the settle waits count.
-    EXPECT_LE(road.elapsedMs, static_cast<long>(c.stepsRun) * (100 + 250) + 500);
+    EXPECT_LE(road.elapsedMs, static_cast<long>(c.reads) * (100 + 250) + 500);
     ExpectNoDescriptorLeft();
 }
 
@@ -249,10 +269,16 @@ INSTANTIATE_TEST_SUITE_P(
     Bytes, Flood,
     ::testing::Values(
         // Every byte opens a frame of 65535 bytes: too long for the echo and the acknowledge.
-        FloodCase{"FramesWithoutEnd", 0xFF, 1, {IDS_MESSAGE_TOO_LONG, IDS_MESSAGE_TOO_LONG}},
-        // Every byte is a whole acknowledge: the reply is one too, unexpected each time.
+        FloodCase{"FramesWithoutEnd",
+                  0xFF,
+                  Outcome::LinkFailed,
+                  1,
+                  {IDS_MESSAGE_TOO_LONG, IDS_MESSAGE_TOO_LONG}},
+        // Every byte is a whole acknowledge: the reply is one too, unexpected each time. The
+        // Model and Serial Numbers live with that; the Software Version does not.
         FloodCase{"Acknowledges",
                   0x50,
+                  Outcome::Refused,
                   3,
                   {IDS_UNEXPECTED_RESPONSE, IDS_UNEXPECTED_RESPONSE, IDS_UNEXPECTED_RESPONSE}}),
     [](const ::testing::TestParamInfo<FloodCase>& info) { return std::string(info.param.name); });
@@ -264,12 +290,9 @@ TEST_F(LineFault, GarbageInsteadOfAnAnswerEndsAsIncomplete) {
     {
         MisbehavingRadio radio(MisbehavingRadio::Kind::Garbage);
         ASSERT_TRUE(radio.Start());
-        road = RunRadioInfo(radio.SlavePath());
+        road = RunRadioInfo(radio.SlavePath(), m_reporter);
     }
-    ASSERT_TRUE(road.opened);
-    EXPECT_TRUE(road.closedAfter);
-    EXPECT_TRUE(road.outcome.aborted);
-    EXPECT_EQ(road.outcome.stepsRun, 1u);
+    ExpectAbortedAt(road, 1);
     EXPECT_EQ(m_reporter.Ids(), (std::vector<int>{IDS_MESSAGE_INCOMPLETE}));
     // The garbage comes 50 ms after the request; 251 ms later it is incomplete, found by the
     // silent read that ends up to 1000 ms after the last byte; then the settle wait.

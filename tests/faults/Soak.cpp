@@ -1,7 +1,9 @@
 // A long run for what only shows over many exchanges: descriptors or memory that one exchange
-// leaves behind. First many Radio Info sequences in virtual time over the scripted line, cycling
-// through the fuzzer's seed radios (healthy, refusing, broken, silent); then Radio Info sequences
-// in real time against the simulated radio, each opening and closing the real serial port.
+// leaves behind, driven through the procedures that ship. First many rounds of the five
+// procedures (Radio Info, the ESN test and write, the Regional ID test and write) in virtual time
+// on sessions that open the scripted line, cycling through the fuzzer's seed radios (healthy,
+// refusing, broken, silent); then Radio Info in real time against the simulated radio, on a
+// session whose opener opens the real serial port on its pseudo-terminal each time.
 // Prints open descriptors and resident memory at the start, between and at the end.
 //
 //   varnel_soak [VIRTUAL_RUNS [REAL_RUNS]]     (1000 and 50 unless told)
@@ -15,14 +17,16 @@
 #include <fstream>
 #include <string>
 
-#include "fuzz/InfoSequence.h"
 #include "fuzz/SeedCorpus.h"
 #include "link/RadioLink.h"
-#include "link/SerialPort.h"
+#include "procedures/EsnProgramming.h"
+#include "procedures/RadioInfo.h"
+#include "procedures/RegionProgramming.h"
+#include "procedures/SerialPortOpener.h"
+#include "procedures/Session.h"
 #include "strings/Messages.h"
-#include "tests/support/FakeClock.h"
 #include "tests/support/ProcessStats.h"
-#include "tests/support/ScriptedPort.h"
+#include "tests/support/ScriptedSession.h"
 #include "tools/radio-sim/RadioProfile.h"
 #include "tools/radio-sim/RadioSimulator.h"
 
@@ -57,40 +61,67 @@ double SecondsSince(Clock::time_point start) {
 // The messages would otherwise go to standard error, thousands of them.
 class CountingReporter final : public IMessageReporter {
 public:
-    void Show(int, std::string_view, std::string_view, int) override { ++count; }
+    void Show(const Message&) override { ++count; }
     long count = 0;
 };
 
+// How many procedures came to each outcome.
+struct OutcomeCounts {
+    long done = 0;
+    long refused = 0;
+    long linkFailed = 0;
+    long other = 0;
+
+    void Add(Outcome outcome) {
+        switch (outcome) {
+            case Outcome::Done:
+                ++done;
+                break;
+            case Outcome::Refused:
+                ++refused;
+                break;
+            case Outcome::LinkFailed:
+                ++linkFailed;
+                break;
+            default:
+                ++other;
+                break;
+        }
+    }
+};
+
+// Each run is one round of the five procedures on the seed's radio, as a user would make them one
+// after the other. The seeds' cancels are left out: the fuzzer's checks take care of those.
 void VirtualRuns(int runs, bool print = true) {
     const std::vector<fuzz::Seed> seeds = fuzz::SeedCorpus();
     CountingReporter reporter;
-    IMessageReporter* previous = SetMessageReporter(&reporter);
-    long aborted = 0;
+    OutcomeCounts outcomes;
     std::int64_t virtualMs = 0;
     const Clock::time_point start = Clock::now();
     for (int i = 0; i < runs; ++i) {
         const fuzz::RadioStream& stream = seeds[i % seeds.size()].stream;
-        test::FakeClock clock;
-        test::ScriptedPort port(clock, stream.echo);
+        test::ScriptedRadio radio;
+        radio.line.SetEcho(stream.echo);
+        radio.line.SetReadTimeout(stream.shortReads ? 1 : test::ScriptedPort::kReadTimeoutMs);
         for (const auto& answer : stream.answers) {
-            port.Answer(answer);
+            radio.line.Answer(answer);
         }
-        CRadioLink link;
-        link.m_pClock = &clock;
-        link.m_pPort = &port;
-        aborted += fuzz::RunInfoSequence(link).aborted ? 1 : 0;
-        link.m_pPort = nullptr;
-        virtualMs += clock.NowMs();
+        Session session(radio.link, reporter, radio.Opener(), "COM1");
+        outcomes.Add(ReadRadioInfo(session).outcome);
+        outcomes.Add(CheckEsnBlank(session).outcome);
+        outcomes.Add(ProgramEsn(session, EsnFields{130, 5, 123456}).outcome);
+        outcomes.Add(CheckNoRegionalId(session).outcome);
+        outcomes.Add(ProgramRegionalId(session, 1).outcome);
+        virtualMs += radio.clock.NowMs();
     }
-    SetMessageReporter(previous);
     if (!print) {
         return;
     }
     std::printf(
-        "soak: %d sequences in virtual time over %zu seed radios: %.1f s of radio time in %.1f ms,"
-        " %ld aborted as their radio made them, %ld messages\n",
-        runs, seeds.size(), virtualMs / 1000.0, 1000 * SecondsSince(start), aborted,
-        reporter.count);
+        "soak: %d rounds of the five procedures in virtual time over %zu seed radios: %.1f s of "
+        "radio time in %.1f ms; %ld done, %ld refused, %ld link failed, %ld other; %ld messages\n",
+        runs, seeds.size(), virtualMs / 1000.0, 1000 * SecondsSince(start), outcomes.done,
+        outcomes.refused, outcomes.linkFailed, outcomes.other, reporter.count);
 }
 
 long residentAfterFirst = -1;
@@ -103,7 +134,6 @@ bool RealRuns(int runs) {
         return false;
     }
     CountingReporter reporter;
-    IMessageReporter* previous = SetMessageReporter(&reporter);
     int failed = 0;
     double longest = 0;
     const Clock::time_point start = Clock::now();
@@ -111,24 +141,18 @@ bool RealRuns(int runs) {
         sim::RadioSimulator radio(profile);
         if (!radio.Start(&error)) {
             std::fprintf(stderr, "soak: %s\n", error.c_str());
-            SetMessageReporter(previous);
             return false;
         }
+        const std::string device = radio.SlavePath();
+        CRadioLink link;
+        Session session(link, reporter,
+                        SerialPortOpener([device](const std::string&) { return device; }), "COM1");
         for (int i = 0; i < runs; ++i) {
             const Clock::time_point one = Clock::now();
-            CSerialPort port;
-            if (!port.Open(radio.SlavePath())) {
-                ++failed;
-                continue;
-            }
-            CRadioLink link;
-            link.m_pPort = &port;
-            const fuzz::InfoOutcome outcome = fuzz::RunInfoSequence(link);
-            link.m_pPort = nullptr;
-            port.Close();
-            bool whole = !outcome.aborted && outcome.endExchangeOk;
-            for (const std::string& field : outcome.fields) {
-                whole = whole && !field.empty();
+            const RadioInfoResult result = ReadRadioInfo(session);
+            bool whole = result.outcome == Outcome::Done && link.m_pPort == nullptr;
+            for (const auto& field : result.fields) {
+                whole = whole && field.has_value() && !field->empty();
             }
             failed += whole ? 0 : 1;
             longest = std::max(longest, SecondsSince(one));
@@ -143,9 +167,9 @@ bool RealRuns(int runs) {
         }
         radio.Stop();
     }
-    SetMessageReporter(previous);
     std::printf(
-        "soak: %d sequences in real time against the simulated radio in %.1f s (longest %.2f s),"
+        "soak: %d Radio Info runs in real time against the simulated radio in %.1f s (longest %.2f "
+        "s),"
         " %d incomplete, %ld messages\n",
         runs, SecondsSince(start), longest, failed, reporter.count);
     return failed == 0 && reporter.count == 0;
