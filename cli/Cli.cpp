@@ -201,8 +201,12 @@ public:
         run.Result("esn", JsonQuote(display));
         std::string write = "none";
         std::optional<bool> verified;
-        run.outcome = ProgramEsnSteps(esn, display, verify, write, verified);
+        std::optional<int> inRecord;
+        run.outcome = ProgramEsnSteps(esn, display, verify, write, verified, inRecord);
         run.Result("write", JsonQuote(write));
+        if (inRecord) {
+            run.Result("in_record", std::to_string(*inRecord));
+        }
         if (verified) {
             run.Result("verified", *verified ? "true" : "false");
         }
@@ -234,7 +238,8 @@ private:
     }
 
     RunOutcome ProgramEsnSteps(const EsnFields& esn, const std::string& display, bool verify,
-                               std::string& write, std::optional<bool>& verified) {
+                               std::string& write, std::optional<bool>& verified,
+                               std::optional<int>& inRecord) {
         if (m_record != nullptr) {
             // Held until the record line is written: no other station can program this ESN
             // between the look below and the line that says it is taken.
@@ -262,6 +267,7 @@ private:
                 return RunOutcome::Usage;
             }
             if (const auto earlier = FindEsnInRecord(lines, display)) {
+                inRecord = earlier->line;
                 m_reporter.Tell(
                     MSG_ERROR,
                     earlier->confirmed

@@ -482,6 +482,7 @@ TEST_F(CliRun, TheRecordGetsOneLinePerRunAndRefusesAnEsnProgrammedBefore) {
     EXPECT_EQ(radio.log.opened.size(), opened);
     ASSERT_EQ(RecordLines().size(), 2u);
     EXPECT_EQ(ParseJson(RecordLines()[1])->StringAt("outcome"), "refused");
+    EXPECT_EQ(ParseJson(RecordLines()[1])->Find("results")->Find("in_record")->number, 1);
 
     // A different ESN goes through.
     AnswerBlankThenWrite();
