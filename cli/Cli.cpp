@@ -471,7 +471,9 @@ int RunCli(const std::vector<std::string>& args, CliContext& context) {
     }
 
     Commands commands(context, session, reporter, record);
-    switch (arguments.command) {
+    // Asked to stop before anything began: no port is opened at all.
+    const Command command = context.stopSignal() != 0 ? Command::None : arguments.command;
+    switch (command) {
         case Command::Info:
             commands.Info(run);
             break;

@@ -456,6 +456,15 @@ TEST_F(CliRun, AStopMidExchangeClosesThePortWithoutEndingTheExchange) {
     EXPECT_EQ(ParseJson(RecordLines()[0])->StringAt("outcome"), "cancelled");
 }
 
+TEST_F(CliRun, AStopBeforeTheExchangeBeginsOpensNoPort) {
+    signal = SIGINT;
+    token.Cancel();
+    EXPECT_EQ(Run({"program-esn", "1/2/3"}), 130);
+    EXPECT_EQ(err.written, "error: Stopped by SIGINT.\n");
+    EXPECT_EQ(out.written, "");
+    EXPECT_TRUE(radio.log.opened.empty());
+}
+
 TEST_F(CliRun, TheRecordGetsOneLinePerRunAndRefusesAnEsnProgrammedBefore) {
     AnswerBlankThenWrite();
     EXPECT_EQ(Run({"program-esn", "130/5/123456", "--record", RecordPath(), "--port", "COM2"}), 0);
