@@ -2,7 +2,7 @@
 
 #include <QSettings>
 
-#include <cstdint>
+#include "link/PortNames.h"
 
 namespace varnel {
 namespace {
@@ -14,17 +14,8 @@ const char kSerialPortKey[] = "Options/SerialPort";
 }  // namespace
 
 int SerialPortFromSetting(const QVariant& stored) {
-    if (!stored.isValid()) {
-        return 0;
-    }
-    bool ok = false;
-    const qlonglong value = stored.toString().trimmed().toLongLong(&ok);
-    if (!ok || value < INT32_MIN || value > static_cast<qlonglong>(UINT32_MAX)) {
-        return 0;
-    }
-    // The value is a 32-bit number however it was written: 4294967295 and -1 are the same bits.
-    const auto index = static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
-    return index > 3 ? 0 : index;
+    // A value that is no text at all (a list, a serialised object) gives an empty text: 0.
+    return stored.isValid() ? SerialPortIndexFromText(stored.toString().toStdString()) : 0;
 }
 
 int LoadSerialPortSetting() {

@@ -1,5 +1,7 @@
 #include "link/PortNames.h"
 
+#include <cstdint>
+
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -47,6 +49,44 @@ std::string ResolvePortDevice(const std::string& portName, const PortResolver& r
     }
 #endif
     return device;
+}
+
+int SerialPortIndexFromText(std::string_view text) {
+    auto blank = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
+    while (!text.empty() && blank(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && blank(text.back())) {
+        text.remove_suffix(1);
+    }
+    bool negative = false;
+    if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
+    }
+    if (text.empty()) {
+        return 0;
+    }
+    // Beyond these the bits of a 32-bit number are gone: such a value stands for nothing.
+    constexpr long long kLargest = 0xFFFFFFFFLL;
+    constexpr long long kSmallest = 0x80000000LL;
+    long long magnitude = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') {
+            return 0;
+        }
+        magnitude = magnitude * 10 + (c - '0');
+        if (magnitude > kLargest) {
+            return 0;
+        }
+    }
+    if (negative && magnitude > kSmallest) {
+        return 0;
+    }
+    const long long value = negative ? -magnitude : magnitude;
+    // The same bits whichever way the number was written: 4294967295 and -1 are one value.
+    const auto index = static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
+    return index > 3 ? 0 : index;
 }
 
 std::string PortNameFromIndex(int index) {

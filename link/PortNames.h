@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 
 namespace varnel {
 
@@ -19,6 +20,12 @@ std::string ResolvePortDevice(const std::string& portName, const PortResolver& r
 // Without a mapping: on Linux "COMn" (n from 1) is /dev/ttyS<n-1>, and any other name must be an
 // absolute device path; on Windows "COMn" is \\.\COMn, which also reaches COM10 and above.
 std::string DefaultPortDevice(const std::string& portName);
+
+// The port index a stored "SerialPort" setting stands for, from its text: the value is taken as
+// a signed 32-bit number (so 4294967295 is -1), anything above 3 gives 0 and a negative value
+// stays; text that is not a whole decimal number of at most 32 bits (blanks around it allowed)
+// gives 0. Shared by every front end that reads the application's settings.
+int SerialPortIndexFromText(std::string_view text);
 
 // "COM%1d" from a port index plus one: 0 gives COM1, 3 gives COM4, -1 gives COM0.
 std::string PortNameFromIndex(int index);

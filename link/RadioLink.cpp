@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "strings/Messages.h"
 #include "strings/StringTable.h"
@@ -78,24 +79,42 @@ void CRadioLink::SendFrame(std::uint8_t opcode, const std::uint8_t* data, std::u
     }
 
     // Written one byte per call, first byte first; a byte that fails to go out shows up as a
-    // broken echo below.
+    // broken echo below. The frame is kept whole only for a trace.
+    std::vector<std::uint8_t> traced;
+    auto put = [&](std::uint8_t byte) {
+        m_pPort->WriteByte(byte);
+        if (m_pTrace != nullptr) {
+            traced.push_back(byte);
+        }
+    };
     std::uint8_t sum = 0;
     for (std::uint32_t i = 0; i < headerSize; ++i) {
-        m_pPort->WriteByte(header[i]);
+        put(header[i]);
         sum = static_cast<std::uint8_t>(sum + header[i]);
     }
     if (!oneByte) {
         for (std::uint32_t i = 0; i < length; ++i) {
-            m_pPort->WriteByte(data[i]);
+            put(data[i]);
             sum = static_cast<std::uint8_t>(sum + data[i]);
         }
-        m_pPort->WriteByte(static_cast<std::uint8_t>(0xFF - sum));
+        put(static_cast<std::uint8_t>(0xFF - sum));
+    }
+    if (m_pTrace != nullptr) {
+        m_pTrace->FrameSent(traced.data(), static_cast<std::uint32_t>(traced.size()));
     }
 
     // Take back the echo and drop it; a missing or broken echo leaves its status.
     std::uint8_t echoOpcode = 0;
     std::uint32_t echoLength = 0;
+    m_receivingEcho = true;
     ReceiveFrame(echoOpcode, nullptr, echoLength, (length + 4) * 250);
+    m_receivingEcho = false;
+}
+
+void CRadioLink::TraceReceived() {
+    if (m_pTrace != nullptr && m_rxCount > 0) {
+        m_pTrace->FrameReceived(m_rxBuffer, m_rxCount, m_receivingEcho);
+    }
 }
 
 RadioStatus CRadioLink::ReceiveFrame(std::uint8_t& opcodeOut, std::uint8_t* destination,
@@ -129,6 +148,7 @@ RadioStatus CRadioLink::ReceiveFrame(std::uint8_t& opcodeOut, std::uint8_t* dest
         const int b = m_pPort->ReadByte();
         if (b < 0) {
             if (Cancelled()) {
+                TraceReceived();
                 return m_status;  // the user asked for it: nothing to tell
             }
             if (m_pClock->NowMs() > deadline) {
@@ -181,6 +201,7 @@ RadioStatus CRadioLink::ReceiveFrame(std::uint8_t& opcodeOut, std::uint8_t* dest
         }
     }
 
+    TraceReceived();
     if (complete) {
         if (m_rxCount != 1 && Checksum(m_rxBuffer, m_rxCount - 1) != m_rxBuffer[m_rxCount - 1]) {
             Report(IDS_CHECKSUM_ERROR);

@@ -6,6 +6,7 @@
 #include "link/BytePort.h"
 #include "link/CancelToken.h"
 #include "link/Clock.h"
+#include "link/FrameTrace.h"
 #include "link/RadioStatus.h"
 #include "strings/Messages.h"
 
@@ -47,6 +48,8 @@ public:
     // When set and cancelled, the link sends nothing more, stops waiting, shows nothing and
     // leaves Cancelled in m_status.
     const CancelToken* m_pCancel = nullptr;
+    // When set, sees every frame sent and received; none by default.
+    IFrameTrace* m_pTrace = nullptr;
 
     // Sends one frame in the shortest form for opcode and length, then takes back and drops the
     // line's echo of it. The outcome is m_status. data may be null only when length is 0.
@@ -82,6 +85,9 @@ private:
     void Purge();
     void Report(int stringId);
     bool Cancelled();
+    void TraceReceived();
+
+    bool m_receivingEcho = false;  // the receive under way takes back the frame just sent
 };
 
 }  // namespace varnel

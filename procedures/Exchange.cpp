@@ -23,6 +23,7 @@ bool Exchange::Open() {
     CRadioLink& link = m_session.link;
     link.m_pReporter = &m_session.reporter;
     link.m_pCancel = m_session.cancel;
+    link.m_pTrace = m_session.trace;
     link.m_pPort = m_port.get();
     if (m_session.observer != nullptr) {
         m_session.observer->ExchangeStarted();
@@ -65,6 +66,7 @@ void Exchange::Release() {
     CRadioLink& link = m_session.link;
     link.m_pPort = nullptr;
     link.m_pCancel = nullptr;
+    link.m_pTrace = nullptr;
     link.m_pReporter = &StderrReporter();  // the session's may not outlive it
     if (link.m_status == RadioStatus::Cancelled) {
         link.m_status = RadioStatus::Ok;  // the next exchange starts afresh

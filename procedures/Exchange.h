@@ -8,7 +8,7 @@
 namespace varnel {
 
 // The road every exchange with the radio takes: open the session's port, attach it (with the
-// session's reporter and cancel token) to the link, run the commands, then either end the
+// session's reporter, cancel token and trace) to the link, run the commands, then either end the
 // exchange (EndExchange, detach, close) or abort it after a link failure (detach, close, and no
 // EndExchange: a radio that stopped answering would only time out again).
 //

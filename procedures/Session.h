@@ -8,6 +8,7 @@
 
 #include "link/BytePort.h"
 #include "link/CancelToken.h"
+#include "link/FrameTrace.h"
 #include "link/RadioLink.h"
 #include "strings/Messages.h"
 
@@ -56,7 +57,8 @@ using ProcedureRunner =
     std::function<void(Session& session, const std::function<void(Session&)>& procedure)>;
 
 // Everything a procedure needs to talk to the radio, handed in by the front end that runs it:
-// the port to open and how, the link, where messages go, who watches, and how to cancel.
+// the port to open and how, the link, where messages go, who watches, how to cancel, and who
+// sees the frames.
 struct Session {
     Session(CRadioLink& radioLink, IMessageReporter& messageReporter, PortOpener opener,
             std::string port)
@@ -71,6 +73,8 @@ struct Session {
     std::string portName;
     IExchangeObserver* observer = nullptr;
     const CancelToken* cancel = nullptr;
+    // Sees every frame of the session's exchanges; none by default.
+    IFrameTrace* trace = nullptr;
     ProcedureRunner runner;
 };
 

@@ -228,3 +228,87 @@ printf '| %-54s | %-28s | %-8s | %-17s |\n' "Figure" "Measured" "Target" "Result
 printf '|%s|%s|%s|%s|\n' "$(printf -- '-%.0s' {1..56})" "$(printf -- '-%.0s' {1..30})" \
     "$(printf -- '-%.0s' {1..10})" "$(printf -- '-%.0s' {1..19})"
 printf '%s\n' "${rows[@]}"
+
+# ---------------------------------------------------------------------------------------------
+# varnel-cli: start-up, an info run against the simulated radio beside the protocol's floor, and
+# the peak resident memory of that run. A table of its own, after the one above.
+# ---------------------------------------------------------------------------------------------
+measure_cli() {
+    local cli=build/release/cli/varnel-cli
+    if ! build_log=$(cmake --build --preset release --target varnel-cli varnel-radio-sim 2>&1); then
+        printf '%s\n' "$build_log" >&2
+        exit 1
+    fi
+    # GNU time gives the peak resident memory of a child; Debian's package "time".
+    VARNEL_EXTRA_PACKAGES=time bash scripts/install-deps.sh
+    # The tool reads the app's settings: a private, empty folder, so --port alone decides.
+    export XDG_CONFIG_HOME="$work/cli-config"
+    mkdir -p "$XDG_CONFIG_HOME"
+
+    # Start-up: the whole process, from before the fork to its exit, as a script sees it.
+    local i t0 t1 versions="" walls="" floors="" overheads="" rss="" f waits
+    for i in $(seq 1 $((runs * 4))); do
+        t0=$EPOCHREALTIME
+        "$cli" --version >/dev/null
+        t1=$EPOCHREALTIME
+        versions+=$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.3f", (b - a) * 1000 }')$'\n'
+    done
+
+    # Info: the process's wall time from start to exit, against the floor of its traffic.
+    for i in $(seq 1 "$runs"); do
+        start_sim
+        t0=$EPOCHREALTIME
+        if ! "$cli" --port "$device" info >/dev/null 2>"$work/cli.err"; then
+            echo "bench.sh: varnel-cli info failed:" >&2
+            cat "$work/cli.err" >&2
+            exit 1
+        fi
+        t1=$EPOCHREALTIME
+        stop_sim
+        local w
+        w=$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.3f", (b - a) * 1000 }')
+        read -r f waits < <(floor_ms "$work/trace" 0)
+        walls+="$w"$'\n'
+        floors+="$f"$'\n'
+        overheads+=$(awk -v w="$w" -v f="$f" 'BEGIN { printf "%.4f", (w - f) * 100 / f }')$'\n'
+    done
+
+    # Peak resident memory of an info run, in a run of its own (GNU time is one more process).
+    for i in $(seq 1 "$runs"); do
+        start_sim
+        /usr/bin/time -f '%M' -o "$work/cli.rss" "$cli" --port "$device" info >/dev/null 2>&1
+        stop_sim
+        rss+="$(tail -n 1 "$work/cli.rss")"$'\n'
+    done
+
+    local version wall floor overhead rss_kb rss_mb
+    version=$(printf '%s' "$versions" | median)
+    wall=$(printf '%s' "$walls" | median)
+    floor=$(printf '%s' "$floors" | median)
+    overhead=$(printf '%s' "$overheads" | median)
+    rss_kb=$(printf '%s' "$rss" | sort -g | tail -n 1)
+    rss_mb=$(awk -v k="$rss_kb" 'BEGIN { printf "%.1f", k / 1024 }')
+
+    local cli_rows=()
+    cli_row() {
+        cli_rows+=("$(printf '| %-54s | %-28s | %-8s | %-17s |' "$1" "$2" "$3" "$4")")
+    }
+    cli_row "varnel-cli --version, whole process" "$(printf '%.2f ms' "$version")" "< 10 ms" \
+        "$(verdict "$version" 10 lt)"
+    cli_row "varnel-cli info, no pacing: wall time" "$(printf '%.1f ms' "$wall")" "-" ""
+    cli_row "varnel-cli info, no pacing: floor" "$(printf '%.1f ms' "$floor")" "-" ""
+    cli_row "varnel-cli info, no pacing: overhead" "$(printf '%.2f %% (%.1f ms)' "$overhead" \
+        "$(awk -v w="$wall" -v f="$floor" 'BEGIN { print w - f }')")" "<= 1 %" \
+        "$(verdict "$overhead" 1 le)"
+    cli_row "varnel-cli info: peak resident memory" "$rss_mb MB" "< 10 MB" \
+        "$(verdict "$rss_mb" 10 lt)"
+
+    echo
+    printf '| %-54s | %-28s | %-8s | %-17s |\n' "Figure" "Measured" "Target" "Result"
+    printf '|%s|%s|%s|%s|\n' "$(printf -- '-%.0s' {1..56})" "$(printf -- '-%.0s' {1..30})" \
+        "$(printf -- '-%.0s' {1..10})" "$(printf -- '-%.0s' {1..19})"
+    printf '%s\n' "${cli_rows[@]}"
+}
+if [ "${VARNEL_BENCH_CLI:-1}" = 1 ]; then
+    measure_cli
+fi

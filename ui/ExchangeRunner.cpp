@@ -104,6 +104,7 @@ void CExchangeRunner::Execute(Session& session, const std::function<void(Session
     Session onWorker(session.link, reporter, session.openPort, session.portName);
     onWorker.observer = &steps;
     onWorker.cancel = &cancel;
+    onWorker.trace = session.trace;
 
     m_running = true;
     m_requestCancel = [&cancel] { cancel.Cancel(); };

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <map>
 #include <string>
 
@@ -43,6 +44,39 @@ TEST(PortNames, IndexGivesTheComName) {
     EXPECT_EQ(PortNameFromIndex(3), "COM4");
     EXPECT_EQ(PortNameFromIndex(-1), "COM0");
     EXPECT_EQ(PortNameFromIndex(2147483647), "COM2147483648");
+}
+
+TEST(PortNames, AStoredSettingGivesItsIndexOrComOne) {
+    const struct {
+        const char* stored;
+        int index;
+    } cases[] = {
+        {"0", 0},
+        {"3", 3},
+        {" 2\t", 2},  // blanks around the number are the file's, not the value's
+        {"+1", 1},
+        {"4", 0},  // no COM5
+        {"7", 0},
+        {"-1", -1},          // kept as it is: the port opened is COM0, which stands for no device
+        {"4294967295", -1},  // the same 32 bits as -1
+        {"2147483648", INT32_MIN},
+        {"-2147483648", INT32_MIN},
+        {"-2147483649", 0},  // more than 32 bits
+        {"4294967296", 0},
+        {"99999999999", 0},
+        {"123456789012345678901234567890123456789", 0},
+        {"", 0},
+        {"-", 0},
+        {"two", 0},
+        {"2.5", 0},
+        {"0x2", 0},
+        {"1, 2", 0},
+        {"COM2", 0},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(SerialPortIndexFromText(c.stored), c.index) << '"' << c.stored << '"';
+    }
+    EXPECT_EQ(SerialPortIndexFromText(std::string(1 << 20, '9')), 0);
 }
 
 TEST(PortNames, ANameOfNoDeviceIsMissingWithoutAnyOpen) {

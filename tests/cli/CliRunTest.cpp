@@ -1,0 +1,551 @@
+// Whole runs of the tool's commands against a scripted radio in virtual time: what reaches
+// standard output and standard error, the exit status, the JSON, the record file, and the bytes
+// on the line.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/Cli.h"
+#include "cli/Json.h"
+#include "tests/support/ScriptedSession.h"
+
+namespace varnel::cli {
+namespace {
+
+using test::Concat;
+using test::kAck;
+using test::kNak;
+using test::kNotSupported;
+using test::kWriteOk;
+using test::ReadAnswer;
+using test::ReadRequest;
+using test::WriteRequest;
+using Bytes = std::vector<std::uint8_t>;
+
+class StringSink final : public ITextSink {
+public:
+    void Write(std::string_view text) override { written += text; }
+    std::string written;
+};
+
+class FakeSettings final : public ISettings {
+public:
+    int SerialPortIndex() override { return index; }
+    std::string PortDevice(const std::string& name) override {
+        auto it = ports.find(name);
+        return it == ports.end() ? std::string() : it->second;
+    }
+    int index = 0;
+    std::map<std::string, std::string> ports;
+};
+
+// A port that asks the tool to stop the first time the line has nothing to give, as SIGTERM
+// would while the tool waits for the radio.
+class StoppingPort final : public IBytePort {
+public:
+    StoppingPort(IBytePort& line, CancelToken& token, int& signal)
+        : m_line(line), m_token(token), m_signal(signal) {}
+    int ReadByte() override {
+        const int b = m_line.ReadByte();
+        if (b < 0 && m_signal == 0) {
+            m_signal = SIGTERM;
+            m_token.Cancel();
+        }
+        return b;
+    }
+    int WriteByte(int value) override { return m_line.WriteByte(value); }
+    void PurgeInput() override { m_line.PurgeInput(); }
+
+private:
+    IBytePort& m_line;
+    CancelToken& m_token;
+    int& m_signal;
+};
+
+const std::vector<std::string> kProgrammedInfo = {
+    "Model Number: ID = $45 $12",          "Serial Number: 7A4C017755",
+    "Software Version: R04.02.01",         "Codeplug Version: CP05.01",
+    "Last Programmed: 2025-01-09 14:32",   "Codeplug Part No: TCP-4410C",
+    "Firmware Part No: TFW-2401A",         "ESN: 130/05/123456",
+    "Regional Identifier: North America",  "UUID: 00010203-0405-0607-0809-0A0B0C0D0E0F",
+    "Radio IC Versions: $03 $12 $05 $0A ",
+};
+
+const std::vector<int> kEsn130 = {0x82, 0x51, 0xE2, 0x40, 0x4C};  // 130/05/123456
+const std::vector<int> kEsnWrite130 = {0x01, 0x82, 0x51, 0xE2, 0x40, 0x4C};
+const std::vector<int> kBlankEsn = {0, 0, 0, 0, 0};
+
+class CliRun : public ::testing::Test {
+protected:
+    int Run(const std::vector<std::string>& args) {
+        out.written.clear();
+        err.written.clear();
+        CliContext context(out, err, settings, radio.link);
+        context.errIsTerminal = terminal;
+        context.opener = radio.Opener();
+        context.probe = [this](const std::string& device) {
+            auto it = presence.find(device);
+            return it == presence.end() ? PortPresence::Missing : it->second;
+        };
+        context.cancel = &token;
+        context.stopSignal = [this] { return signal; };
+        context.elapsedMs = [this] { return static_cast<double>(radio.clock.NowMs()); };
+        context.unixMs = [] { return std::int64_t{1736433125123}; };  // 2025-01-09T14:32:05.123Z
+        return RunCli(args, context);
+    }
+
+    // The answers of the programmed radio to the eleven reads of Radio Info and the end.
+    void AnswerProgrammedInfo() {
+        radio.line.Answer(ReadAnswer(std::vector<int>{0x45, 0x12}));
+        for (const char* text :
+             {"7A4C017755", "R04.02.01", "CP05.01", "2025-01-09 14:32", "TCP-4410C", "TFW-2401A"}) {
+            radio.line.Answer(ReadAnswer(std::string(text)));
+        }
+        radio.line.Answer(ReadAnswer(kEsn130));
+        radio.line.Answer(ReadAnswer(std::vector<int>{0x01}));
+        std::vector<int> uuid;
+        for (int i = 0; i < 16; ++i) {
+            uuid.push_back(i);
+        }
+        radio.line.Answer(ReadAnswer(uuid));
+        radio.line.Answer(ReadAnswer(std::vector<int>{0x03, 0x12, 0x05, 0x0A}));
+        radio.line.Answer(kAck);
+    }
+
+    // A blank ESN, then the write confirmed.
+    void AnswerBlankThenWrite() {
+        radio.line.Answer(ReadAnswer(kBlankEsn));
+        radio.line.Answer(kAck);
+        radio.line.Answer(Concat({kAck, kWriteOk}));
+        radio.line.Answer(kAck);
+    }
+
+    std::string RecordPath() {
+        if (m_dir.empty()) {
+            char dir[] = "/tmp/varnel-cli-test-XXXXXX";
+            EXPECT_NE(mkdtemp(dir), nullptr);
+            m_dir = dir;
+        }
+        return m_dir + "/record.jsonl";
+    }
+    std::vector<std::string> RecordLines() {
+        std::ifstream file(RecordPath());
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(file, line);) {
+            lines.push_back(line);
+        }
+        return lines;
+    }
+    void TearDown() override {
+        if (!m_dir.empty()) {
+            std::remove(RecordPath().c_str());
+            rmdir(m_dir.c_str());
+        }
+    }
+
+    static std::string Lines(const std::vector<std::string>& lines) {
+        std::string text;
+        for (const auto& line : lines) {
+            text += line + "\n";
+        }
+        return text;
+    }
+    JsonValue Json() {
+        const auto json = ParseJson(out.written);
+        EXPECT_TRUE(json.has_value()) << out.written;
+        return json.value_or(JsonValue());
+    }
+
+    test::ScriptedRadio radio;
+    StringSink out;
+    StringSink err;
+    FakeSettings settings;
+    std::map<std::string, PortPresence> presence;
+    CancelToken token;
+    int signal = 0;
+    bool terminal = false;
+
+private:
+    std::string m_dir;
+};
+
+TEST_F(CliRun, InfoPrintsElevenLinesAsTheDialogShowsThem) {
+    settings.index = 2;
+    AnswerProgrammedInfo();
+    EXPECT_EQ(Run({"info"}), 0);
+    EXPECT_EQ(out.written, Lines(kProgrammedInfo));
+    EXPECT_EQ(err.written, "");
+    EXPECT_EQ(radio.log.opened, std::vector<std::string>{"COM3"});  // the app's chosen port
+    EXPECT_EQ(radio.log.live, 0);
+    const Bytes& written = radio.Written();
+    ASSERT_GE(written.size(), 4u);
+    EXPECT_EQ(Bytes(written.begin(), written.begin() + 4), ReadRequest(0));
+    EXPECT_EQ(Bytes(written.end() - 3, written.end()), (Bytes{0xF1, 0x10, 0xFE}));
+}
+
+TEST_F(CliRun, InfoLivesWithARefusedModelNumberAndAMissingSoftwareVersionAsTheDialogDoes) {
+    radio.line.Answer(kNak);
+    radio.line.Answer(ReadAnswer(std::string("7A4C017755")));
+    radio.line.Answer(Concat({kAck, kNotSupported}));
+    for (int i = 0; i < 8; ++i) {
+        radio.line.Answer(Concat({kAck, kNotSupported}));
+    }
+    radio.line.Answer(kAck);
+    EXPECT_EQ(Run({"--port", "COM2", "info"}), 0);
+    EXPECT_EQ(radio.log.opened, std::vector<std::string>{"COM2"});
+    EXPECT_EQ(out.written,
+              "Model Number:\nSerial Number: 7A4C017755\nSoftware Version: n/a\n"
+              "Codeplug Version: n/a\nLast Programmed: n/a\nCodeplug Part No: n/a\n"
+              "Firmware Part No: n/a\nESN: n/a\nRegional Identifier: n/a\nUUID: n/a\n"
+              "Radio IC Versions: n/a\n");
+    EXPECT_EQ(err.written,
+              "error: NAK received from radio.\n"
+              "error: Operation not supported by this radio.\n"
+              "error: Operation not supported by this radio.\n");
+}
+
+TEST_F(CliRun, AnInfoThatLosesTheRadioPrintsNothingAndExitsTwo) {
+    radio.line.Answer(ReadAnswer(std::vector<int>{0x45, 0x12}));  // then silence
+    EXPECT_EQ(Run({"info"}), 2);
+    EXPECT_EQ(out.written, "");
+    EXPECT_EQ(err.written, "error: No response from radio.\n");
+    EXPECT_EQ(radio.log.live, 0);
+
+    radio.line.Answer(ReadAnswer(std::vector<int>{0x45, 0x12}));
+    EXPECT_EQ(Run({"info", "--json"}), 2);
+    const JsonValue json = Json();
+    EXPECT_EQ(json.StringAt("outcome"), "link-failed");
+    EXPECT_EQ(json.Find("exit")->number, 2);
+    EXPECT_EQ(json.Find("messages")->items.at(0).text, "No response from radio.");
+    const JsonValue* fields = json.Find("fields");
+    ASSERT_NE(fields, nullptr);
+    EXPECT_EQ(fields->StringAt("model_number"), "ID = $45 $12");
+    EXPECT_EQ(fields->Find("serial_number")->kind, JsonValue::Kind::Null);
+    EXPECT_EQ(fields->members.size(), 11u);
+}
+
+TEST_F(CliRun, JsonHoldsOneObjectWithTheOutcomeMessagesAndFields) {
+    AnswerProgrammedInfo();
+    EXPECT_EQ(Run({"--json", "info"}), 0);
+    EXPECT_EQ(out.written.back(), '\n');
+    EXPECT_EQ(out.written.find('\n'), out.written.size() - 1);  // one line
+    const JsonValue json = Json();
+    EXPECT_EQ(json.StringAt("command"), "info");
+    EXPECT_EQ(json.StringAt("port"), "COM1");
+    EXPECT_EQ(json.StringAt("device"), "/dev/ttyS0");
+    EXPECT_EQ(json.StringAt("outcome"), "ok");
+    EXPECT_TRUE(json.Find("messages")->items.empty());
+    const JsonValue* fields = json.Find("fields");
+    ASSERT_NE(fields, nullptr);
+    const char* keys[] = {"model_number",     "serial_number",
+                          "software_version", "codeplug_version",
+                          "last_programmed",  "codeplug_part_no",
+                          "firmware_part_no", "esn",
+                          "regional_id",      "uuid",
+                          "radio_ic_versions"};
+    ASSERT_EQ(fields->members.size(), 11u);
+    for (std::size_t i = 0; i < 11; ++i) {
+        EXPECT_EQ(fields->members[i].first, keys[i]);
+        EXPECT_EQ(kProgrammedInfo[i].substr(kProgrammedInfo[i].find(": ") + 2),
+                  fields->members[i].second.text);
+    }
+}
+
+TEST_F(CliRun, ProgramEsnWithVerifyTestsWritesAndReadsBack) {
+    AnswerBlankThenWrite();
+    radio.line.Answer(ReadAnswer(kEsn130));
+    radio.line.Answer(kAck);
+    EXPECT_EQ(Run({"program-esn", "130/5/123456", "--verify"}), 0);
+    EXPECT_EQ(out.written, "130/05/123456\n");
+    EXPECT_EQ(err.written, "info: ESN successfully programmed.\n");
+    const Bytes end = {0xF1, 0x10, 0xFE};
+    Bytes expected;
+    for (const Bytes& part :
+         {ReadRequest(2), end, WriteRequest(kEsnWrite130), end, ReadRequest(2), end}) {
+        expected.insert(expected.end(), part.begin(), part.end());
+    }
+    EXPECT_EQ(radio.Written(), expected);
+    EXPECT_EQ(radio.log.opened.size(), 3u);  // three exchanges, as three presses would make
+}
+
+TEST_F(CliRun, AVerifyThatReadsAnotherEsnBackIsRefused) {
+    AnswerBlankThenWrite();
+    radio.line.Answer(ReadAnswer(std::vector<int>{0x82, 0x51, 0xE2, 0x41, 0x00}));
+    radio.line.Answer(kAck);
+    EXPECT_EQ(Run({"program-esn", "130/5/123456", "--verify", "--json"}), 1);
+    const JsonValue json = Json();
+    EXPECT_EQ(json.StringAt("outcome"), "refused");
+    EXPECT_EQ(json.StringAt("esn"), "130/05/123456");
+    EXPECT_EQ(json.StringAt("write"), "confirmed");
+    EXPECT_FALSE(json.Find("verified")->boolean);
+    EXPECT_EQ(json.Find("messages")->items.back().text,
+              "The ESN read back, 130/05/123457, differs from the ESN written, 130/05/123456.");
+}
+
+TEST_F(CliRun, ProgramEsnRefusesAProgrammedRadioAndARejectedWrite) {
+    radio.line.Answer(ReadAnswer(kEsn130));
+    radio.line.Answer(kAck);
+    EXPECT_EQ(Run({"program-esn", "1/2/3"}), 1);
+    EXPECT_EQ(out.written, "");
+    EXPECT_EQ(err.written, "error: An ESN has already been programmed to the connected radio.\n");
+    EXPECT_EQ(radio.log.opened.size(), 1u);  // no write exchange
+
+    radio.line.Answer(ReadAnswer(kBlankEsn));
+    radio.line.Answer(kAck);
+    radio.line.Answer(Concat({kAck, test::Frame(135, {1})}));
+    radio.line.Answer(kAck);
+    EXPECT_EQ(Run({"program-esn", "1/2/3"}), 1);
+    EXPECT_EQ(err.written,
+              "error: An error occured during programming of the ESN. The ESN has not been "
+              "programmed.\n");
+}
+
+TEST_F(CliRun, AnInvalidEsnOrABadCommandLineOpensNothing) {
+    EXPECT_EQ(Run({"program-esn", "130/16/123456"}), 64);
+    EXPECT_EQ(err.written, "error: Invalid ESN entered.\n");
+    EXPECT_EQ(Run({"program-esn", "130/5/1234567", "--json", "--record", RecordPath()}), 64);
+    EXPECT_EQ(Json().StringAt("outcome"), "usage");
+    EXPECT_EQ(Run({"frobnicate"}), 64);
+    EXPECT_EQ(err.written, "error: Unknown command frobnicate.\n");
+    EXPECT_TRUE(radio.log.opened.empty());
+    EXPECT_TRUE(radio.Written().empty());
+    EXPECT_EQ(access(RecordPath().c_str(), F_OK), -1);  // not even the record file
+}
+
+TEST_F(CliRun, HelpAndVersionGoToStandardOutput) {
+    EXPECT_EQ(Run({"--help"}), 0);
+    EXPECT_NE(out.written.find("Usage: varnel-cli [--port PORT]"), std::string::npos);
+    EXPECT_EQ(Run({"--version"}), 0);
+    EXPECT_EQ(out.written.rfind("varnel-cli ", 0), 0u);
+    EXPECT_EQ(err.written, "");
+}
+
+TEST_F(CliRun, ThePortErrorIsOneErrorLineWithItsReasonUnderIt) {
+    radio.portAvailable = false;
+    radio.unavailableDetail = "/dev/ttyUSB0 is held by another program.";
+    EXPECT_EQ(Run({"--port", "COM2", "region"}), 3);
+    EXPECT_EQ(err.written,
+              "error: The serial port COM2 could not be opened. It may be in use by another "
+              "program.\n  /dev/ttyUSB0 is held by another program.\n");
+    EXPECT_EQ(Run({"--port", "COM2", "region", "--json"}), 3);
+    EXPECT_EQ(Json().StringAt("outcome"), "port-not-opened");
+    EXPECT_EQ(Json().StringAt("detail"), "/dev/ttyUSB0 is held by another program.");
+}
+
+TEST_F(CliRun, RegionPrintsTheTextOfWhatTheRadioHolds) {
+    const struct {
+        std::vector<int> answer;
+        int status;
+        const char* printed;
+        const char* errors;
+        bool ended = true;  // the exchange ends with EndExchange (not after a missing parameter)
+    } cases[] = {
+        {ReadAnswer(std::vector<int>{0x01}), 0, "North America\n", ""},
+        {ReadAnswer(std::vector<int>{0xFF}), 0, "No Region defined\n", ""},
+        {ReadAnswer(std::vector<int>{0x00}), 0, "Super Zandrel\n", ""},
+        {ReadAnswer(std::vector<int>{0x09}), 0, "Invalid Region\n", ""},
+        {ReadAnswer(std::vector<int>{0x01, 0x02}), 0, "?\n", ""},
+        {Concat({kAck, kNotSupported}), 1, "", "error: Operation not supported by this radio.\n",
+         false},
+        {kNak, 1, "", "error: NAK received from radio.\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.printed);
+        radio.line.Answer(c.answer);
+        if (c.ended) {
+            radio.line.Answer(kAck);
+        }
+        EXPECT_EQ(Run({"region"}), c.status);
+        EXPECT_EQ(out.written, c.printed);
+        EXPECT_EQ(err.written, c.errors);
+        EXPECT_EQ(radio.log.live, 0);
+    }
+    radio.line.Answer(ReadAnswer(std::vector<int>{0x03}));
+    radio.line.Answer(kAck);
+    EXPECT_EQ(Run({"region", "--json"}), 0);
+    EXPECT_EQ(Json().StringAt("region"), "EMEA");
+    EXPECT_EQ(Json().Find("region_code")->number, 3);
+}
+
+TEST_F(CliRun, ProgramRegionWritesTheChosenCodeIntoARadioWithoutOne) {
+    radio.line.Answer(ReadAnswer(std::vector<int>{0xFF}));
+    radio.line.Answer(kAck);
+    radio.line.Answer(Concat({kAck, kWriteOk}));
+    radio.line.Answer(kAck);
+    EXPECT_EQ(Run({"program-region", "asia"}), 0);
+    EXPECT_EQ(out.written, "Asia\n");
+    EXPECT_EQ(err.written, "info: Regional ID successfully programmed.\n");
+    const Bytes write = WriteRequest({4, 4});
+    const Bytes& written = radio.Written();
+    EXPECT_NE(std::search(written.begin(), written.end(), write.begin(), write.end()),
+              written.end());
+
+    radio.line.Answer(ReadAnswer(std::vector<int>{0x02}));
+    radio.line.Answer(kAck);
+    EXPECT_EQ(Run({"program-region", "1"}), 1);
+    EXPECT_EQ(err.written,
+              "error: A Regional ID has already been programmed to the connected radio.\n");
+}
+
+TEST_F(CliRun, PortsListsComOneToFourWithTheirDevicesAndStates) {
+    settings.ports["COM1"] = "/dev/ttyUSB0";
+    presence["/dev/ttyUSB0"] = PortPresence::Present;
+    presence["/dev/ttyS1"] = PortPresence::Unavailable;
+    EXPECT_EQ(Run({"ports"}), 0);
+    EXPECT_EQ(out.written,
+              "COM1 /dev/ttyUSB0 present\nCOM2 /dev/ttyS1 held\nCOM3 /dev/ttyS2 missing\n"
+              "COM4 /dev/ttyS3 missing\n");
+    EXPECT_TRUE(radio.log.opened.empty());
+    EXPECT_EQ(Run({"ports", "--json"}), 0);
+    EXPECT_EQ(Json().Find("ports")->items.size(), 4u);
+    EXPECT_EQ(Json().Find("ports")->items[1].StringAt("state"), "held");
+}
+
+TEST_F(CliRun, TraceShowsEveryFrameWithItsDirection) {
+    radio.line.Answer(ReadAnswer(std::vector<int>{0x01}));
+    radio.line.Answer(kAck);
+    EXPECT_EQ(Run({"--trace", "region"}), 0);
+    std::istringstream lines(err.written);
+    std::vector<std::string> directions;
+    for (std::string line; std::getline(lines, line);) {
+        directions.push_back(line.substr(11));  // after the time stamp
+    }
+    EXPECT_EQ(directions,
+              (std::vector<std::string>{"> F2 23 10 DA", "= F2 23 10 DA", "< 50",
+                                        "< F3 8B 00 01 80", "> F1 10 FE", "= F1 10 FE", "< 50"}));
+    EXPECT_EQ(err.written.substr(0, 11), "     0.000 ");
+}
+
+TEST_F(CliRun, OnATerminalAProgressLineFollowsTheReadsAndIsErasedAtTheEnd) {
+    terminal = true;
+    AnswerProgrammedInfo();
+    EXPECT_EQ(Run({"info"}), 0);
+    EXPECT_NE(err.written.find("\r\033[KReading Software Version (3 of 11)"), std::string::npos);
+    EXPECT_NE(err.written.find("\r\033[KReading Radio IC Versions (11 of 11)"), std::string::npos);
+    EXPECT_EQ(err.written.substr(err.written.size() - 4), "\r\033[K");
+    EXPECT_EQ(out.written, Lines(kProgrammedInfo));  // standard output untouched
+}
+
+TEST_F(CliRun, AStopMidExchangeClosesThePortWithoutEndingTheExchange) {
+    StoppingPort stopping(radio.line, token, signal);
+    radio.linePort = &stopping;
+    radio.line.Answer(ReadAnswer(std::vector<int>{0x45, 0x12}));  // then nothing
+    EXPECT_EQ(Run({"info", "--json", "--record", RecordPath()}), 143);
+    EXPECT_EQ(radio.log.live, 0);
+    const Bytes& written = radio.Written();
+    Bytes expected = ReadRequest(0);
+    const Bytes second = ReadRequest(1);
+    expected.insert(expected.end(), second.begin(), second.end());
+    EXPECT_EQ(written, expected);  // no EndExchange
+    const JsonValue json = Json();
+    EXPECT_EQ(json.StringAt("outcome"), "cancelled");
+    EXPECT_EQ(json.Find("exit")->number, 143);
+    EXPECT_EQ(json.Find("messages")->items.back().text, "Stopped by SIGTERM.");
+    ASSERT_EQ(RecordLines().size(), 1u);
+    EXPECT_EQ(ParseJson(RecordLines()[0])->StringAt("outcome"), "cancelled");
+}
+
+TEST_F(CliRun, AStopBeforeTheExchangeBeginsOpensNoPort) {
+    signal = SIGINT;
+    token.Cancel();
+    EXPECT_EQ(Run({"program-esn", "1/2/3"}), 130);
+    EXPECT_EQ(err.written, "error: Stopped by SIGINT.\n");
+    EXPECT_EQ(out.written, "");
+    EXPECT_TRUE(radio.log.opened.empty());
+}
+
+TEST_F(CliRun, TheRecordGetsOneLinePerRunAndRefusesAnEsnProgrammedBefore) {
+    AnswerBlankThenWrite();
+    EXPECT_EQ(Run({"program-esn", "130/5/123456", "--record", RecordPath(), "--port", "COM2"}), 0);
+    ASSERT_EQ(RecordLines().size(), 1u);
+    const auto line = ParseJson(RecordLines()[0]);
+    ASSERT_TRUE(line.has_value());
+    EXPECT_EQ(line->StringAt("time"), "2025-01-09T14:32:05.123Z");
+    EXPECT_EQ(line->StringAt("command"), "program-esn");
+    EXPECT_EQ(line->StringAt("port"), "COM2");
+    EXPECT_EQ(line->StringAt("device"), "/dev/ttyS1");
+    EXPECT_EQ(line->StringAt("outcome"), "ok");
+    EXPECT_EQ(line->Find("exit")->number, 0);
+    EXPECT_EQ(line->Find("messages")->items.at(0).text, "ESN successfully programmed.");
+    EXPECT_EQ(line->Find("results")->StringAt("esn"), "130/05/123456");
+    EXPECT_EQ(line->Find("results")->StringAt("write"), "confirmed");
+
+    // Another radio, the same ESN typed again: refused before anything is opened.
+    const std::size_t opened = radio.log.opened.size();
+    EXPECT_EQ(Run({"program-esn", "130/05/123456", "--record", RecordPath()}), 1);
+    EXPECT_EQ(err.written,
+              "error: The ESN 130/05/123456 was already programmed at 2025-01-09T14:32:05.123Z on "
+              "COM2 (line 1 of " +
+                  RecordPath() + "). Two radios must never share an ESN.\n");
+    EXPECT_EQ(radio.log.opened.size(), opened);
+    ASSERT_EQ(RecordLines().size(), 2u);
+    EXPECT_EQ(ParseJson(RecordLines()[1])->StringAt("outcome"), "refused");
+    EXPECT_EQ(ParseJson(RecordLines()[1])->Find("results")->Find("in_record")->number, 1);
+
+    // A different ESN goes through.
+    AnswerBlankThenWrite();
+    EXPECT_EQ(Run({"program-esn", "130/5/123457", "--record", RecordPath()}), 0);
+    EXPECT_EQ(RecordLines().size(), 3u);
+}
+
+TEST_F(CliRun, UnreadableRecordLinesAreSkippedWithAWarningAndTheFileIsNeverRewritten) {
+    {
+        std::ofstream file(RecordPath());
+        file << "not json\n"
+             << "{\"command\":\"program-esn\",\"outcome\":\"refused\",\"results\":{\"esn\":"
+                "\"130/05/123456\",\"write\":\"none\"}}\n"
+             << "\n"
+             << "{\"cut short";  // a line left without its end
+    }
+    AnswerBlankThenWrite();
+    EXPECT_EQ(Run({"program-esn", "130/5/123456", "--record", RecordPath()}), 0);
+    EXPECT_EQ(err.written, "warning: The record file " + RecordPath() +
+                               " has a line 1 that cannot be read; it is skipped.\n"
+                               "warning: The record file " +
+                               RecordPath() +
+                               " has a line 4 that cannot be read; it is skipped.\n"
+                               "info: ESN successfully programmed.\n");
+    const std::vector<std::string> lines = RecordLines();
+    ASSERT_EQ(lines.size(), 5u);
+    EXPECT_EQ(lines[0], "not json");
+    EXPECT_EQ(lines[3], "{\"cut short");
+    EXPECT_EQ(ParseJson(lines[4])->StringAt("outcome"), "ok");
+}
+
+TEST_F(CliRun, AWriteThatWentOutUnconfirmedBlocksItsEsnLikeOneThatLanded) {
+    radio.line.Answer(ReadAnswer(kBlankEsn));
+    radio.line.Answer(kAck);
+    radio.line.Answer(kAck);  // the write acknowledged, and then no reply
+    EXPECT_EQ(Run({"program-esn", "12/3/4567", "--record", RecordPath()}), 2);
+    EXPECT_NE(err.written.find("error: The ESN write went out but was never confirmed: the radio "
+                               "may now hold 012/03/004567."),
+              std::string::npos);
+    EXPECT_EQ(ParseJson(RecordLines().at(0))->Find("results")->StringAt("write"), "unconfirmed");
+
+    EXPECT_EQ(Run({"program-esn", "12/3/4567", "--record", RecordPath()}), 1);
+    EXPECT_NE(err.written.find("error: The ESN 012/03/004567 may already be in a radio"),
+              std::string::npos);
+}
+
+TEST_F(CliRun, ARecordFileThatCannotBeOpenedStopsTheRunBeforeThePort) {
+    EXPECT_EQ(Run({"info", "--record", "/nonexistent-folder/record.jsonl"}), 64);
+    EXPECT_EQ(err.written.rfind("error: The record file /nonexistent-folder/record.jsonl could "
+                                "not be opened: ",
+                                0),
+              0u);
+    EXPECT_TRUE(radio.log.opened.empty());
+}
+
+}  // namespace
+}  // namespace varnel::cli
