@@ -11,12 +11,7 @@ if(VARNEL_SANITIZE OR NOT UNIX OR NOT TARGET varnel OR NOT TARGET varnel-radio-s
     return()
 endif()
 
-# The command-line tool joins the package as soon as it is part of the build.
-set(VARNEL_PACKAGED_TOOLS varnel varnel-radio-sim)
-if(TARGET varnel-cli)
-    install(TARGETS varnel-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-    list(APPEND VARNEL_PACKAGED_TOOLS varnel-cli)
-endif()
+set(VARNEL_PACKAGED_TOOLS varnel varnel-cli varnel-radio-sim)
 
 # Debian keeps manual pages and changelogs compressed, without the name and time stamp that would
 # make two builds of the same source differ.
