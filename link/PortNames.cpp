@@ -6,6 +6,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "link/PortClaim.h"
 #else
 #include <fcntl.h>
 #include <sys/file.h>
@@ -79,12 +81,18 @@ PortPresence ProbePort(const std::string& portName) {
 }
 #else
 PortPresence ProbePort(const std::string& portName) {
-    HANDLE h =
-        ::CreateFileA(ResolvePortDevice(portName).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                      OPEN_EXISTING, FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL, nullptr);
+    const std::string device = ResolvePortDevice(portName);
+    HANDLE h = ::CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                             OPEN_EXISTING, FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
-        return ::GetLastError() == ERROR_FILE_NOT_FOUND ? PortPresence::Missing
-                                                        : PortPresence::Unavailable;
+        const DWORD error = ::GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
+                   ? PortPresence::Missing
+                   : PortPresence::Unavailable;
+    }
+    if (IsPortClaimed(device)) {
+        ::CloseHandle(h);
+        return PortPresence::Unavailable;
     }
     ::CloseHandle(h);
     return PortPresence::Present;
