@@ -4,6 +4,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "link/PortClaim.h"
 #else
 #include "link/DeviceProbe.h"
 #endif
@@ -107,8 +109,14 @@ PortPresence ProbePort(const std::string& device) {
     HANDLE h = ::CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                              OPEN_EXISTING, FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
-        return ::GetLastError() == ERROR_FILE_NOT_FOUND ? PortPresence::Missing
-                                                        : PortPresence::Unavailable;
+        const DWORD error = ::GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
+                   ? PortPresence::Missing
+                   : PortPresence::Unavailable;
+    }
+    if (IsPortClaimed(device)) {
+        ::CloseHandle(h);
+        return PortPresence::Unavailable;
     }
     ::CloseHandle(h);
     return PortPresence::Present;

@@ -14,7 +14,11 @@ namespace {
 // Positions of the receive state machine.
 enum class RxState { Header, Opcode, LengthHigh, LengthLow, Body };
 
-constexpr std::uint32_t kLongestLength = 0xFFFF - 1;  // N = L + 1 must fit in 16 bits
+// The most data a frame carries: a receiver takes at most kRxBufferSize bytes, and an escaped
+// opcode costs one of them.
+constexpr std::uint32_t LongestData(std::uint8_t opcode) {
+    return opcode < 15 ? CRadioLink::kRxBufferSize - 4 : CRadioLink::kRxBufferSize - 5;
+}
 
 }  // namespace
 
@@ -50,8 +54,9 @@ void CRadioLink::SendFrame(std::uint8_t opcode, const std::uint8_t* data, std::u
         m_status = RadioStatus::NoPort;
         return;
     }
-    if (length > kLongestLength || (data == nullptr && length != 0)) {
-        // No caller of the tool asks for this; refuse rather than put a garbled frame on the line.
+    if (length > LongestData(opcode) || (data == nullptr && length != 0)) {
+        // No caller of the tool asks for this; refuse rather than put on the line a frame that
+        // no receiver takes (or a garbled one).
         m_status = RadioStatus::TooLong;
         return;
     }

@@ -52,7 +52,9 @@ public:
     IFrameTrace* m_pTrace = nullptr;
 
     // Sends one frame in the shortest form for opcode and length, then takes back and drops the
-    // line's echo of it. The outcome is m_status. data may be null only when length is 0.
+    // line's echo of it. The outcome is m_status. length may be at most what a receiver takes:
+    // 257 with an opcode below 15, 256 otherwise; a longer frame is refused with TooLong and
+    // nothing is sent. data may be null only when length is 0.
     void SendFrame(std::uint8_t opcode, const std::uint8_t* data, std::uint32_t length);
 
     // Receives one frame. On success writes opcodeOut and, when a destination is given, the

@@ -1,14 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "link/BytePort.h"
 #include "link/CancelToken.h"
-
-#ifdef _WIN32
-#include <windows.h>
-#endif
 
 namespace varnel {
 
@@ -22,9 +19,9 @@ public:
     CSerialPort& operator=(const CSerialPort&) = delete;
 
     // Opens the device (a path such as /dev/ttyUSB0, or \\.\COM1 on Windows) and sets the line
-    // up. A failure to configure leaves the device open (Close or the destructor releases it); a
-    // failure to open leaves the port closed, and LastError() then tells why (an errno value on
-    // POSIX).
+    // up; a port that is already open is closed first. A failure to configure leaves the device
+    // open (Close or the destructor releases it); a failure to open leaves the port closed, and
+    // LastError() then tells why (an errno value on POSIX, a GetLastError() value on Windows).
     bool Open(const std::string& device);
     void Close();
     bool IsOpen() const;
@@ -43,24 +40,19 @@ public:
     // Reads up to count bytes: ends when count have come, when more than 250 ms pass between two
     // bytes, or 1000 ms after the start, whichever is first. Returns the number read.
     std::uint32_t Read(std::uint8_t* buffer, std::uint32_t count);
-    // Queues count bytes without waiting for them to go out; returns the number queued.
+    // Queues count bytes without waiting for them to go out; returns the number queued. The
+    // bytes are copied: the caller's buffer is free again on return.
     std::uint32_t Write(const std::uint8_t* buffer, std::uint32_t count);
 
 private:
 #ifdef _WIN32
-    HANDLE m_hComm;
-    OVERLAPPED m_ovRead;
-    OVERLAPPED m_ovWrite;
-    // A one-byte write may still be under way when the next one starts; each keeps its byte
-    // and its control block in a slot of its own until the system is done with them. Twice the
-    // longest frame: a frame's echo comes back only once all of it has gone out, so the slots
-    // of the frame before are free again by then.
-    struct PendingByte {
-        OVERLAPPED ov;
-        std::uint8_t byte;
-    };
-    PendingByte m_pendingBytes[522];
-    std::uint32_t m_nextPending = 0;
+    // The device handle, INVALID_HANDLE_VALUE while closed, and the control blocks of the read
+    // and of the writes still under way. Their types live in the source file, so that
+    // <windows.h> and its macros (min, max, LoadString, ...) stay out of every file that
+    // includes this header.
+    void* m_hComm;
+    struct Io;
+    std::unique_ptr<Io> m_pIo;
 #else
     int m_hComm;  // -1 while closed
 #endif

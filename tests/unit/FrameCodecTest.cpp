@@ -101,6 +101,49 @@ INSTANTIATE_TEST_SUITE_P(
         SendCase{139, Range(20),
                  Cat(Cat(Bytes({0xFF, 0x8B, 0x00, 0x15}), Range(20)), Bytes({0xA2})), 6000}));
 
+struct LimitCase {
+    const char* name;
+    int opcode;
+    std::uint32_t length;
+    bool nullData;
+    bool sent;
+};
+
+void PrintTo(const LimitCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class SendFrameLimit : public FrameCodec, public ::testing::WithParamInterface<LimitCase> {};
+
+// The longest frame a receiver takes is 261 bytes; anything longer is refused before a byte
+// goes out, however long the caller's buffer is.
+TEST_P(SendFrameLimit, SendsUpToTheLongestFrameAndRefusesMore) {
+    const LimitCase& c = GetParam();
+    static const std::vector<std::uint8_t> data(300, 0x41);  // never read past what is sent
+    link.SendFrame(static_cast<std::uint8_t>(c.opcode), c.nullData ? nullptr : data.data(),
+                   c.length);
+    if (c.sent) {
+        EXPECT_EQ(link.m_status, RadioStatus::Ok);  // its echo came back whole
+        EXPECT_EQ(port.Written().size(), CRadioLink::kRxBufferSize);
+    } else {
+        EXPECT_EQ(link.m_status, RadioStatus::TooLong);
+        EXPECT_TRUE(port.Written().empty());
+        EXPECT_EQ(port.Purges(), 0);
+    }
+    EXPECT_TRUE(reporter.Messages().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Lengths, SendFrameLimit,
+                         ::testing::Values(LimitCase{"Data257Opcode14", 14, 257, false, true},
+                                           LimitCase{"Data258Opcode14", 14, 258, false, false},
+                                           LimitCase{"Data256Opcode15", 15, 256, false, true},
+                                           LimitCase{"Data257Opcode15", 15, 257, false, false},
+                                           LimitCase{"Data257Opcode139", 139, 257, false, false},
+                                           LimitCase{"LengthFieldLimit", 3, 65534, false, false},
+                                           LimitCase{"LargestLength", 3, 0xFFFFFFFF, false, false},
+                                           LimitCase{"NoDataButALength", 3, 1, true, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(FrameCodec, SendFrameDropsAGoodEchoAndPurgesInputFirst) {
     port.Feed({0x99, 0x98});  // stale bytes from before the request
     const std::uint8_t id = 2;

@@ -9,6 +9,24 @@
 namespace varnel {
 namespace {
 
+#ifdef _WIN32
+TEST(PortNames, NamesResolveToTheDeviceNamespace) {
+    const PortResolver resolver = [](const std::string& name) {
+        return name == "COM2" ? std::string("\\\\.\\COM12") : std::string();
+    };
+    // COM10 and above open only through the device namespace; COM1 to COM9 take it as well.
+    const struct {
+        const char* name;
+        const char* device;
+    } cases[] = {
+        {"COM1", "\\\\.\\COM1"},   {"COM2", "\\\\.\\COM12"},    {"COM4", "\\\\.\\COM4"},
+        {"COM10", "\\\\.\\COM10"}, {"COM256", "\\\\.\\COM256"}, {"", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ResolvePortDevice(c.name, resolver), c.device) << c.name;
+    }
+}
+#else
 TEST(PortNames, NamesResolveToDevicesOrToNothing) {
     const std::map<std::string, std::string> mapped = {{"COM2", "/dev/ttyUSB0"},
                                                        {"COM3", "ttyUSB1"}};
@@ -38,6 +56,7 @@ TEST(PortNames, NamesResolveToDevicesOrToNothing) {
     }
     EXPECT_EQ(ResolvePortDevice("COM2", nullptr), "/dev/ttyS1");
 }
+#endif
 
 TEST(PortNames, IndexGivesTheComName) {
     EXPECT_EQ(PortNameFromIndex(0), "COM1");
