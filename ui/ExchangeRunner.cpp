@@ -29,8 +29,11 @@ public:
             &m_runner,
             [this, &message] {
                 QApplication::setOverrideCursor(Qt::ArrowCursor);
+                ++m_runner.m_boxesUp;
                 m_target.Show(message);
+                --m_runner.m_boxesUp;
                 QApplication::restoreOverrideCursor();
+                m_runner.MaybeShowProgress();
             },
             Qt::BlockingQueuedConnection);
     }
@@ -47,6 +50,13 @@ public:
         : m_runner(runner), m_next(next) {}
 
     void ExchangeStarted() override {
+        QMetaObject::invokeMethod(
+            &m_runner,
+            [runner = &m_runner] {
+                runner->m_portOpen = true;
+                runner->MaybeShowProgress();
+            },
+            Qt::QueuedConnection);
         if (m_next != nullptr) {
             m_next->ExchangeStarted();
         }
@@ -60,6 +70,8 @@ public:
         }
     }
     void ExchangeFinished() override {
+        QMetaObject::invokeMethod(
+            &m_runner, [runner = &m_runner] { runner->m_portOpen = false; }, Qt::QueuedConnection);
         if (m_next != nullptr) {
             m_next->ExchangeFinished();
         }
@@ -107,6 +119,9 @@ void CExchangeRunner::Execute(Session& session, const std::function<void(Session
     onWorker.trace = session.trace;
 
     m_running = true;
+    m_delayPassed = false;
+    m_portOpen = false;
+    m_boxesUp = 0;
     m_requestCancel = [&cancel] { cancel.Cancel(); };
     m_title = QStringLiteral("Varnel - ") + commandName;
     m_owner = owner;
@@ -131,7 +146,10 @@ void CExchangeRunner::Execute(Session& session, const std::function<void(Session
     });
     QTimer progressDelay;
     progressDelay.setSingleShot(true);
-    connect(&progressDelay, &QTimer::timeout, this, &CExchangeRunner::ShowProgress);
+    connect(&progressDelay, &QTimer::timeout, this, [this] {
+        m_delayPassed = true;
+        MaybeShowProgress();
+    });
     progressDelay.start(kProgressDelayMs);
 
     loop.exec();
@@ -164,8 +182,8 @@ void CExchangeRunner::Execute(Session& session, const std::function<void(Session
     }
 }
 
-void CExchangeRunner::ShowProgress() {
-    if (!m_running || m_progress) {
+void CExchangeRunner::MaybeShowProgress() {
+    if (!m_running || m_progress || !m_delayPassed || !m_portOpen || m_boxesUp > 0) {
         return;
     }
     auto* progress = new QProgressDialog(m_owner);

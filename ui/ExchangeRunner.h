@@ -57,11 +57,16 @@ private:
 
     void Execute(Session& session, const std::function<void(Session&)>& procedure,
                  const QString& commandName, QWidget* owner);
-    void ShowProgress();
+    // Shows the progress window once the exchange has run for kProgressDelayMs with its port
+    // open, and no message box is up: it must never cover a box that waits for the user.
+    void MaybeShowProgress();
     void ShowStep(const ExchangeStep& step);
     bool TakesInput(QObject* watched) const;
 
     bool m_running = false;
+    bool m_delayPassed = false;
+    bool m_portOpen = false;
+    int m_boxesUp = 0;
     std::function<void()> m_requestCancel;
     QString m_title;
     QPointer<QWidget> m_owner;

@@ -56,8 +56,10 @@ inline QStringList Entries(const QComboBox& list) {
 
 // Plays the user's part from inside the dialog's own event loop, once it is on screen. The
 // dialog is watched through a QPointer, so a dialog that never appears leaves nothing dangling.
+// It looks for the dialog for up to 20 s: an exchange against a real line, run while the dialog
+// initialises, keeps serving the event loop and with it this wait.
 inline void PlayWhenShown(QPointer<CDialog> dialog, std::function<void(CDialog&)> user,
-                          std::shared_ptr<bool> played, int triesLeft = 400) {
+                          std::shared_ptr<bool> played, int triesLeft = 4000) {
     QTimer::singleShot(5, [dialog, user = std::move(user), played, triesLeft]() mutable {
         if (!dialog) {
             return;

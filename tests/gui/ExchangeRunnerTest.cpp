@@ -144,6 +144,23 @@ TEST(ExchangeRunner, AMessageHoldsTheExchangeWhileItIsUpWithTheArrowCursor) {
     EXPECT_EQ(radio.log.live, 0);
 }
 
+TEST(ExchangeRunner, TheProgressWindowNeverCoversTheBoxOfAPortThatDidNotOpen) {
+    CExchangeRunner runner;
+    test::ScriptedRadio radio;
+    radio.portAvailable = false;
+    Session session = radio.MakeSession();
+    session.runner = runner.For(QStringLiteral("Radio Info"), nullptr);
+    bool progressWhileBoxUp = true;
+    radio.reporter.OnShow([&] {
+        QTest::qWait(CExchangeRunner::kProgressDelayMs + 200);  // the user reads the box
+        progressWhileBoxUp = runner.ProgressWindow() != nullptr;
+    });
+    EXPECT_EQ(RunProcedure(session, ReadRadioInfo).outcome, Outcome::PortNotOpened);
+    EXPECT_EQ(radio.reporter.Ids(), std::vector<int>{IDS_PORT_OPEN_FAILED});
+    EXPECT_FALSE(progressWhileBoxUp);
+    EXPECT_EQ(runner.ProgressWindow(), nullptr);
+}
+
 // A real serial port on a pseudo-terminal whose far end never answers.
 class SilentLine : public ::testing::Test {
 protected:
