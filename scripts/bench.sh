@@ -4,7 +4,9 @@
 #   - Radio Info and Program ESN (the blank test, then the write) against the simulated radio,
 #     without pacing and at 9600 bit/s: wall time from the first request to the dialog ready,
 #     the protocol's floor for the same traffic, the overhead, and the processor time used;
-#   - start-up to the main window shown, and the peak resident memory after a Radio Info.
+#   - start-up to the main window shown, and the peak resident memory after a Radio Info;
+#   - the longest stretch without event processing on the user-interface thread while the window
+#     runs Radio Info and Program ESN.
 # One command from a fresh clone: installs what is missing, builds the release preset, runs.
 #
 # The floor is taken from the simulator's trace of each run: 101 ms for every read and write
@@ -31,12 +33,14 @@ esac
 
 bash scripts/install-deps.sh
 cmake --preset release >/dev/null
-if ! build_log=$(cmake --build --preset release --target varnel-bench varnel-radio-sim 2>&1); then
+if ! build_log=$(cmake --build --preset release --target varnel-bench varnel-gui-stall-bench \
+    varnel-radio-sim 2>&1); then
     printf '%s\n' "$build_log" >&2
     exit 1
 fi
 
 bench=build/release/bench/varnel-bench
+stall_bench=build/release/bench/varnel-gui-stall-bench
 sim=build/release/tools/radio-sim/varnel-radio-sim
 profile=tools/radio-sim/profiles/blank.profile
 export QT_QPA_PLATFORM=offscreen
@@ -223,6 +227,26 @@ row "Start-up to main window's first paint" "$(printf '%.1f ms' "$startup_painte
     "$(verdict "$startup_painted" 250 lt)"
 rss_mb=$(awk -v k="$peak_rss_kb" 'BEGIN { printf "%.1f", k / 1024 }')
 row "Peak resident memory after Radio Info" "$rss_mb MB" "< 60 MB" "$(verdict "$rss_mb" 60 lt)"
+
+# The longest the user-interface thread goes without serving its events while the window runs an
+# exchange at 9600 bit/s: the longest the window could not have painted or taken a click.
+stall_info=""
+stall_esn=""
+for _ in $(seq 1 "$runs"); do
+    if ! out=$("$stall_bench" tools/radio-sim/profiles 2>"$work/stall.err"); then
+        echo "bench.sh: the stall run failed:" >&2
+        cat "$work/stall.err" >&2
+        exit 1
+    fi
+    stall_info+="$(printf '%s\n' "$out" | grep '^radio-info ' | sed 's/.*longest_stall_ms=//')"$'\n'
+    stall_esn+="$(printf '%s\n' "$out" | grep '^program-esn ' | sed 's/.*longest_stall_ms=//')"$'\n'
+done
+stall_info=$(printf '%s' "$stall_info" | median)
+stall_esn=$(printf '%s' "$stall_esn" | median)
+row "Radio Info: longest stretch without event processing" "$(printf '%.0f ms' "$stall_info")" \
+    "< 50 ms" "$(verdict "$stall_info" 50 lt)"
+row "Program ESN: longest stretch without event processing" "$(printf '%.0f ms' "$stall_esn")" \
+    "< 50 ms" "$(verdict "$stall_esn" 50 lt)"
 
 printf '| %-54s | %-28s | %-8s | %-17s |\n' "Figure" "Measured" "Target" "Result"
 printf '|%s|%s|%s|%s|\n' "$(printf -- '-%.0s' {1..56})" "$(printf -- '-%.0s' {1..30})" \
