@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "link/SerialPort.h"
+#include "tests/support/ShippedRadio.h"
 #include "tools/radio-sim/RadioProfile.h"
 #include "tools/radio-sim/RadioSimulator.h"
 
@@ -28,20 +29,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 using sim::Bytes;
-
-long MsSince(Clock::time_point start) {
-    return static_cast<long>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
-}
-
-sim::RadioProfile LoadShipped(const char* name) {
-    sim::RadioProfile profile;
-    std::string error;
-    EXPECT_TRUE(
-        sim::LoadProfile(std::string(VARNEL_RADIOSIM_PROFILE_DIR) + "/" + name, profile, error))
-        << error;
-    return profile;
-}
 
 struct ToolResult {
     int status = -1;  // the exit status, or -1 when it did not exit normally
@@ -107,7 +94,7 @@ public:
         std::string* texts[2] = {&result.out, &result.err};
         int open = 2;
         const Clock::time_point start = Clock::now();
-        while (open > 0 && MsSince(start) < 30000) {
+        while (open > 0 && test::MsSince(start) < 30000) {
             if (poll(fds, 2, 1000) <= 0) {
                 continue;
             }
@@ -175,7 +162,7 @@ protected:
 
     // A simulated radio of a shipped profile, serving already.
     std::unique_ptr<sim::RadioSimulator> Radio(const char* profile) {
-        m_profiles.push_back(std::make_unique<sim::RadioProfile>(LoadShipped(profile)));
+        m_profiles.push_back(std::make_unique<sim::RadioProfile>(test::ShippedProfile(profile)));
         auto radio = std::make_unique<sim::RadioSimulator>(*m_profiles.back());
         std::string error;
         EXPECT_TRUE(radio->Start(&error)) << error;
@@ -279,7 +266,7 @@ TEST_F(CliBinary, ASilentLineEndsWithStatusTwoWithinTheProtocolsDeadlines) {
     ASSERT_TRUE(radio->AddFault("silence@1"));
     const Clock::time_point start = Clock::now();
     const ToolResult run = Run({"--port", radio->SlavePath(), "region"});
-    const long elapsed = MsSince(start);
+    const long elapsed = test::MsSince(start);
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.err, "error: No response from radio.\n");
     // The echo comes; the acknowledge is awaited 1000 ms, so the first empty read past that
@@ -313,7 +300,7 @@ TEST_P(CliBinarySignal, StopsTheExchangeAtOnceAndLeavesThePortFree) {
     const Clock::time_point sent = Clock::now();
     tool.Signal(signal);
     const ToolResult run = tool.Finish();
-    const long stopMs = MsSince(sent);
+    const long stopMs = test::MsSince(sent);
     std::printf("stopped %ld ms after the signal\n", stopMs);
     EXPECT_EQ(run.status, 128 + signal) << run.err;
     EXPECT_LT(stopMs, 250);

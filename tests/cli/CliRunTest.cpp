@@ -50,29 +50,6 @@ public:
     std::map<std::string, std::string> ports;
 };
 
-// A port that asks the tool to stop the first time the line has nothing to give, as SIGTERM
-// would while the tool waits for the radio.
-class StoppingPort final : public IBytePort {
-public:
-    StoppingPort(IBytePort& line, CancelToken& token, int& signal)
-        : m_line(line), m_token(token), m_signal(signal) {}
-    int ReadByte() override {
-        const int b = m_line.ReadByte();
-        if (b < 0 && m_signal == 0) {
-            m_signal = SIGTERM;
-            m_token.Cancel();
-        }
-        return b;
-    }
-    int WriteByte(int value) override { return m_line.WriteByte(value); }
-    void PurgeInput() override { m_line.PurgeInput(); }
-
-private:
-    IBytePort& m_line;
-    CancelToken& m_token;
-    int& m_signal;
-};
-
 const std::vector<std::string> kProgrammedInfo = {
     "Model Number: ID = $45 $12",          "Serial Number: 7A4C017755",
     "Software Version: R04.02.01",         "Codeplug Version: CP05.01",
@@ -438,7 +415,8 @@ TEST_F(CliRun, OnATerminalAProgressLineFollowsTheReadsAndIsErasedAtTheEnd) {
 }
 
 TEST_F(CliRun, AStopMidExchangeClosesThePortWithoutEndingTheExchange) {
-    StoppingPort stopping(radio.line, token, signal);
+    // SIGTERM while the tool waits for the radio.
+    test::CancelOnSilencePort stopping(radio.line, token, [this] { signal = SIGTERM; });
     radio.linePort = &stopping;
     radio.line.Answer(ReadAnswer(std::vector<int>{0x45, 0x12}));  // then nothing
     EXPECT_EQ(Run({"info", "--json", "--record", RecordPath()}), 143);

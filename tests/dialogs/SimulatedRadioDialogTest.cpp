@@ -3,8 +3,6 @@
 // application's link on the system clock, and the dialogs run modally as their commands run them.
 #include <gtest/gtest.h>
 
-#if VARNEL_HAVE_RADIOSIM
-
 #include <QComboBox>
 #include <QPushButton>
 
@@ -21,6 +19,7 @@
 #include "strings/StringTable.h"
 #include "tests/dialogs/DialogFixture.h"
 #include "tests/support/RecordingReporter.h"
+#include "tests/support/ShippedRadio.h"
 #include "tools/radio-sim/RadioSimulator.h"
 
 namespace varnel {
@@ -30,9 +29,7 @@ class SimulatedRadio : public ::testing::Test {
 protected:
     void Start(const char* profileName) {
         std::string error;
-        ASSERT_TRUE(sim::LoadProfile(std::string(VARNEL_RADIOSIM_PROFILE_DIR) + "/" + profileName,
-                                     m_profile, error))
-            << error;
+        m_profile = test::ShippedProfile(profileName);
         m_sim = std::make_unique<sim::RadioSimulator>(m_profile);
         ASSERT_TRUE(m_sim->Start(&error)) << error;
         // COM1, the application's port, is the simulator's line.
@@ -136,5 +133,3 @@ TEST_F(SimulatedRadio, ChoosingAsiaProgramsTheRegionalId) {
 
 }  // namespace
 }  // namespace varnel
-
-#endif

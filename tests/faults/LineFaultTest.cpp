@@ -23,6 +23,7 @@
 #include "strings/StringTable.h"
 #include "tests/support/ProcessStats.h"
 #include "tests/support/RecordingReporter.h"
+#include "tests/support/ShippedRadio.h"
 #include "tools/radio-sim/PseudoTerminal.h"
 #include "tools/radio-sim/RadioProfile.h"
 #include "tools/radio-sim/RadioSimulator.h"
@@ -31,11 +32,6 @@ namespace varnel {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-long MsSince(Clock::time_point start) {
-    return static_cast<long>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
-}
 
 using test::OpenDescriptors;
 
@@ -72,7 +68,7 @@ Road RunRadioInfo(const std::string& device, IMessageReporter& reporter) {
     session.observer = &road.steps;
     const Clock::time_point start = Clock::now();
     road.result = ReadRadioInfo(session);
-    road.elapsedMs = MsSince(start);
+    road.elapsedMs = test::MsSince(start);
     road.detached = link.m_pPort == nullptr;
     return road;
 }
@@ -182,12 +178,7 @@ protected:
 };
 
 sim::RadioProfile ProgrammedRadio() {
-    sim::RadioProfile profile;
-    std::string error;
-    EXPECT_TRUE(sim::LoadProfile(std::string(VARNEL_RADIOSIM_PROFILE_DIR) + "/programmed.profile",
-                                 profile, error))
-        << error;
-    return profile;
+    return test::ShippedProfile("programmed.profile");
 }
 
 // The adapter is pulled out while the tool waits for the answer to the Software Version read:
@@ -209,7 +200,7 @@ TEST_F(LineFault, ARadioThatDisappearsMidExchangeEndsInNoResponse) {
         });
         road = RunRadioInfo(device, m_reporter);
         puller.join();
-        afterLossMs = MsSince(lostAt);
+        afterLossMs = test::MsSince(lostAt);
         EXPECT_EQ(radio.RequestCount(), 3);
     }
     ExpectAbortedAt(road, 3);

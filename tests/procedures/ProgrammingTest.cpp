@@ -290,20 +290,7 @@ TEST(ProgrammingCancel, NothingGoesOutOnceCancelledAndASentWriteIsOwnedUpTo) {
         ProcedureFixture f;
         CancelToken cancel;
         f.session.cancel = &cancel;
-        struct CancelOnSilence final : IBytePort {
-            IBytePort& line;
-            CancelToken& token;
-            CancelOnSilence(IBytePort& l, CancelToken& t) : line(l), token(t) {}
-            int ReadByte() override {
-                const int b = line.ReadByte();
-                if (b < 0) {
-                    token.Cancel();
-                }
-                return b;
-            }
-            int WriteByte(int value) override { return line.WriteByte(value); }
-            void PurgeInput() override { line.PurgeInput(); }
-        } cancelling(f.radio.line, cancel);
+        test::CancelOnSilencePort cancelling(f.radio.line, cancel);
         f.radio.linePort = &cancelling;
         f.radio.line.Answer(kAck);  // and then nothing
         const WriteResult result = ProgramEsn(f.session, EsnFields{130, 5, 123456});

@@ -17,6 +17,7 @@
 #include "link/SerialPort.h"
 #include "strings/StringTable.h"
 #include "tests/support/RecordingReporter.h"
+#include "tests/support/ShippedRadio.h"
 #include "tools/radio-sim/FrameCodec.h"
 #include "tools/radio-sim/RadioModel.h"
 #include "tools/radio-sim/RadioProfile.h"
@@ -27,20 +28,6 @@ namespace {
 
 using sim::Bytes;
 using Clock = std::chrono::steady_clock;
-
-sim::RadioProfile LoadShipped(const char* name) {
-    sim::RadioProfile profile;
-    std::string error;
-    EXPECT_TRUE(
-        sim::LoadProfile(std::string(VARNEL_RADIOSIM_PROFILE_DIR) + "/" + name, profile, error))
-        << error;
-    return profile;
-}
-
-long MsSince(Clock::time_point start) {
-    return static_cast<long>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
-}
 
 // A simulated blank radio, the real port opened on its line and attached to a link of its own,
 // whose messages are recorded.
@@ -71,7 +58,7 @@ protected:
         return Bytes(value, value + length);
     }
 
-    sim::RadioProfile m_profile = LoadShipped("blank.profile");
+    sim::RadioProfile m_profile = test::ShippedProfile("blank.profile");
     sim::RadioSimulator m_sim{m_profile};
     test::RecordingReporter m_reporter;
     CSerialPort m_port;
@@ -119,7 +106,7 @@ TEST_F(RadioSimIntegration, AnEsnWriteReadsBackAsWrittenAndNoByteIsAltered) {
 TEST_F(RadioSimIntegration, EndOfExchangeTakesAboutOneSecond) {
     const Clock::time_point start = Clock::now();
     EXPECT_TRUE(m_link.EndExchange());
-    const long elapsed = MsSince(start);
+    const long elapsed = test::MsSince(start);
     EXPECT_GE(elapsed, 1001);
     EXPECT_LT(elapsed, 3000);  // one second of waiting, not a timeout on top of it
     EXPECT_EQ(m_sim.Requests().at(0).frame, (Bytes{0xF1, 0x10, 0xFE}));

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "link/RadioLink.h"
@@ -53,6 +55,31 @@ public:
 private:
     IBytePort& m_line;
     PortLog& m_log;
+};
+
+// A line that cancels the exchange the first time it has nothing to give: the user pressing
+// Cancel, or a signal, while the tool waits for the radio. onCancel, when given, runs just before.
+class CancelOnSilencePort final : public IBytePort {
+public:
+    CancelOnSilencePort(IBytePort& line, CancelToken& token, std::function<void()> onCancel = {})
+        : m_line(line), m_token(token), m_onCancel(std::move(onCancel)) {}
+    int ReadByte() override {
+        const int b = m_line.ReadByte();
+        if (b < 0 && !m_token.IsCancelled()) {
+            if (m_onCancel) {
+                m_onCancel();
+            }
+            m_token.Cancel();
+        }
+        return b;
+    }
+    int WriteByte(int value) override { return m_line.WriteByte(value); }
+    void PurgeInput() override { m_line.PurgeInput(); }
+
+private:
+    IBytePort& m_line;
+    CancelToken& m_token;
+    std::function<void()> m_onCancel;
 };
 
 // A radio on a scripted line that procedures open through their session: every exchange opens

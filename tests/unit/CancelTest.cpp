@@ -17,26 +17,6 @@ namespace {
 
 using test::kAck;
 
-// A line that cancels the exchange the moment it has nothing to give: the user pressing Cancel
-// while the tool waits for the radio.
-class CancellingPort final : public IBytePort {
-public:
-    CancellingPort(IBytePort& line, CancelToken& token) : m_line(line), m_token(token) {}
-    int ReadByte() override {
-        const int b = m_line.ReadByte();
-        if (b < 0) {
-            m_token.Cancel();
-        }
-        return b;
-    }
-    int WriteByte(int value) override { return m_line.WriteByte(value); }
-    void PurgeInput() override { m_line.PurgeInput(); }
-
-private:
-    IBytePort& m_line;
-    CancelToken& m_token;
-};
-
 class Cancel : public ::testing::Test, protected test::ScriptedLink {
 protected:
     CancelToken token;
@@ -68,7 +48,7 @@ TEST_F(Cancel, ACancelledLinkSendsNothingWaitsForNothingAndShowsNothing) {
 }
 
 TEST_F(Cancel, ACancelWhileWaitingForTheRadioEndsTheCommandQuietly) {
-    CancellingPort line(port, token);
+    test::CancelOnSilencePort line(port, token);
     link.m_pPort = &line;
     port.Answer(kAck);  // then silence, during which the user cancels
     EXPECT_FALSE(link.ReadParameter(value, 3, length, false));
