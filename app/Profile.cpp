@@ -51,12 +51,7 @@ struct IniLine {
 
 class IniReader {
 public:
-    explicit IniReader(QByteArrayView data) : m_data(data) {
-        // QSettings skips a UTF-8 byte order mark; it stays in the file.
-        if (m_data.startsWith("\xEF\xBB\xBF")) {
-            m_pos = 3;
-        }
-    }
+    explicit IniReader(QByteArrayView data) : m_data(data) {}
 
     // The next line; false at the end of the text.
     bool Next(IniLine& line) {
@@ -279,7 +274,12 @@ IniLayout ReadLayout(QByteArrayView data) {
             continue;
         }
         if (line.equals < 0) {
-            if (!text.startsWith(';')) {
+            if (text.startsWith("\xEF\xBB\xBF")) {
+                // QSettings (Qt 6.4) takes the mark for the start of a key, not for an encoding.
+                reader.NoteDamage(line.start, QStringLiteral("begins with a byte order mark, "
+                                                             "which the settings reader does "
+                                                             "not skip"));
+            } else if (!text.startsWith(';')) {
                 reader.NoteDamage(line.start,
                                   QStringLiteral("is neither a group ([Name]), nor a setting "
                                                  "(name=value), nor a comment (; ...)"));
