@@ -52,6 +52,7 @@ int CVarnelApp::Run(int& argc, char** argv) {
     // A request to end (kill, timeout, logout, Ctrl+C) saves the setting at once, in case a
     // harder one follows, and then ends the run as closing the window does. A second request
     // of the same kind ends the process the hard way.
+    m_bEnding = false;
     CTerminationSignals endRequests({SIGTERM, SIGHUP, SIGINT});
     QObject::connect(&endRequests, &CTerminationSignals::Received, &endRequests, [this](int) {
         SaveSettings();
@@ -77,7 +78,6 @@ bool CVarnelApp::InitInstance() {
     QObject::connect(qApp, &QGuiApplication::commitDataRequest, m_pRunner.get(),
                      [this] { SaveSettings(); });
 
-    m_bEnding = false;
     m_nSerialPort = LoadSerialPortSetting(&m_settingsDamage);
     if (!m_settingsDamage.isEmpty()) {
         std::fprintf(stderr, "%s\n",
@@ -139,14 +139,20 @@ void CVarnelApp::SaveSettings() {
 }
 
 void CVarnelApp::EndSession() {
-    if (m_bEnding || !m_pMainWnd) {
+    if (m_bEnding) {
         return;
     }
     m_bEnding = true;
-    EndSessionStep();
+    // From the event loop, so that a request met while the program starts ends the run once
+    // the loop runs, instead of being lost before there is a window to close.
+    QTimer::singleShot(0, m_pRunner.get(), [this] { EndSessionStep(); });
 }
 
 void CVarnelApp::EndSessionStep() {
+    if (!m_pMainWnd) {
+        QCoreApplication::quit();
+        return;
+    }
     QWidget* modal = QApplication::activeModalWidget();
     if (m_pRunner->IsRunning()) {
         // The exchange stops at its next step; a box it raised holds it until dismissed.
@@ -166,7 +172,7 @@ void CVarnelApp::EndSessionStep() {
     }
     // Whatever was closed may have opened the next thing to close (a dialog's box, the dialog
     // under a box): look again in a moment.
-    QTimer::singleShot(20, m_pMainWnd.get(), [this] { EndSessionStep(); });
+    QTimer::singleShot(20, m_pRunner.get(), [this] { EndSessionStep(); });
 }
 
 std::string CVarnelApp::WritePortMapping(const std::vector<PortMappingChange>& changes) {
