@@ -632,11 +632,14 @@ QString WriteSettings(const std::vector<SettingChange>& changes) {
         return {};
     }
     // Written beside the file and renamed over it, so a crash or a full disk leaves the old file
-    // whole; a link is followed, so a settings file kept elsewhere stays where it is.
-    const QString target =
-        info.isSymLink() && !info.symLinkTarget().isEmpty() ? info.symLinkTarget() : path;
+    // whole; links are followed, so a settings file kept elsewhere stays where it is.
+    const QString canonical = info.canonicalFilePath();
+    const QString target = canonical.isEmpty() ? path : canonical;
     const QDateTime before = QFileInfo(target).lastModified();
     QSaveFile file(target);
+    // As QSettings does: where no file can be made beside it (a folder closed to writing), the
+    // file is written in place.
+    file.setDirectWriteFallback(true);
     if (!file.open(QIODevice::WriteOnly) || file.write(edited) != edited.size() || !file.commit()) {
         return QStringLiteral("the settings file %1 cannot be written (%2)")
             .arg(path, file.errorString());
