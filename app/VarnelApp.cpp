@@ -1,12 +1,19 @@
 #include "app/VarnelApp.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QTimer>
+
+#include <csignal>
+#include <cstdio>
 
 #include "app/AboutDlg.h"
 #include "app/MainFrame.h"
 #include "app/MessageBoxReporter.h"
 #include "app/Profile.h"
+#include "app/TerminationSignals.h"
 #include "procedures/SerialPortOpener.h"
 #include "strings/StringTable.h"
 #include "ui/ExchangeRunner.h"
@@ -42,6 +49,15 @@ int CVarnelApp::Run(int& argc, char** argv) {
     if (!QApplication::instance()) {
         application = std::make_unique<QApplication>(argc, argv);
     }
+    // A request to end (kill, timeout, logout, Ctrl+C) saves the setting at once, in case a
+    // harder one follows, and then ends the run as closing the window does. A second request
+    // of the same kind ends the process the hard way.
+    m_bEnding = false;
+    CTerminationSignals endRequests({SIGTERM, SIGHUP, SIGINT});
+    QObject::connect(&endRequests, &CTerminationSignals::Received, &endRequests, [this](int) {
+        SaveSettings();
+        EndSession();
+    });
     if (!InitInstance()) {
         return ExitInstance(1);
     }
@@ -57,8 +73,16 @@ bool CVarnelApp::InitInstance() {
     // main window that follows then goes ahead once the port is closed.
     QObject::connect(qApp, &QGuiApplication::commitDataRequest, m_pRunner.get(),
                      &CExchangeRunner::Cancel);
+    // The session may end the process without a return from the event loop: the setting is
+    // saved while it asks.
+    QObject::connect(qApp, &QGuiApplication::commitDataRequest, m_pRunner.get(),
+                     [this] { SaveSettings(); });
 
-    m_nSerialPort = LoadSerialPortSetting();
+    m_nSerialPort = LoadSerialPortSetting(&m_settingsDamage);
+    if (!m_settingsDamage.isEmpty()) {
+        std::fprintf(stderr, "%s\n",
+                     DescribeSettingsDamage(m_settingsDamage).toLocal8Bit().constData());
+    }
 
     m_pMainWnd = CreateMainFrame();
     if (!m_pMainWnd || !m_pMainWnd->LoadFrame()) {
@@ -95,13 +119,91 @@ void CVarnelApp::TrimMenu() {
 }
 
 int CVarnelApp::ExitInstance(int exitCode) {
-    SaveSerialPortSetting(m_nSerialPort);
+    SaveSettings();
     if (m_pMainWnd) {
         m_pMainWnd->hide();
     }
     m_pReporter->SetOwner(nullptr);
     m_pMainWnd.reset();
     return exitCode;
+}
+
+void CVarnelApp::SaveSettings() {
+    if (!m_settingsDamage.isEmpty()) {
+        return;  // said at start-up; the file stays as the user left it
+    }
+    if (const QString why = SaveSerialPortSetting(m_nSerialPort); !why.isEmpty()) {
+        std::fprintf(stderr, "varnel: the serial port setting was not saved: %s\n",
+                     why.toLocal8Bit().constData());
+    }
+}
+
+void CVarnelApp::EndSession() {
+    if (m_bEnding) {
+        return;
+    }
+    m_bEnding = true;
+    // From the event loop, so that a request met while the program starts ends the run once
+    // the loop runs, instead of being lost before there is a window to close.
+    QTimer::singleShot(0, m_pRunner.get(), [this] { EndSessionStep(); });
+}
+
+void CVarnelApp::EndSessionStep() {
+    if (!m_pMainWnd) {
+        QCoreApplication::quit();
+        return;
+    }
+    QWidget* modal = QApplication::activeModalWidget();
+    if (m_pRunner->IsRunning()) {
+        // The exchange stops at its next step; a box it raised holds it until dismissed.
+        m_pRunner->Cancel();
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            box->reject();
+        }
+    } else if (auto* dialog = qobject_cast<QDialog*>(modal)) {
+        dialog->reject();  // a dialog's Cancel, a box's OK
+    } else if (modal) {
+        modal->close();
+    } else {
+        if (m_pMainWnd->close()) {
+            QCoreApplication::quit();
+            return;
+        }
+    }
+    // Whatever was closed may have opened the next thing to close (a dialog's box, the dialog
+    // under a box): look again in a moment.
+    QTimer::singleShot(20, m_pRunner.get(), [this] { EndSessionStep(); });
+}
+
+std::string CVarnelApp::WritePortMapping(const std::vector<PortMappingChange>& changes) {
+    QString why;
+    if (!m_settingsDamage.isEmpty()) {
+        why = QStringLiteral(
+                  "the settings file %1 could not be read as it stood when Varnel "
+                  "started: %2")
+                  .arg(SettingsFilePath(), m_settingsDamage);
+    } else {
+        std::vector<SettingChange> settingChanges;
+        for (const PortMappingChange& change : changes) {
+            SettingChange setting{QStringLiteral("Ports"), QString::fromStdString(change.portName),
+                                  std::nullopt};
+            if (!change.device.empty()) {
+                setting.value = QString::fromStdString(change.device);
+            }
+            settingChanges.push_back(std::move(setting));
+        }
+        why = WriteSettings(settingChanges);
+        if (why.isEmpty()) {
+            return {};
+        }
+    }
+    why[0] = why[0].toUpper();
+    if (!SettingsFileDamage().isEmpty() || !m_settingsDamage.isEmpty()) {
+        why += QStringLiteral(
+            ". Varnel leaves that file as it is: put it right by hand or remove "
+            "it, then choose the devices again");
+    }
+    return (why + u'.').toStdString();
 }
 
 bool CVarnelApp::DispatchCommand(int commandId) {

@@ -1,11 +1,15 @@
 #pragma once
 
+#include <QString>
+
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/CommandMap.h"
 #include "link/PortNames.h"
 #include "link/RadioLink.h"
+#include "procedures/PortMapping.h"
 #include "procedures/Session.h"
 
 class QApplication;
@@ -27,14 +31,31 @@ public:
     CVarnelApp& operator=(const CVarnelApp&) = delete;
 
     // Creates the QApplication when none exists yet, runs InitInstance, the event loop and
-    // ExitInstance, and returns the exit code.
+    // ExitInstance, and returns the exit code. Meanwhile SIGTERM, SIGHUP and SIGINT save the
+    // setting at once and end the run as closing the main window does.
     int Run(int& argc, char** argv);
 
     // Settings, main window, menu trimming. False when the main window cannot be made; the
-    // caller then still runs ExitInstance.
+    // caller then still runs ExitInstance. A settings file that cannot be read as it stands is
+    // named on standard error, and the run goes on with the defaults without ever writing it.
     virtual bool InitInstance();
     // Writes the port index back, on every exit; returns the exit code.
     virtual int ExitInstance(int exitCode = 0);
+
+    // Writes the port index now (at exit, on a signal, when the desktop session ends), unless
+    // the settings file could not be trusted at start-up.
+    void SaveSettings();
+    // Ends the run as closing the main window does, from wherever the user is: a running
+    // exchange is cancelled, boxes and dialogs are closed as their Cancel would, and then the
+    // main window. Returns at once; the closing goes on in the event loop.
+    void EndSession();
+    // Why the settings file was not trusted at start-up; empty when it was.
+    const QString& SettingsDamage() const { return m_settingsDamage; }
+    // Writes changed port mappings to the settings file at once (the Serial Devices dialog's OK).
+    // Returns why not, in words for the user, or empty on success.
+    std::string WritePortMapping(const std::vector<PortMappingChange>& changes);
+    // Replaces how serial devices are listed (tests); an empty lister restores the machine's.
+    void SetSerialDeviceLister(SerialDeviceLister lister) { m_deviceLister = std::move(lister); }
 
     CMainFrame* GetMainWnd() const { return m_pMainWnd.get(); }
     // Runs a command as the menu would; false when nothing handles it.
@@ -82,6 +103,7 @@ protected:
 
 private:
     void TrimMenu();
+    void EndSessionStep();
 
     // The one link of the program: it lives for the whole run, with a port attached only for the
     // span of an exchange.
@@ -90,7 +112,10 @@ private:
     std::unique_ptr<CExchangeRunner> m_pRunner;
     PortResolver m_portResolver;
     PortOpener m_portOpener;
+    SerialDeviceLister m_deviceLister;
     std::unique_ptr<CMainFrame> m_pMainWnd;
+    QString m_settingsDamage;
+    bool m_bEnding = false;
 };
 
 template <class TDlg>

@@ -1,6 +1,7 @@
 // The commands that open the radio dialogs. Each handler builds its dialog for the length of the
 // call and runs it modally; only Configuration looks at the result.
 #include "app/MainFrame.h"
+#include "app/MessageBoxReporter.h"
 #include "app/VarnelApp.h"
 #include "dialogs/ConfigurationDlg.h"
 #include "dialogs/ProgramEsnDlg.h"
@@ -21,7 +22,13 @@ void CVarnelApp::OnProgramEsn() {
 }
 
 void CVarnelApp::OnConfiguration() {
-    CConfigurationDlg dialog(m_portResolver, GetMainWnd());
+    PortMappingAccess mapping;
+    mapping.listDevices = m_deviceLister;
+    mapping.write = [this](const std::vector<PortMappingChange>& changes) {
+        return WritePortMapping(changes);
+    };
+    mapping.reporter = m_pReporter.get();
+    CConfigurationDlg dialog(m_portResolver, GetMainWnd(), ProbePort, std::move(mapping));
     RunPortSelection(dialog);
 }
 

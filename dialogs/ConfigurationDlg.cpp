@@ -1,28 +1,71 @@
 #include "dialogs/ConfigurationDlg.h"
 
 #include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
 #include <QString>
 
 #include <utility>
 
+#include "dialogs/SerialDevicesDlg.h"
+
 namespace varnel {
-CConfigurationDlg::CConfigurationDlg(PortResolver resolver, QWidget* parent, PortProbe probe)
+
+CConfigurationDlg::CConfigurationDlg(PortResolver resolver, QWidget* parent, PortProbe probe,
+                                     PortMappingAccess mapping)
     : CDialog(ConfigurationTemplate(), parent),
       m_resolver(std::move(resolver)),
-      m_probe(std::move(probe)) {}
+      m_probe(std::move(probe)),
+      m_mapping(std::move(mapping)) {
+    if (!m_mapping.listDevices) {
+        m_mapping.listDevices = DefaultSerialDeviceLister();
+    }
+    if (!m_mapping.reporter) {
+        m_mapping.reporter = &StderrReporter();
+    }
+    GetButton(IDC_DEVICES)->setEnabled(static_cast<bool>(m_mapping.write));
+    connect(GetComboBox(IDC_SERIAL_PORT), &QComboBox::currentIndexChanged, this,
+            &CConfigurationDlg::ShowPortDevice);
+}
 
 bool CConfigurationDlg::OnInitDialog() {
     CDialog::OnInitDialog();
+    FillPortList(m_nPortIndex);
+    return true;
+}
+
+void CConfigurationDlg::FillPortList(int portIndex) {
     QComboBox* list = GetComboBox(IDC_SERIAL_PORT);
+    // Listing the devices reads sysfs only; nothing is opened, so no cable sees its lines move.
+    m_devices = m_mapping.listDevices();
+    m_ports = ListPorts(m_resolver, m_probe);
+    const QSignalBlocker quiet(list);
     list->clear();
-    for (const PortEntry& port : ListPorts(m_resolver, m_probe)) {
+    for (const PortEntry& port : m_ports) {
         if (port.presence != PortPresence::Missing) {
             list->addItem(QString::fromStdString(port.name), port.index);
         }
     }
     // A stored index whose port is not listed (absent now, or out of range) shows no selection.
-    list->setCurrentIndex(list->findData(m_nPortIndex));
-    return true;
+    list->setCurrentIndex(list->findData(portIndex));
+    ShowPortDevice();
+}
+
+void CConfigurationDlg::ShowPortDevice() {
+    const QComboBox* list = GetComboBox(IDC_SERIAL_PORT);
+    QString line;
+    if (list->count() == 0) {
+        line = QStringLiteral("No device is found for COM1 to COM4. Map one under Devices...");
+    } else if (list->currentIndex() >= 0) {
+        const int index = list->currentData().toInt();
+        for (const PortEntry& port : m_ports) {
+            if (port.index == index) {
+                line = QString::fromStdString(DescribePortDevice(port, m_devices));
+            }
+        }
+    }
+    SetDlgItemText(IDC_PORT_DEVICE, line);
+    GetDlgItem(IDC_PORT_DEVICE)->setToolTip(line);
 }
 
 void CConfigurationDlg::OnOK() {
@@ -35,6 +78,28 @@ void CConfigurationDlg::OnOK() {
         }
     }
     CDialog::OnOK();
+}
+
+void CConfigurationDlg::OnCommand(int id) {
+    if (id == IDC_DEVICES) {
+        OnDevices();
+    }
+}
+
+int CConfigurationDlg::OnDevices() {
+    if (!m_mapping.write) {
+        return IDCANCEL;
+    }
+    // The entry chosen here stays chosen if its port is still listed afterwards.
+    const QComboBox* list = GetComboBox(IDC_SERIAL_PORT);
+    const int chosen = list->currentIndex() >= 0 ? list->currentData().toInt() : m_nPortIndex;
+    CSerialDevicesDlg devices(m_resolver, m_mapping.listDevices(), m_mapping.write,
+                              *m_mapping.reporter, this);
+    const int result = devices.DoModal();
+    if (result == IDOK) {
+        FillPortList(chosen);
+    }
+    return result;
 }
 
 }  // namespace varnel

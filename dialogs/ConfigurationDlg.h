@@ -1,19 +1,36 @@
 #pragma once
 
+#include <vector>
+
 #include "link/PortNames.h"
 #include "procedures/PortList.h"
+#include "procedures/PortMapping.h"
+#include "strings/Messages.h"
 #include "ui/Dialog.h"
 
 namespace varnel {
 
+// What the Devices button needs: the devices present to choose from, where the port mapping is
+// kept, and where to tell the user that it could not be.
+struct PortMappingAccess {
+    // Empty: the machine's own devices (DefaultSerialDeviceLister).
+    SerialDeviceLister listDevices;
+    // Empty: the Devices button is disabled, since a choice would have nowhere to go.
+    PortMappingWriter write;
+    // Null: standard error.
+    IMessageReporter* reporter = nullptr;
+};
+
 // Lets the user choose the serial port of every later exchange. Only the ports that exist on the
 // machine are offered; they are found afresh each time the dialog opens, so an adapter plugged
-// in or pulled out since the last run shows accordingly.
+// in or pulled out since the last run shows accordingly. Under the list stands the device the
+// chosen port leads to; Devices... maps the port names to devices.
 class CConfigurationDlg : public CDialog, public ConfigurationIds {
+    Q_OBJECT
 public:
     // The ports are found through resolver and judged by probe.
     explicit CConfigurationDlg(PortResolver resolver, QWidget* parent = nullptr,
-                               PortProbe probe = ProbePort);
+                               PortProbe probe = ProbePort, PortMappingAccess mapping = {});
 
     // The port index shown and chosen, 0 for COM1 to 3 for COM4. The caller sets it before
     // DoModal and takes it back only when DoModal returns IDOK.
@@ -21,10 +38,23 @@ public:
 
     bool OnInitDialog() override;
     void OnOK() override;
+    // Devices...
+    void OnCommand(int id) override;
+
+    // Runs the Serial Devices dialog on this one; when it ends with OK the ports are found
+    // again. Returns its result.
+    int OnDevices();
 
 private:
+    // Finds the ports and the devices, fills the list and selects the entry of portIndex.
+    void FillPortList(int portIndex);
+    void ShowPortDevice();
+
     PortResolver m_resolver;
     PortProbe m_probe;
+    PortMappingAccess m_mapping;
+    std::vector<PortEntry> m_ports;
+    std::vector<SerialDevice> m_devices;
 };
 
 }  // namespace varnel

@@ -37,6 +37,8 @@ constexpr std::array kEntries = {
     Entry{20015,
           "The Regional ID write was cancelled before the radio confirmed it.\nThe radio may have "
           "taken the Regional ID: check it with Radio Info before you program it again."},
+    Entry{20016, "The port mapping could not be saved.\nNothing has been changed."},
+    Entry{20017, "The device path entered is not valid."},
     Entry{20100, "No serial port assigned."},
     Entry{20101, "Checksum error in received message."},
     Entry{20102, "Received message too long."},

@@ -25,6 +25,9 @@ enum StringId : int {
     // A write cancelled after its request went out: nobody saw the radio confirm or refuse it.
     IDS_ESN_WRITE_CANCELLED = 20014,
     IDS_REGION_WRITE_CANCELLED = 20015,
+    // The Serial Devices dialog: a mapping that could not be kept, a typed path of no device.
+    IDS_PORT_MAPPING_NOT_SAVED = 20016,
+    IDS_DEVICE_PATH_INVALID = 20017,
 
     IDS_NO_PORT = 20100,
     IDS_CHECKSUM_ERROR = 20101,

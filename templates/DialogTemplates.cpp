@@ -15,6 +15,11 @@ const ControlTemplate kConfiguration[] = {
     {ControlKind::DropDownList, ConfigurationIds::IDC_SERIAL_PORT, 68, 8, 48, 60, "", CS_TABSTOP},
     {ControlKind::DefPushButton, IDOK, 144, 4, 50, 14, "OK", CS_TABSTOP},
     {ControlKind::PushButton, IDCANCEL, 144, 24, 50, 14, "Cancel", CS_TABSTOP},
+    // What the chosen port name stands for on this machine, under the list and left of the
+    // buttons; long device descriptions take a second or third line.
+    {ControlKind::Text, ConfigurationIds::IDC_PORT_DEVICE, 8, 28, 130, 30, "", CS_WORDWRAP},
+    {ControlKind::PushButton, ConfigurationIds::IDC_DEVICES, 144, 44, 50, 14, "Devices...",
+     CS_TABSTOP},
 };
 
 using Info = RadioInfoIds;
@@ -71,6 +76,25 @@ const ControlTemplate kProgramRegionalId[] = {
     {ControlKind::PushButton, IDCANCEL, 208, 24, 50, 14, "Abort", CS_TABSTOP},
 };
 
+using Devices = SerialDevicesIds;
+// The rows top down, then OK and Cancel left to right: the tab order reads as the layout does.
+const ControlTemplate kSerialDevices[] = {
+    {ControlKind::Text, IDC_STATIC, 8, 8, 256, 16,
+     "Choose the device for each port, or type its path. A port left at its default uses the "
+     "built-in serial port of its number.",
+     CS_WORDWRAP},
+    {ControlKind::Text, IDC_STATIC, 8, 34, 28, 8, "COM1:"},
+    {ControlKind::DropDownEdit, Devices::IDC_COM1_DEVICE, 40, 32, 224, 80, "", CS_TABSTOP},
+    {ControlKind::Text, IDC_STATIC, 8, 52, 28, 8, "COM2:"},
+    {ControlKind::DropDownEdit, Devices::IDC_COM2_DEVICE, 40, 50, 224, 80, "", CS_TABSTOP},
+    {ControlKind::Text, IDC_STATIC, 8, 70, 28, 8, "COM3:"},
+    {ControlKind::DropDownEdit, Devices::IDC_COM3_DEVICE, 40, 68, 224, 80, "", CS_TABSTOP},
+    {ControlKind::Text, IDC_STATIC, 8, 88, 28, 8, "COM4:"},
+    {ControlKind::DropDownEdit, Devices::IDC_COM4_DEVICE, 40, 86, 224, 80, "", CS_TABSTOP},
+    {ControlKind::DefPushButton, IDOK, 160, 108, 50, 14, "OK", CS_TABSTOP},
+    {ControlKind::PushButton, IDCANCEL, 214, 108, 50, 14, "Cancel", CS_TABSTOP},
+};
+
 }  // namespace
 
 const DialogTemplate& AboutBoxTemplate() {
@@ -79,7 +103,7 @@ const DialogTemplate& AboutBoxTemplate() {
 }
 
 const DialogTemplate& ConfigurationTemplate() {
-    static const DialogTemplate t = {ConfigurationIds::IDD, "Configuration", 200, 49,
+    static const DialogTemplate t = {ConfigurationIds::IDD, "Configuration", 200, 64,
                                      kConfiguration};
     return t;
 }
@@ -97,6 +121,12 @@ const DialogTemplate& ProgramEsnTemplate() {
 const DialogTemplate& ProgramRegionalIdTemplate() {
     static const DialogTemplate t = {ProgramRegionalIdIds::IDD, "Program Regional ID", 264, 66,
                                      kProgramRegionalId};
+    return t;
+}
+
+const DialogTemplate& SerialDevicesTemplate() {
+    static const DialogTemplate t = {SerialDevicesIds::IDD, "Serial Devices", 272, 128,
+                                     kSerialDevices};
     return t;
 }
 

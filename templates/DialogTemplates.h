@@ -16,6 +16,7 @@ enum class ControlKind {
     Icon,          // the application icon
     Edit,          // single-line edit box that scrolls horizontally
     DropDownList,  // drop-down list without typing; the height is that of the dropped list
+    DropDownEdit,  // drop-down list with an edit box to type into; the height is as above
     PushButton,
     DefPushButton,  // the button that Enter presses
 };
@@ -24,6 +25,7 @@ enum ControlStyle : unsigned {
     CS_NONE = 0,
     CS_TABSTOP = 1u << 0,
     CS_READONLY = 1u << 1,  // edit boxes
+    CS_WORDWRAP = 1u << 2,  // static text that breaks its lines at its width and keeps its size
 };
 
 // One line of a dialog template: position and size in dialog units, as the dialog's layout is
@@ -50,7 +52,7 @@ struct AboutBoxIds {
     enum : int { IDD = 100 };
 };
 struct ConfigurationIds {
-    enum : int { IDD = 130, IDC_SERIAL_PORT = 1000 };
+    enum : int { IDD = 130, IDC_SERIAL_PORT = 1000, IDC_PORT_DEVICE = 1001, IDC_DEVICES = 1002 };
 };
 struct RadioInfoIds {
     enum : int {
@@ -80,10 +82,24 @@ struct ProgramRegionalIdIds {
     enum : int { IDD = 134, IDC_REGIONAL_ID = 1003 };
 };
 
+// One row for each of COM1 to COM4: the device the port name stands for.
+struct SerialDevicesIds {
+    enum : int {
+        IDD = 135,
+        IDC_COM1_DEVICE = 1001,
+        IDC_COM2_DEVICE = 1002,
+        IDC_COM3_DEVICE = 1003,
+        IDC_COM4_DEVICE = 1004,
+    };
+    // The row of COM<number>, number 1 to 4.
+    static constexpr int DeviceControl(int number) { return IDC_COM1_DEVICE + number - 1; }
+};
+
 const DialogTemplate& AboutBoxTemplate();
 const DialogTemplate& ConfigurationTemplate();
 const DialogTemplate& RadioInfoTemplate();
 const DialogTemplate& ProgramEsnTemplate();
 const DialogTemplate& ProgramRegionalIdTemplate();
+const DialogTemplate& SerialDevicesTemplate();
 
 }  // namespace varnel

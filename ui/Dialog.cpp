@@ -5,6 +5,7 @@
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPalette>
 #include <QPushButton>
 
 #include "ui/Resources.h"
@@ -77,6 +78,13 @@ QWidget* CDialog::CreateControl(const ControlTemplate& control) {
             auto* label = new QLabel(text, this);
             label->setTextFormat(Qt::PlainText);
             label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+            if (control.style & CS_WORDWRAP) {
+                // A text set at run time (a device's description) breaks its lines inside its
+                // own area instead of running under its neighbours.
+                label->setWordWrap(true);
+                label->setGeometry(rect);
+                return label;
+            }
             QRect area = rect;
             // A desktop font may run a little wider than the layout was drawn for; a label that
             // does not fit grows rather than clipping its words.
@@ -96,13 +104,30 @@ QWidget* CDialog::CreateControl(const ControlTemplate& control) {
         }
         case ControlKind::Edit: {
             auto* edit = new QLineEdit(text, this);
-            edit->setReadOnly(control.style & CS_READONLY);
+            if (control.style & CS_READONLY) {
+                edit->setReadOnly(true);
+                // A field to read and copy from, not to type into: it takes the window's
+                // background, as read-only fields do on the desktop, instead of the white of
+                // an input field.
+                QPalette palette = edit->palette();
+                for (const auto group : {QPalette::Active, QPalette::Inactive}) {
+                    palette.setColor(group, QPalette::Base, palette.color(group, QPalette::Window));
+                }
+                edit->setPalette(palette);
+            }
             edit->setGeometry(rect);
             return edit;
         }
-        case ControlKind::DropDownList: {
+        case ControlKind::DropDownList:
+        case ControlKind::DropDownEdit: {
             auto* combo = new QComboBox(this);
-            combo->setEditable(false);
+            combo->setEditable(control.kind == ControlKind::DropDownEdit);
+            if (combo->isEditable()) {
+                // What is typed stays as typed: no completion from the list's entries and no
+                // entry added for it.
+                combo->setCompleter(nullptr);
+                combo->setInsertPolicy(QComboBox::NoInsert);
+            }
             // The template's height is the list when dropped; the closed box keeps its own height.
             const int closed = combo->sizeHint().height();
             const int rowHeight = std::max(1, QFontMetrics(combo->font()).height() + 2);
@@ -211,6 +236,8 @@ void CDialog::SetDlgItemText(int id, const QString& text) {
         label->setText(text);
     } else if (auto* button = qobject_cast<QPushButton*>(item)) {
         button->setText(text);
+    } else if (auto* combo = qobject_cast<QComboBox*>(item); combo && combo->isEditable()) {
+        combo->setEditText(text);
     }
 }
 

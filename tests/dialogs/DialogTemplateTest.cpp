@@ -3,6 +3,7 @@
 // the dialog's caption and size. Nothing here runs an exchange: each dialog is only constructed.
 #include <gtest/gtest.h>
 
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -18,6 +19,7 @@
 #include "dialogs/ProgramEsnDlg.h"
 #include "dialogs/ProgramRegionalIdDlg.h"
 #include "dialogs/RadioInfoDlg.h"
+#include "dialogs/SerialDevicesDlg.h"
 #include "tests/support/ScriptedSession.h"
 
 namespace varnel {
@@ -91,10 +93,15 @@ TEST_P(DialogTemplates, ControlsStandWhereTheTemplateSaysInItsOrder) {
                 break;
             }
             case ControlKind::DropDownList:
+            case ControlKind::DropDownEdit: {
                 // The template's height is that of the dropped list; the closed box is lower.
+                auto* box = qobject_cast<QComboBox*>(control);
+                ASSERT_NE(box, nullptr);
+                EXPECT_EQ(box->isEditable(), line.kind == ControlKind::DropDownEdit);
                 EXPECT_EQ(control->width(), place.width());
                 EXPECT_LE(control->height(), place.height());
                 break;
+            }
             case ControlKind::PushButton:
             case ControlKind::DefPushButton: {
                 auto* button = qobject_cast<QPushButton*>(control);
@@ -129,7 +136,7 @@ INSTANTIATE_TEST_SUITE_P(
                      [](test::ScriptedRadio&) {
                          return std::make_unique<CConfigurationDlg>(PortResolver());
                      },
-                     130, "Configuration", 200, 49},
+                     130, "Configuration", 200, 64},
         TemplateCase{"RadioInfo",
                      [](test::ScriptedRadio& radio) {
                          return std::make_unique<CRadioInfoDlg>(radio.MakeSession());
@@ -144,7 +151,14 @@ INSTANTIATE_TEST_SUITE_P(
                      [](test::ScriptedRadio& radio) {
                          return std::make_unique<CProgramRegionalIdDlg>(radio.MakeSession());
                      },
-                     134, "Program Regional ID", 264, 66}),
+                     134, "Program Regional ID", 264, 66},
+        TemplateCase{"SerialDevices",
+                     [](test::ScriptedRadio& radio) {
+                         return std::make_unique<CSerialDevicesDlg>(
+                             PortResolver(), std::vector<SerialDevice>{}, PortMappingWriter(),
+                             radio.reporter);
+                     },
+                     135, "Serial Devices", 272, 128}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

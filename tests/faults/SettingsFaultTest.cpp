@@ -26,17 +26,6 @@
 namespace varnel {
 namespace {
 
-QString SettingsFile() {
-    return test::SettingsFolder() + "/Tessaran/Varnel.conf";
-}
-
-void WriteSettingsFile(const QByteArray& contents) {
-    QDir().mkpath(test::SettingsFolder() + "/Tessaran");
-    QFile file(SettingsFile());
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(contents);
-}
-
 // Closes every box that comes up while it lives and keeps what each said. Its watch outlives it
 // in the event queue, so the watch holds the record, not the catcher.
 class BoxCatcher {
@@ -89,7 +78,7 @@ class DamagedSettingsFile : public ::testing::TestWithParam<BadSetting> {};
 
 TEST_P(DamagedSettingsFile, StartsOnComOneAndExitsQuietly) {
     test::ClearSettings();
-    WriteSettingsFile(GetParam().contents);
+    test::WriteSettingsFile(GetParam().contents);
     BoxCatcher boxes;
     {
         CVarnelApp app;
@@ -137,7 +126,7 @@ TEST(UnwritableSettings, StartOnComOneAndExitQuietly) {
             QFile blocker(test::SettingsFolder() + "/Tessaran");
             ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
         } else {
-            ASSERT_TRUE(QDir().mkpath(SettingsFile()));
+            ASSERT_TRUE(QDir().mkpath(test::SettingsFile()));
         }
         BoxCatcher boxes;
         {
@@ -178,7 +167,7 @@ TEST_P(BadPortMapping, GivesThePortErrorBoxAtOnce) {
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write("not a terminal\n");
     }
-    WriteSettingsFile("[Ports]\nCOM1=" + device + "\n");
+    test::WriteSettingsFile("[Ports]\nCOM1=" + device + "\n");
     CVarnelApp app;
     ASSERT_TRUE(app.InitInstance());
     BoxCatcher boxes;

@@ -15,13 +15,6 @@
 namespace varnel {
 namespace {
 
-void WriteSettingsFile(const QByteArray& contents) {
-    QDir().mkpath(test::SettingsFolder() + "/Tessaran");
-    QFile file(test::SettingsFolder() + "/Tessaran/Varnel.conf");
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(contents);
-}
-
 QVariant StoredSerialPort() {
     QSettings settings("Tessaran", "Varnel");
     return settings.value("Options/SerialPort");
@@ -43,7 +36,7 @@ TEST_P(SerialPortSetting, IsReadAtStartAndWrittenAtExit) {
     const SettingCase& c = GetParam();
     test::ClearSettings();
     if (c.stored) {
-        WriteSettingsFile(QByteArray("[Options]\nSerialPort=") + c.stored + "\n");
+        test::WriteSettingsFile(QByteArray("[Options]\nSerialPort=") + c.stored + "\n");
     }
     CVarnelApp app;
     ASSERT_TRUE(app.InitInstance());
@@ -67,7 +60,7 @@ INSTANTIATE_TEST_SUITE_P(Values, SerialPortSetting,
 
 TEST(SerialPortSettingChange, ReachesTheStoreOnlyAtExit) {
     test::ClearSettings();
-    WriteSettingsFile("[Options]\nSerialPort=1\n");
+    test::WriteSettingsFile("[Options]\nSerialPort=1\n");
     CVarnelApp app;
     ASSERT_TRUE(app.InitInstance());
     app.m_nSerialPort = 3;
@@ -78,7 +71,7 @@ TEST(SerialPortSettingChange, ReachesTheStoreOnlyAtExit) {
 
 TEST(PortMapping, ComesFromThePortsGroupAtEachUse) {
     test::ClearSettings();
-    WriteSettingsFile("[Ports]\nCOM2=/dev/ttyUSB0\n");
+    test::WriteSettingsFile("[Ports]\nCOM2=/dev/ttyUSB0\n");
     CVarnelApp app;
     const PortResolver& resolver = app.GetPortResolver();
     EXPECT_EQ(ResolvePortDevice("COM2", resolver), "/dev/ttyUSB0");

@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "tests/support/QtTestSupport.h"
@@ -22,6 +25,26 @@ QString SettingsFolder() {
 
 void ClearSettings() {
     QDir(SettingsFolder() + QStringLiteral("/Tessaran")).removeRecursively();
+}
+
+QString SettingsFile() {
+    return SettingsFolder() + QStringLiteral("/Tessaran/Varnel.conf");
+}
+
+void WriteSettingsFile(const QByteArray& contents) {
+    static QDateTime lastWrite = QDateTime::currentDateTime();
+    QDir().mkpath(SettingsFolder() + QStringLiteral("/Tessaran"));
+    QFile file(SettingsFile());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ASSERT_EQ(file.write(contents), contents.size());
+    ASSERT_TRUE(file.flush());  // before the time is set: a later flush would set it anew
+    lastWrite = std::max(lastWrite.addSecs(1), QDateTime::currentDateTime());
+    file.setFileTime(lastWrite, QFileDevice::FileModificationTime);
+}
+
+QByteArray ReadSettingsFile() {
+    QFile file(SettingsFile());
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(no file)");
 }
 
 }  // namespace varnel::test

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QApplication>
+#include <QByteArray>
 #include <QString>
 #include <QTest>
 #include <QTimer>
@@ -15,6 +16,14 @@ namespace varnel::test {
 QString SettingsFolder();
 // Removes the application's settings file, as on a first run.
 void ClearSettings();
+// The application's settings file in that folder.
+QString SettingsFile();
+// Writes the settings file as a user's editor would. Its time moves on with every write: QSettings
+// trusts a file whose size and time are those it last read, and two writes of the same size
+// within one tick of the file system's clock would otherwise look alike to it.
+void WriteSettingsFile(const QByteArray& contents);
+// The settings file as it stands, or "(no file)".
+QByteArray ReadSettingsFile();
 
 // Runs action on the first modal window that appears (a dialog in DoModal or a message box in
 // exec), from the event loop that window runs, once the window is active. The action must
