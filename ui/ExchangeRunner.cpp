@@ -158,7 +158,8 @@ void CExchangeRunner::Execute(Session& session, const std::function<void(Session
         // it may still raise until it has stopped.
         cancel.Cancel();
         while (!done) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+            // Wakes for each box and for the worker's last word, which always comes.
+            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
         }
     }
     worker.join();
