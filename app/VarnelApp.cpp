@@ -69,14 +69,13 @@ bool CVarnelApp::InitInstance() {
     QApplication::setOrganizationName(QStringLiteral("Tessaran"));
     QApplication::setDesktopFileName(QStringLiteral("varnel"));
     QApplication::setWindowIcon(AppIcon());
-    // The desktop session ending under an exchange stops the exchange; the closing of the
-    // main window that follows then goes ahead once the port is closed.
-    QObject::connect(qApp, &QGuiApplication::commitDataRequest, m_pRunner.get(),
-                     &CExchangeRunner::Cancel);
-    // The session may end the process without a return from the event loop: the setting is
-    // saved while it asks.
-    QObject::connect(qApp, &QGuiApplication::commitDataRequest, m_pRunner.get(),
-                     [this] { SaveSettings(); });
+    // The desktop session ending stops a running exchange (the closing of the main window that
+    // follows goes ahead once the port is closed), and saves the setting while it asks: the
+    // session may end the process without a return from the event loop.
+    QObject::connect(qApp, &QGuiApplication::commitDataRequest, m_pRunner.get(), [this] {
+        m_pRunner->Cancel();
+        SaveSettings();
+    });
 
     m_nSerialPort = LoadSerialPortSetting(&m_settingsDamage);
     if (!m_settingsDamage.isEmpty()) {
