@@ -409,7 +409,11 @@ int RunCli(const std::vector<std::string>& args, CliContext& context) {
         const int signal = context.stopSignal();
         if (signal != 0) {
             run.outcome = RunOutcome::Cancelled;
-            reporter.Tell(MSG_ERROR, "Stopped by " + SignalName(signal) + ".");
+            std::string name = context.stopName ? context.stopName() : std::string();
+            if (name.empty()) {
+                name = SignalName(signal);
+            }
+            reporter.Tell(MSG_ERROR, "Stopped by " + name + ".");
         }
         int exitStatus = ExitStatus(run.outcome, signal);
         if (record != nullptr) {
@@ -458,6 +462,7 @@ int RunCli(const std::vector<std::string>& args, CliContext& context) {
             run.outcome = RunOutcome::Usage;
             return finish(nullptr);
         }
+        recordFile.SetCancelToken(context.cancel);
         record = &recordFile;
     }
 
