@@ -385,7 +385,8 @@ std::string HelpText() {
            "  2    the link failed: no answer, a bad checksum, incomplete, too long, unexpected\n"
            "  3    the port could not be opened\n"
            "  64   usage: bad arguments, an invalid ESN, a record file that cannot be used\n"
-           "  130  stopped by SIGINT, 143 by SIGTERM (the port is closed at once)\n";
+           "  130  stopped by SIGINT, 143 by SIGTERM (the port is closed at once); on Windows\n"
+           "       130 is Ctrl+C, 143 Ctrl+Break or the console window closing\n";
 }
 
 int RunCli(const std::vector<std::string>& args, CliContext& context) {
@@ -409,7 +410,11 @@ int RunCli(const std::vector<std::string>& args, CliContext& context) {
         const int signal = context.stopSignal();
         if (signal != 0) {
             run.outcome = RunOutcome::Cancelled;
-            reporter.Tell(MSG_ERROR, "Stopped by " + SignalName(signal) + ".");
+            std::string name = context.stopName ? context.stopName() : std::string();
+            if (name.empty()) {
+                name = SignalName(signal);
+            }
+            reporter.Tell(MSG_ERROR, "Stopped by " + name + ".");
         }
         int exitStatus = ExitStatus(run.outcome, signal);
         if (record != nullptr) {
@@ -458,6 +463,7 @@ int RunCli(const std::vector<std::string>& args, CliContext& context) {
             run.outcome = RunOutcome::Usage;
             return finish(nullptr);
         }
+        recordFile.SetCancelToken(context.cancel);
         record = &recordFile;
     }
 

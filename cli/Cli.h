@@ -41,6 +41,9 @@ struct CliContext {
     const CancelToken* cancel = nullptr;
     // The signal that asked the tool to stop (SIGINT, SIGTERM), or 0.
     std::function<int()> stopSignal = [] { return 0; };
+    // How the stop was asked for, for "Stopped by ..." ("Ctrl+C" on Windows); when empty or
+    // unset, the signal's name.
+    std::function<std::string()> stopName;
     // Milliseconds since the tool started, for --trace.
     std::function<double()> elapsedMs = [] { return 0.0; };
     // The time now, in milliseconds since 1970 (UTC), for --record.

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/Json.h"
+#include "link/CancelToken.h"
 
 namespace varnel::cli {
 
@@ -28,9 +29,13 @@ public:
     bool Open(const std::string& path, std::string& error);
     const std::string& Path() const { return m_path; }
 
+    // A wait for the lock ends when this token is cancelled (the user asked to stop).
+    void SetCancelToken(const CancelToken* cancel) { m_cancel = cancel; }
+
     enum class LockResult { Locked, Interrupted, Failed };
-    // Waits for the exclusive lock, which is held until the file is closed. A signal ends the
-    // wait (Interrupted).
+    // Takes the exclusive lock, which is held until the file is closed, waiting while another
+    // station holds it. A stop ends the wait (Interrupted): a signal on POSIX, the cancel token
+    // everywhere.
     LockResult Lock(std::string& error);
     bool Locked() const { return m_locked; }
 
@@ -39,7 +44,8 @@ public:
     bool ReadLines(std::vector<RecordLine>& lines, const std::function<void(int)>& skipped,
                    std::string& error);
 
-    // Appends line and a line end with one write and makes it durable (fsync) before returning.
+    // Appends line and a line end with one write and makes it durable (fsync, FlushFileBuffers)
+    // before returning.
     // Takes the lock first when it is not held. Never rewrites what is there: a last line left
     // without its line end (a full disk, a crash elsewhere) gets one first, so that the new line
     // stays a line of its own.
@@ -48,9 +54,19 @@ public:
     void Close();
 
 private:
+    // The lock; stoppable says whether a stop ends the wait for it.
+    LockResult WaitForLock(bool stoppable, std::string& error);
+    // The whole file as it stands.
+    bool ReadAll(std::string& contents, std::string& error);
+
+#ifdef _WIN32
+    void* m_file = nullptr;  // the file's handle: <windows.h> stays out of this header
+#else
     int m_fd = -1;
+#endif
     bool m_locked = false;
     std::string m_path;
+    const CancelToken* m_cancel = nullptr;
 };
 
 // The ESN of an earlier program-esn found in the record.

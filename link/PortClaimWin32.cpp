@@ -1,16 +1,22 @@
 #include <windows.h>
 
 #include <cctype>
+#include <string_view>
 
 #include "link/PortClaim.h"
 
 namespace varnel {
 
 std::string PortClaimName(const std::string& device) {
-    // A backslash after the namespace prefix would name a directory of objects, and device
-    // names are not case sensitive.
+    // COM1 and \\.\COM1 are one device: the claim is named without the device namespace
+    // prefix. A backslash after the namespace prefix would name a directory of objects, and
+    // device names are not case sensitive.
+    std::string_view path = device;
+    if (path.rfind("\\\\.\\", 0) == 0) {
+        path.remove_prefix(4);
+    }
     std::string name = "Local\\Varnel.port.";
-    for (char c : device) {
+    for (char c : path) {
         name += c == '\\' ? '#' : static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     }
     return name;

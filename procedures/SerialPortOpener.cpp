@@ -3,7 +3,7 @@
 #include <utility>
 
 #include "link/SerialPort.h"
-#ifdef __linux__
+#if defined(__linux__) || defined(_WIN32)
 #include "link/PortDiagnosis.h"
 #endif
 
@@ -11,7 +11,7 @@ namespace varnel {
 namespace {
 
 std::string DescribeOpenFailure(const std::string& device, int error) {
-#ifdef __linux__
+#if defined(__linux__) || defined(_WIN32)
     return DescribePortFailure(device, error);
 #else
     (void)device;

@@ -133,33 +133,375 @@ pull_adapter_on_request() {
     sim_pids+=($!)
 }
 
+# ---- varnel-cli.exe under Wine -----------------------------------------------------------------
+# The command-line tool against simulated radios. COM1 is a link that each case points at a
+# simulator of its own (a profile, a fault, a kill mid-exchange); COM2 is a second radio that only
+# the app's port choice in the registry leads to. Each case checks the exit status, what reaches
+# standard output and standard error, the time against the protocol's deadlines, and the
+# processor time of the tool and of Wine's server: a wait that spins shows there.
+
+cli_exe=build/windows/cli/varnel-cli.exe
+cli_passed=0
+cli_failed=0
+cli_sim_pid=
+cli_max_cpu_ms=300  # a run's own processor time (about 20 to 60 ms); a spinning wait exceeds it
+
+# The processor time so far of Wine's server for this prefix, in ms (0 when it is not found).
+server_cpu_ms() {
+    local p comm fields
+    if [ -z "${wine_server_pid:-}" ] || [ ! -e "/proc/$wine_server_pid" ]; then
+        wine_server_pid=
+        for p in /proc/[0-9]*; do
+            read -r comm <"$p/comm" 2>/dev/null || continue
+            case "$comm" in wineserver*) ;; *) continue ;; esac
+            if tr '\0' '\n' <"$p/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX"; then
+                wine_server_pid=${p#/proc/}
+                break
+            fi
+        done
+    fi
+    [ -n "$wine_server_pid" ] || { echo 0; return; }
+    read -r -a fields <"/proc/$wine_server_pid/stat"
+    # utime and stime, fields 14 and 15, counted after the name in parentheses (field 2).
+    local i=0
+    while [[ ${fields[i]} != *")" ]]; do i=$((i + 1)); done
+    echo $(((${fields[i + 12]:-0} + ${fields[i + 13]:-0}) * 1000 / $(getconf CLK_TCK)))
+}
+
+# The processor time of this shell's finished children, in ms, from a record of bash's times
+# builtin. The builtin runs in this shell itself (a subshell has children of its own), right
+# before the tool starts and right after it has been waited for, so that only the tool and what
+# the case does meanwhile counts.
+children_cpu_ms() {
+    awk 'NR == 2 { split($1, u, /[ms]/); split($2, s, /[ms]/);
+                   printf "%d\n", ((u[1] + s[1]) * 60 + u[2] + s[2]) * 1000 }' "$1"
+}
+
+now_ms() {
+    echo $(($(date +%s%N) / 1000000))
+}
+
+# cli_radio PROFILE ARGS...: COM1 is now a fresh simulated radio of that profile, with a trace of
+# its requests in $run_dir/cli-com1.out.
+cli_radio() {
+    local profile=$1
+    shift
+    if [ -n "$cli_sim_pid" ]; then
+        kill "$cli_sim_pid" 2>/dev/null || true
+        wait "$cli_sim_pid" 2>/dev/null || true
+    fi
+    start_sim cli-com1 --profile "tools/radio-sim/profiles/$profile.profile" --trace \
+        --link "$run_dir/com1" "$@"
+    cli_sim_pid=${sim_pids[-1]}
+}
+
+# Sets cli_requests to the number of requests the simulator on COM1 has had (with builtins only:
+# it runs while the tool's processor time is measured).
+cli_count_requests() {
+    local line
+    cli_requests=0
+    while IFS= read -r line; do
+        [[ $line == *"tool->radio"* ]] && cli_requests=$((cli_requests + 1))
+    done <"$run_dir/cli-com1.out"
+    return 0
+}
+
+# cli_start ARGS...: starts varnel-cli.exe under Wine; cli_finish waits for it and fills cli_status,
+# cli_wall_ms, cli_cpu_ms and cli_server_ms; its output is in $run_dir/cli.out and cli.err.
+cli_start() {
+    cli_server_before=$(server_cpu_ms)
+    cli_started=$(now_ms)
+    times >"$run_dir/times.before"
+    wine "$cli_exe" "$@" >"$run_dir/cli.out" 2>"$run_dir/cli.err" </dev/null &
+    cli_pid=$!
+}
+
+cli_finish() {
+    cli_status=0
+    wait "$cli_pid" || cli_status=$?
+    times >"$run_dir/times.after"
+    cli_wall_ms=$(($(now_ms) - cli_started))
+    cli_cpu_ms=$(($(children_cpu_ms "$run_dir/times.after") -
+        $(children_cpu_ms "$run_dir/times.before")))
+    cli_server_ms=$(($(server_cpu_ms) - cli_server_before))
+}
+
+cli_run() {
+    cli_start "$@"
+    cli_finish
+}
+
+# Waits (up to 10 s) until the simulator on COM1 has had its n-th request.
+cli_wait_for_request() {
+    local n=$1 i
+    for i in $(seq 200); do
+        cli_count_requests
+        [ "$cli_requests" -ge "$n" ] && return 0
+        sleep 0.05
+    done
+    return 1
+}
+
+# cli_judge NAME STATUS MIN_MS MAX_MS [OUT [ERR]]: judges the run just finished. OUT and ERR are
+# the exact texts expected on standard output and standard error, "-" for no check; a text
+# starting with "~" only has to be contained. Further conditions may be added to cli_problems
+# before the call.
+cli_problems=()
+cli_judge() {
+    local name=$1 want_status=$2 min_ms=$3 max_ms=$4 want_out=${5:--} want_err=${6:--}
+    local problems=("${cli_problems[@]}")
+    cli_problems=()
+    [ "$cli_status" -eq "$want_status" ] || problems+=("exit status $cli_status, not $want_status")
+    [ "$cli_wall_ms" -ge "$min_ms" ] || problems+=("ended after $cli_wall_ms ms, before $min_ms ms")
+    [ "$cli_wall_ms" -le "$max_ms" ] || problems+=("took $cli_wall_ms ms, more than $max_ms ms")
+    [ "$cli_cpu_ms" -le "$cli_max_cpu_ms" ] ||
+        problems+=("used $cli_cpu_ms ms of processor time: it spins")
+    [ "$cli_server_ms" -le "$cli_max_cpu_ms" ] ||
+        problems+=("Wine's server used $cli_server_ms ms of processor time: it spins")
+    cli_text_is "$run_dir/cli.out" "$want_out" || problems+=("unexpected standard output")
+    cli_text_is "$run_dir/cli.err" "$want_err" || problems+=("unexpected standard error")
+    local figures="exit $cli_status in $cli_wall_ms ms, processor $cli_cpu_ms ms (server $cli_server_ms ms)"
+    if [ ${#problems[@]} -eq 0 ]; then
+        cli_passed=$((cli_passed + 1))
+        echo "PASS  varnel-cli: $name: $figures"
+        return 0
+    fi
+    cli_failed=$((cli_failed + 1))
+    echo "FAIL  varnel-cli: $name: $figures"
+    local problem
+    for problem in "${problems[@]}"; do
+        echo "        - $problem"
+    done
+    echo "        standard output:"
+    sed 's/^/          | /' "$run_dir/cli.out"
+    echo "        standard error:"
+    sed 's/^/          | /' "$run_dir/cli.err"
+    return 0
+}
+
+# cli_text_is FILE EXPECTED: "-" matches anything, "~TEXT" any file holding TEXT.
+cli_text_is() {
+    local file=$1 want=$2
+    case "$want" in
+        -) return 0 ;;
+        "~"*) grep -qF -- "${want#"~"}" "$file" ;;
+        *) [ "$(cat "$file"; echo .)" = "$want." ] ;;
+    esac
+}
+
+programmed_info='Model Number: ID = $45 $12
+Serial Number: 7A4C017755
+Software Version: R04.02.01
+Codeplug Version: CP05.01
+Last Programmed: 2025-01-09 14:32
+Codeplug Part No: TCP-4410C
+Firmware Part No: TFW-2401A
+ESN: 130/05/123456
+Regional Identifier: North America
+UUID: 00010203-0405-0607-0809-0A0B0C0D0E0F
+Radio IC Versions: $03 $12 $05 $0A 
+'
+legacy_info='Model Number: TRX-300
+Serial Number: 3C11000478
+Software Version: n/a
+Codeplug Version: CP01.07
+Last Programmed: n/a
+Codeplug Part No: TCP-2210B
+Firmware Part No: TFW-0915C
+ESN: 000/00/000000
+Regional Identifier: n/a
+UUID: n/a
+Radio IC Versions: n/a
+'
+not_opened='error: The serial port %s could not be opened. It may be in use by another program.'
+
+# The time bounds: a successful run ends well before any deadline of the protocol is reached;
+# a failing one ends within the deadline it met (a silent line: the echo, then the acknowledge
+# awaited until the first empty one-second read that ends past 1001 ms, then the 100 ms settle
+# wait). Each bound has room for Wine's start.
+cli_case_info() {
+    cli_radio programmed
+    cli_run --port COM1 info
+    cli_judge "info on a programmed radio" 0 1000 8000 "$programmed_info" ""
+
+    cli_radio legacy
+    cli_run --port COM1 info
+    cli_judge "info on an older radio" 0 1000 8000 "$legacy_info" \
+        "error: Operation not supported by this radio.
+"
+}
+
+cli_case_program_esn() {
+    local record=$run_dir/record.jsonl
+    local record_win="Z:${record//\//\\}"
+    cli_radio blank
+    cli_run --port COM1 --record "$record_win" program-esn 130/5/123456 --verify
+    [ "$(grep -c '"outcome":"ok"' "$record" 2>/dev/null)" = 1 ] ||
+        cli_problems+=("the record file does not hold one successful line")
+    cli_judge "program-esn --verify on a blank radio" 0 2000 10000 "130/05/123456
+" "info: ESN successfully programmed.
+"
+    cli_run --port COM1 info
+    cli_judge "info reads the programmed ESN back" 0 1000 8000 "~ESN: 130/05/123456" ""
+
+    # Another blank radio, the same ESN: the record refuses it before a byte is sent.
+    cli_radio blank
+    cli_run --port COM1 --record "$record_win" program-esn 130/05/123456
+    cli_count_requests
+    [ "$cli_requests" -eq 0 ] || cli_problems+=("bytes were sent to the radio")
+    [ "$(wc -l <"$record")" -eq 2 ] || cli_problems+=("the record file does not hold two lines")
+    cli_judge "program-esn refuses an ESN already in the record" 1 0 3000 "" \
+        "~error: The ESN 130/05/123456 was already programmed at "
+}
+
+cli_case_silent_line() {
+    cli_radio blank --fault silence
+    cli_run --port COM1 info
+    cli_judge "info on a silent line" 2 1000 3500 "" "error: No response from radio.
+"
+}
+
+cli_case_held_port() {
+    cli_radio programmed
+    local holder=build/windows/tests/windows/win_serial_tests.exe i
+    wine "$holder" --hold COM1 >/dev/null 2>&1 </dev/null &
+    local holder_pid=$!
+    for i in $(seq 100); do
+        wine "$cli_exe" ports 2>/dev/null </dev/null | grep -q '^COM1 .* held$' && break
+        sleep 0.1
+    done
+    cli_run --port COM1 info
+    cli_count_requests
+    [ "$cli_requests" -eq 0 ] || cli_problems+=("bytes were sent to the radio")
+    kill "$holder_pid" 2>/dev/null || true
+    wait "$holder_pid" 2>/dev/null || true
+    cli_text_is "$run_dir/cli.err" "~$(printf "$not_opened" COM1)" ||
+        cli_problems+=("not the message of a port that could not be opened")
+    cli_judge "info on a port another program holds" 3 0 3000 "" \
+        "~Reason: Another program is using the port."
+}
+
+cli_case_missing_port() {
+    # A port that Wine maps to nothing (it maps the machine's /dev/ttyS* to free COM numbers).
+    local n=9
+    while [ -e "$WINEPREFIX/dosdevices/com$n" ] || [ -L "$WINEPREFIX/dosdevices/com$n" ]; do
+        n=$((n + 1))
+    done
+    cli_run --port "COM$n" --json info
+    cli_text_is "$run_dir/cli.err" "~$(printf "$not_opened" "COM$n")" ||
+        cli_problems+=("not the message of a port that could not be opened")
+    cli_judge "info on a missing port (COM$n)" 3 0 3000 '~"outcome":"port-not-opened"' \
+        "~Reason: There is no serial port of this name on this computer now."
+}
+
+cli_case_radio_lost() {
+    cli_radio programmed
+    cli_start --port COM1 info
+    local lost=0
+    if cli_wait_for_request 3; then
+        kill "$cli_sim_pid" 2>/dev/null || true
+        lost=$(now_ms)
+    else
+        cli_problems+=("the exchange did not begin")
+    fi
+    cli_finish
+    local after=$(($(now_ms) - lost))
+    # The lost line counts as silence: the wait under way ends at its deadline (at most the
+    # acknowledge's two one-second reads and the settle wait), and nothing is retried.
+    [ "$after" -le 3500 ] || cli_problems+=("ended $after ms after the radio was lost")
+    cli_judge "info when the radio is lost mid-exchange (ended $after ms after)" 2 0 10000 "" \
+        "error: No response from radio.
+"
+}
+
+cli_case_ctrl_c() {
+    # Wine hands SIGINT to the console's control handlers as Ctrl+C.
+    cli_radio blank --fault silence@3
+    cli_start --port COM1 info
+    local sent=0
+    cli_wait_for_request 3 || cli_problems+=("the exchange did not begin")
+    sleep 0.1
+    sent=$(now_ms)
+    kill -INT "$cli_pid" 2>/dev/null || true
+    cli_finish
+    local after=$(($(now_ms) - sent))
+    [ "$after" -le 250 ] || cli_problems+=("stopped $after ms after Ctrl+C, not within 250 ms")
+    cli_count_requests
+    [ "$cli_requests" -eq 3 ] || cli_problems+=("the exchange was not left at once")
+    cli_judge "Ctrl+C mid-exchange (stopped $after ms after)" 130 0 10000 "" \
+        "error: Stopped by Ctrl+C.
+"
+    # Closed and free for the next run.
+    cli_radio programmed
+    cli_run --port COM1 info
+    cli_judge "the port is free after Ctrl+C" 0 1000 8000 "$programmed_info" ""
+}
+
+cli_case_port_from_registry() {
+    # The app's port choice: index 1 is COM2, where an older radio answers.
+    start_sim cli-com2 --profile tools/radio-sim/profiles/legacy.profile --link "$run_dir/com2"
+    wine reg add 'HKCU\Software\Tessaran\Varnel\Options' /v SerialPort /t REG_DWORD /d 1 /f \
+        >>"$run_dir/wine.log" 2>&1
+    cli_run --json info
+    cli_text_is "$run_dir/cli.out" '~"model_number":"TRX-300"' ||
+        cli_problems+=("the radio that answered is not the one on COM2")
+    cli_judge "info without --port uses the registry's SerialPort=1 (COM2)" 0 1000 8000 \
+        '~"port":"COM2","device":"\\\\.\\COM2","outcome":"ok"' "error: Operation not supported by this radio.
+"
+    wine reg delete 'HKCU\Software\Tessaran\Varnel' /f >>"$run_dir/wine.log" 2>&1 || true
+}
+
+# Runs every case of the command-line tool; its simulators on COM1 and COM2 replace those of the
+# core's tests, which are over by then.
+run_cli_cases() {
+    echo "varnel-cli.exe under Wine against simulated radios:"
+    kill "$radio_pid" "$silent_pid" 2>/dev/null || true
+    wait "$radio_pid" "$silent_pid" 2>/dev/null || true
+    cli_case_info
+    cli_case_program_esn
+    cli_case_silent_line
+    cli_case_held_port
+    cli_case_missing_port
+    cli_case_radio_lost
+    cli_case_ctrl_c
+    cli_case_port_from_registry
+    if [ -n "$cli_sim_pid" ]; then
+        kill "$cli_sim_pid" 2>/dev/null || true
+    fi
+    echo "varnel-cli under Wine: $cli_passed passed, $cli_failed failed"
+    [ "$cli_failed" -eq 0 ]
+}
+
 start=$(date +%s)
 install_missing
 build
 
 make_wine_prefix
+# Each COM port is mapped to a link that its simulator makes to its pseudo-terminal, so that a
+# later simulator can take a port over without a restart of Wine's server.
 profile=tools/radio-sim/profiles/blank.profile
-start_sim radio --profile "$profile"
-radio=$sim_device
-start_sim silent --profile "$profile" --fault silence
-silent=$sim_device
-start_sim hangup --profile "$profile"
-hangup=$sim_device
+start_sim radio --profile "$profile" --link "$run_dir/com1"
+radio_pid=${sim_pids[-1]}
+start_sim silent --profile "$profile" --fault silence --link "$run_dir/com2"
+silent_pid=${sim_pids[-1]}
+start_sim hangup --profile "$profile" --link "$run_dir/com3"
 hangup_pid=${sim_pids[-1]}
-map_com_ports "COM1=$radio" "COM2=$silent" "COM3=$hangup"
+map_com_ports "COM1=$run_dir/com1" "COM2=$run_dir/com2" "COM3=$run_dir/com3"
 
 hangup_request=$run_dir/pull-COM3
 pull_adapter_on_request "$hangup_request" "$hangup_pid"
 export VARNEL_WIN_RADIO_PORT=COM1 VARNEL_WIN_SILENT_PORT=COM2 VARNEL_WIN_HANGUP_PORT=COM3
 export VARNEL_WIN_HANGUP_FILE="Z:${hangup_request//\//\\}"
 
-# The command-line tool's runs under Wine against COM1 will go here once it exists.
-
 status=0
-ctest --preset windows -j2 || status=$?
+core=passed
+ctest --preset windows -j2 || { status=1; core=FAILED; }
+cli=passed
+run_cli_cases || { status=1; cli=FAILED; }
 if [ $status -ne 0 ]; then
     echo "--- the end of Wine's own log ---" >&2
     tail -n 20 "$run_dir/wine.log" >&2 || true
 fi
-echo "Windows build and tests took $(($(date +%s) - start)) s in all"
+echo "Windows tests: core and unit tests (ctest) $core; varnel-cli under Wine $cli" \
+    "($cli_passed passed, $cli_failed failed); $(($(date +%s) - start)) s in all"
 exit $status

@@ -3,21 +3,21 @@
 // on the line.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <signal.h>
-#include <unistd.h>
-
 #include <algorithm>
+#include <csignal>
 #include <cstdint>
-#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <map>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "cli/Cli.h"
 #include "cli/Json.h"
+#include "cli/RecordFile.h"
+#include "link/PortNames.h"
 #include "tests/support/ScriptedSession.h"
 
 namespace varnel::cli {
@@ -108,16 +108,19 @@ protected:
         radio.line.Answer(kAck);
     }
 
+    // A record file in a folder of the test's own.
     std::string RecordPath() {
         if (m_dir.empty()) {
-            char dir[] = "/tmp/varnel-cli-test-XXXXXX";
-            EXPECT_NE(mkdtemp(dir), nullptr);
-            m_dir = dir;
+            std::random_device entropy;
+            const std::filesystem::path temp = std::filesystem::temp_directory_path();
+            do {
+                m_dir = temp / ("varnel-cli-test-" + std::to_string(entropy()));
+            } while (!std::filesystem::create_directory(m_dir));
         }
-        return m_dir + "/record.jsonl";
+        return (m_dir / "record.jsonl").string();
     }
     std::vector<std::string> RecordLines() {
-        std::ifstream file(RecordPath());
+        std::ifstream file(RecordPath(), std::ios::binary);
         std::vector<std::string> lines;
         for (std::string line; std::getline(file, line);) {
             lines.push_back(line);
@@ -126,8 +129,7 @@ protected:
     }
     void TearDown() override {
         if (!m_dir.empty()) {
-            std::remove(RecordPath().c_str());
-            rmdir(m_dir.c_str());
+            std::filesystem::remove_all(m_dir);
         }
     }
 
@@ -154,7 +156,7 @@ protected:
     bool terminal = false;
 
 private:
-    std::string m_dir;
+    std::filesystem::path m_dir;
 };
 
 TEST_F(CliRun, InfoPrintsElevenLinesAsTheDialogShowsThem) {
@@ -220,7 +222,7 @@ TEST_F(CliRun, JsonHoldsOneObjectWithTheOutcomeMessagesAndFields) {
     const JsonValue json = Json();
     EXPECT_EQ(json.StringAt("command"), "info");
     EXPECT_EQ(json.StringAt("port"), "COM1");
-    EXPECT_EQ(json.StringAt("device"), "/dev/ttyS0");
+    EXPECT_EQ(json.StringAt("device"), DefaultPortDevice("COM1"));
     EXPECT_EQ(json.StringAt("outcome"), "ok");
     EXPECT_TRUE(json.Find("messages")->items.empty());
     const JsonValue* fields = json.Find("fields");
@@ -297,7 +299,7 @@ TEST_F(CliRun, AnInvalidEsnOrABadCommandLineOpensNothing) {
     EXPECT_EQ(err.written, "error: Unknown command frobnicate.\n");
     EXPECT_TRUE(radio.log.opened.empty());
     EXPECT_TRUE(radio.Written().empty());
-    EXPECT_EQ(access(RecordPath().c_str(), F_OK), -1);  // not even the record file
+    EXPECT_FALSE(std::filesystem::exists(RecordPath()));  // not even the record file
 }
 
 TEST_F(CliRun, HelpAndVersionGoToStandardOutput) {
@@ -378,11 +380,11 @@ TEST_F(CliRun, ProgramRegionWritesTheChosenCodeIntoARadioWithoutOne) {
 TEST_F(CliRun, PortsListsComOneToFourWithTheirDevicesAndStates) {
     settings.ports["COM1"] = "/dev/ttyUSB0";
     presence["/dev/ttyUSB0"] = PortPresence::Present;
-    presence["/dev/ttyS1"] = PortPresence::Unavailable;
+    presence[DefaultPortDevice("COM2")] = PortPresence::Unavailable;
     EXPECT_EQ(Run({"ports"}), 0);
-    EXPECT_EQ(out.written,
-              "COM1 /dev/ttyUSB0 present\nCOM2 /dev/ttyS1 held\nCOM3 /dev/ttyS2 missing\n"
-              "COM4 /dev/ttyS3 missing\n");
+    EXPECT_EQ(out.written, "COM1 /dev/ttyUSB0 present\nCOM2 " + DefaultPortDevice("COM2") +
+                               " held\nCOM3 " + DefaultPortDevice("COM3") + " missing\nCOM4 " +
+                               DefaultPortDevice("COM4") + " missing\n");
     EXPECT_TRUE(radio.log.opened.empty());
     EXPECT_EQ(Run({"ports", "--json"}), 0);
     EXPECT_EQ(Json().Find("ports")->items.size(), 4u);
@@ -452,7 +454,7 @@ TEST_F(CliRun, TheRecordGetsOneLinePerRunAndRefusesAnEsnProgrammedBefore) {
     EXPECT_EQ(line->StringAt("time"), "2025-01-09T14:32:05.123Z");
     EXPECT_EQ(line->StringAt("command"), "program-esn");
     EXPECT_EQ(line->StringAt("port"), "COM2");
-    EXPECT_EQ(line->StringAt("device"), "/dev/ttyS1");
+    EXPECT_EQ(line->StringAt("device"), DefaultPortDevice("COM2"));
     EXPECT_EQ(line->StringAt("outcome"), "ok");
     EXPECT_EQ(line->Find("exit")->number, 0);
     EXPECT_EQ(line->Find("messages")->items.at(0).text, "ESN successfully programmed.");
@@ -479,7 +481,7 @@ TEST_F(CliRun, TheRecordGetsOneLinePerRunAndRefusesAnEsnProgrammedBefore) {
 
 TEST_F(CliRun, UnreadableRecordLinesAreSkippedWithAWarningAndTheFileIsNeverRewritten) {
     {
-        std::ofstream file(RecordPath());
+        std::ofstream file(RecordPath(), std::ios::binary);
         file << "not json\n"
              << "{\"command\":\"program-esn\",\"outcome\":\"refused\",\"results\":{\"esn\":"
                 "\"130/05/123456\",\"write\":\"none\"}}\n"
@@ -523,6 +525,28 @@ TEST_F(CliRun, ARecordFileThatCannotBeOpenedStopsTheRunBeforeThePort) {
                                 0),
               0u);
     EXPECT_TRUE(radio.log.opened.empty());
+}
+
+// Two stations on one record file, as two handles in one process: the second waits while the
+// first holds the lock, a stop ends its wait, and it gets the lock once the first lets go.
+TEST_F(CliRun, TheRecordLockKeepsASecondStationWaitingUntilStopped) {
+    std::string error;
+    RecordFile first;
+    RecordFile second;
+    ASSERT_TRUE(first.Open(RecordPath(), error)) << error;
+    ASSERT_TRUE(second.Open(RecordPath(), error)) << error;
+    ASSERT_EQ(first.Lock(error), RecordFile::LockResult::Locked) << error;
+    second.SetCancelToken(&token);
+    token.Cancel();
+    EXPECT_EQ(second.Lock(error), RecordFile::LockResult::Interrupted);
+    EXPECT_FALSE(second.Locked());
+
+    ASSERT_TRUE(first.Append("{\"n\":1}", error)) << error;
+    first.Close();
+    EXPECT_EQ(second.Lock(error), RecordFile::LockResult::Locked) << error;
+    ASSERT_TRUE(second.Append("{\"n\":2}", error)) << error;
+    second.Close();
+    EXPECT_EQ(RecordLines(), (std::vector<std::string>{"{\"n\":1}", "{\"n\":2}"}));
 }
 
 }  // namespace

@@ -88,7 +88,7 @@ TEST(PortList, ComOneToFourWithTheirDevicesAndHowTheyStand) {
         return name == "COM2" ? std::string("/dev/ttyUSB0") : std::string();
     };
     const std::map<std::string, PortPresence> devices = {
-        {"/dev/ttyS0", PortPresence::Present},
+        {DefaultPortDevice("COM1"), PortPresence::Present},
         {"/dev/ttyUSB0", PortPresence::Unavailable},
     };
     std::vector<std::string> probed;
@@ -99,7 +99,8 @@ TEST(PortList, ComOneToFourWithTheirDevicesAndHowTheyStand) {
     });
     ASSERT_EQ(ports.size(), 4u);
     EXPECT_EQ(probed,
-              (std::vector<std::string>{"/dev/ttyS0", "/dev/ttyUSB0", "/dev/ttyS2", "/dev/ttyS3"}));
+              (std::vector<std::string>{DefaultPortDevice("COM1"), "/dev/ttyUSB0",
+                                        DefaultPortDevice("COM3"), DefaultPortDevice("COM4")}));
     EXPECT_EQ(ports[0].name, "COM1");
     EXPECT_EQ(ports[0].presence, PortPresence::Present);
     EXPECT_EQ(ports[1].index, 1);

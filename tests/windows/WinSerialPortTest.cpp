@@ -76,6 +76,7 @@ TEST(WinSerialPort, ReadsParametersFromTheSimulatedRadioAndEndsTheExchange) {
     ASSERT_TRUE(port.Open(name)) << "error " << port.LastError();
     CRadioLink link;
     link.m_pPort = &port;
+    link.m_pReporter = &reporter;
 
     char value[CRadioLink::kValueSize] = {};
     std::uint32_t length = 0;
@@ -145,6 +146,7 @@ TEST(WinSerialPort, SilentLineGivesNothingAfterASecondWithoutSpinning) {
     // The request goes out and its echo comes back; the acknowledge never does.
     CRadioLink link;
     link.m_pPort = &port;
+    link.m_pReporter = &reporter;
     char value[CRadioLink::kValueSize] = {};
     std::uint32_t length = 0;
     bool ok = true;
@@ -182,6 +184,7 @@ TEST(WinSerialPort, PulledAdapterReadsAsSilenceWithoutSpinning) {
     ASSERT_TRUE(port.Open(name)) << "error " << port.LastError();
     CRadioLink link;
     link.m_pPort = &port;
+    link.m_pReporter = &reporter;
     char value[CRadioLink::kValueSize] = {};
     std::uint32_t length = 0;
     ASSERT_TRUE(link.ReadParameter(value, 0, length, false));  // the line works until pulled
@@ -282,6 +285,10 @@ TEST(WinSerialPort, PortHeldByAnotherProcessFailsOpenUntilReleased) {
     EXPECT_FALSE(port.IsOpen());
     EXPECT_EQ(port.LastError(), ERROR_ACCESS_DENIED);
     EXPECT_EQ(ProbePort(name), PortPresence::Unavailable);
+    // The same device by its full name, as the tools open it, is held just the same.
+    const std::string fullName = "\\\\.\\" + name;
+    EXPECT_FALSE(CSerialPort().Open(fullName));
+    EXPECT_EQ(ProbePort(fullName), PortPresence::Unavailable);
 
     EXPECT_EQ(holder.Release(), 0);
     EXPECT_EQ(ProbePort(name), PortPresence::Present);
@@ -302,6 +309,7 @@ TEST(WinSerialPort, OpeningAnOpenPortClosesItFirst) {
 
     CRadioLink link;
     link.m_pPort = &port;
+    link.m_pReporter = &reporter;
     char value[CRadioLink::kValueSize] = {};
     std::uint32_t length = 0;
     EXPECT_TRUE(link.ReadParameter(value, 1, length, false));
