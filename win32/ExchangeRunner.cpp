@@ -167,6 +167,7 @@ void CExchangeRunner::Execute(Session& session, const std::function<void(Session
     m_title = L"Varnel - " + Widen(commandName);
     m_owner = owner;
     m_closeAfter = nullptr;
+    m_progressDue = false;
     {
         std::lock_guard lock(m_stepMutex);
         m_lastStep.reset();
@@ -246,6 +247,11 @@ void CExchangeRunner::ShowProgress() {
     if (!m_running || m_progress != nullptr) {
         return;
     }
+    if (m_boxesShown > 0) {
+        m_progressDue = true;
+        return;
+    }
+    m_progressDue = false;
     const std::vector<WORD> bytes = ProgressTemplate();
     m_progress = ::CreateDialogIndirectParamW(
         m_instance, reinterpret_cast<const DLGTEMPLATE*>(bytes.data()), m_owner,
@@ -310,8 +316,13 @@ LRESULT CALLBACK CExchangeRunner::NotifierProc(HWND window, UINT message, WPARAM
     }
     switch (message) {
         case kShowMessage:
+            ++self->m_boxesShown;
             reinterpret_cast<IMessageReporter*>(wParam)->Show(
                 *reinterpret_cast<const Message*>(lParam));
+            --self->m_boxesShown;
+            if (self->m_progressDue && self->m_boxesShown == 0) {
+                self->ShowProgress();
+            }
             return 0;
         case kStepChanged:
             self->ShowStep();

@@ -66,6 +66,10 @@ private:
     HWND m_owner = nullptr;
     HWND m_progress = nullptr;
     HWND m_closeAfter = nullptr;
+    // Boxes up now: the progress window waits for them, so that it never comes up over a box
+    // and takes the keys meant for it.
+    int m_boxesShown = 0;
+    bool m_progressDue = false;
     std::mutex m_stepMutex;
     std::optional<ExchangeStep> m_lastStep;  // guarded by m_stepMutex
 };

@@ -3,12 +3,15 @@
 // windows themselves: titles, controls with their ids, classes and texts, list entries, the status
 // bar's panes. Run under the same Wine prefix and desktop as varnel.exe.
 //
-//   varnel-winprobe wait TITLE [MS]     wait for a visible window titled TITLE, then dump it
-//   varnel-winprobe gone TITLE [MS]     wait until no visible window is titled TITLE
-//   varnel-winprobe dump TITLE          the window and its controls
+//   varnel-winprobe wait TITLE [MS [CLASS]]  wait for a visible window titled TITLE (of window
+//                                            class CLASS: "#32770" for a dialog or a message
+//                                            box), then dump it
+//   varnel-winprobe gone TITLE [MS [CLASS]]  wait until no such window is visible
+//   varnel-winprobe dump TITLE [CLASS]  the window and its controls
 //   varnel-winprobe list                every visible top-level window
 //   varnel-winprobe status              the texts of the main window's status bar panes
 //   varnel-winprobe command ID          sends command ID to the main window, as a menu would
+//   varnel-winprobe close               asks the main window to close, as its close box would
 //
 // Exit status 0 on success, 1 when a wait timed out or the window is not there, 2 on a bad
 // command line.
@@ -25,6 +28,9 @@
 namespace {
 
 constexpr wchar_t kFrameClass[] = L"VarnelFrame";
+
+// The control with the keyboard focus in the program, while a window is dumped.
+HWND g_focus = nullptr;
 
 std::string Utf8(const std::wstring& text) {
     if (text.empty()) {
@@ -81,20 +87,22 @@ std::wstring ClassName(HWND window) {
 
 struct FindRequest {
     std::wstring title;
+    std::wstring className;  // any when empty
     HWND found = nullptr;
 };
 
 BOOL CALLBACK FindByTitle(HWND window, LPARAM request) {
     auto* find = reinterpret_cast<FindRequest*>(request);
-    if (::IsWindowVisible(window) && WindowText(window) == find->title) {
+    if (::IsWindowVisible(window) && WindowText(window) == find->title &&
+        (find->className.empty() || ClassName(window) == find->className)) {
         find->found = window;
         return FALSE;
     }
     return TRUE;
 }
 
-HWND FindVisible(const std::wstring& title) {
-    FindRequest request{title};
+HWND FindVisible(const std::wstring& title, const std::wstring& className = {}) {
+    FindRequest request{title, className};
     ::EnumWindows(&FindByTitle, reinterpret_cast<LPARAM>(&request));
     return request.found;
 }
@@ -108,6 +116,66 @@ void PrintRect(HWND window) {
     ::GetWindowRect(window, &rect);
     std::printf(" rect=%ld,%ld,%ld,%ld", rect.left, rect.top, rect.right - rect.left,
                 rect.bottom - rect.top);
+}
+
+// The pixels of an icon, for comparing icons of two programs: the colour bitmap as 32-bit
+// pixels, and the mask after them. Empty when the icon cannot be read.
+std::vector<unsigned> IconPixels(HICON icon) {
+    ICONINFO info{};
+    if (!::GetIconInfo(icon, &info)) {
+        return {};
+    }
+    std::vector<unsigned> pixels;
+    HDC dc = ::GetDC(nullptr);
+    for (HBITMAP bitmap : {info.hbmColor, info.hbmMask}) {
+        BITMAP size{};
+        if (bitmap == nullptr || ::GetObjectW(bitmap, sizeof(size), &size) == 0) {
+            continue;
+        }
+        BITMAPINFO request{};
+        request.bmiHeader.biSize = sizeof(request.bmiHeader);
+        request.bmiHeader.biWidth = size.bmWidth;
+        request.bmiHeader.biHeight = size.bmHeight;
+        request.bmiHeader.biPlanes = 1;
+        request.bmiHeader.biBitCount = 32;
+        request.bmiHeader.biCompression = BI_RGB;
+        std::vector<unsigned> part(static_cast<std::size_t>(size.bmWidth) * size.bmHeight);
+        if (::GetDIBits(dc, bitmap, 0, static_cast<UINT>(size.bmHeight), part.data(), &request,
+                        DIB_RGB_COLORS) > 0) {
+            pixels.insert(pixels.end(), part.begin(), part.end());
+        }
+    }
+    ::ReleaseDC(nullptr, dc);
+    if (info.hbmColor != nullptr) {
+        ::DeleteObject(info.hbmColor);
+    }
+    if (info.hbmMask != nullptr) {
+        ::DeleteObject(info.hbmMask);
+    }
+    return pixels;
+}
+
+// Which of the system's icons a message box shows: the same handle, or failing that (each
+// program may hold its own copy) the same pixels.
+const char* IconName(HICON icon) {
+    if (icon == nullptr) {
+        return "none";
+    }
+    const std::vector<unsigned> shown = IconPixels(icon);
+    const struct {
+        LPCWSTR id;
+        const char* name;
+    } known[] = {{IDI_HAND, "hand"},
+                 {IDI_ASTERISK, "asterisk"},
+                 {IDI_EXCLAMATION, "exclamation"},
+                 {IDI_QUESTION, "question"}};
+    for (const auto& k : known) {
+        const HICON system = ::LoadIconW(nullptr, k.id);
+        if (system == icon || (!shown.empty() && IconPixels(system) == shown)) {
+            return k.name;
+        }
+    }
+    return shown.empty() ? "unreadable" : "other";
 }
 
 void DumpComboBox(HWND combo) {
@@ -140,7 +208,11 @@ BOOL CALLBACK DumpChild(HWND child, LPARAM parent) {
                 ::IsWindowVisible(child) ? 1 : 0, ::IsWindowEnabled(child) ? 1 : 0);
     const LONG style = ::GetWindowLongW(child, GWL_STYLE);
     std::printf(" style=%08lx", static_cast<unsigned long>(style));
-    if (child == ::GetFocus()) {
+    if ((style & SS_TYPEMASK) == SS_ICON && _wcsicmp(className.c_str(), L"Static") == 0) {
+        std::printf(" icon=%s",
+                    IconName(reinterpret_cast<HICON>(::SendMessageW(child, STM_GETICON, 0, 0))));
+    }
+    if (child == g_focus) {
         std::printf(" focus=1");
     }
     PrintRect(child);
@@ -160,14 +232,18 @@ void Dump(HWND window) {
     }
     std::printf(" foreground=%d", ::GetForegroundWindow() == window ? 1 : 0);
     PrintRect(window);
+    // Wine's X window for it, so that a test can give it the X keyboard focus as a window manager
+    // would; 0 elsewhere.
+    std::printf(" xid=%llu", static_cast<unsigned long long>(reinterpret_cast<ULONG_PTR>(
+                                 ::GetPropW(window, L"__wine_x11_whole_window"))));
     std::printf("\n");
-    // The focus of another thread is only known after attaching to its input.
-    const DWORD thread = ::GetWindowThreadProcessId(window, nullptr);
-    const bool attached = ::AttachThreadInput(::GetCurrentThreadId(), thread, TRUE) != FALSE;
+    // The focus of the program's thread, asked without touching its input (attaching to it would
+    // change where the keyboard goes).
+    GUITHREADINFO gui{};
+    gui.cbSize = sizeof(gui);
+    g_focus = ::GetGUIThreadInfo(::GetWindowThreadProcessId(window, nullptr), &gui) ? gui.hwndFocus
+                                                                                    : nullptr;
     ::EnumChildWindows(window, &DumpChild, reinterpret_cast<LPARAM>(window));
-    if (attached) {
-        ::AttachThreadInput(::GetCurrentThreadId(), thread, FALSE);
-    }
     std::fflush(stdout);
 }
 
@@ -187,10 +263,11 @@ int List() {
     return 0;
 }
 
-int Wait(const std::wstring& title, DWORD timeoutMs, bool untilGone) {
+int Wait(const std::wstring& title, DWORD timeoutMs, const std::wstring& className,
+         bool untilGone) {
     const ULONGLONG end = ::GetTickCount64() + timeoutMs;
     for (;;) {
-        const HWND window = FindVisible(title);
+        const HWND window = FindVisible(title, className);
         if (!untilGone && window != nullptr) {
             // A window just shown may still be filling in its controls.
             ::Sleep(150);
@@ -261,9 +338,10 @@ int Command(int id) {
 }
 
 int Usage() {
-    std::fprintf(stderr,
-                 "usage: varnel-winprobe wait|gone TITLE [MS] | dump TITLE | list | "
-                 "status | command ID\n");
+    std::fprintf(
+        stderr,
+        "usage: varnel-winprobe wait|gone TITLE [MS [CLASS]] | dump TITLE [CLASS] | list | "
+        "status | command ID | close\n");
     return 2;
 }
 
@@ -276,10 +354,10 @@ int wmain(int argc, wchar_t** argv) {
     const std::wstring verb = argv[1];
     const DWORD timeout = argc > 3 ? static_cast<DWORD>(std::wcstoul(argv[3], nullptr, 10)) : 10000;
     if ((verb == L"wait" || verb == L"gone") && argc >= 3) {
-        return Wait(argv[2], timeout, verb == L"gone");
+        return Wait(argv[2], timeout, argc > 4 ? argv[4] : L"", verb == L"gone");
     }
-    if (verb == L"dump" && argc == 3) {
-        const HWND window = FindVisible(argv[2]);
+    if (verb == L"dump" && (argc == 3 || argc == 4)) {
+        const HWND window = FindVisible(argv[2], argc == 4 ? argv[3] : L"");
         if (window == nullptr) {
             std::fprintf(stderr, "no window %s\n", Quoted(argv[2]).c_str());
             return 1;
@@ -295,6 +373,10 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (verb == L"command" && argc == 3) {
         return Command(static_cast<int>(std::wcstol(argv[2], nullptr, 10)));
+    }
+    if (verb == L"close" && argc == 2) {
+        const HWND frame = FindFrame();
+        return frame != nullptr && ::PostMessageW(frame, WM_CLOSE, 0, 0) ? 0 : 1;
     }
     return Usage();
 }
