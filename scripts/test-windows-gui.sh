@@ -253,6 +253,13 @@ expect_line 'pane 1 "CAP"'
 keys Caps_Lock
 probe status >"$run_dir/window"
 expect_line 'pane 1 ""'
+# "&View", "&Toolbar" hides the toolbar and shows it again.
+keys alt+v t
+probe dump Varnel VarnelFrame >"$run_dir/window"
+expect_line 'class=ToolbarWindow32 text="" visible=0'
+keys alt+v t
+probe dump Varnel VarnelFrame >"$run_dir/window"
+expect_line 'class=ToolbarWindow32 text="" visible=1'
 # "&Help" holds the About command alone: its access key opens the box.
 keys alt+h a
 if expect_box "About Varnel"; then
