@@ -41,13 +41,13 @@ start_display() {
     Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$run_dir/display" \
         2>"$run_dir/xvfb.log" &
     sim_pids+=($!)
-    local i
-    for i in $(seq 100); do
+    for _ in $(seq 100); do
         [ -s "$run_dir/display" ] && break
         sleep 0.05
     done
     [ -s "$run_dir/display" ] || { echo "Xvfb did not start" >&2; cat "$run_dir/xvfb.log" >&2; exit 1; }
-    export DISPLAY=":$(head -n 1 "$run_dir/display")"
+    DISPLAY=":$(head -n 1 "$run_dir/display")"
+    export DISPLAY
 }
 
 # Wine's own fonts (Tahoma, MS Sans Serif, Marlett for the caption buttons) where this Wine finds
@@ -165,8 +165,7 @@ start_varnel() {
     expect_window Varnel 20000 VarnelFrame
 }
 expect_exit() {
-    local i
-    for i in $(seq 300); do
+    for _ in $(seq 300); do
         if ! kill -0 "$varnel_pid" 2>/dev/null; then
             wait "$varnel_pid" || true
             return 0
