@@ -134,12 +134,11 @@ pull_adapter_on_request() {
     sim_pids+=($!)
 }
 
+start=$(date +%s)
 # scripts/test-windows-gui.sh takes the functions above and runs cases of its own.
 if [ "${BASH_SOURCE[0]}" != "$0" ]; then
     return 0
 fi
-
-start=$(date +%s)
 install_missing
 build
 
