@@ -393,13 +393,14 @@ expect_exit
 [ "$(stored_port_index)" = 1 ] || fail "stored index $(stored_port_index), not 1"
 
 # ---------------------------------------------------------------------------------------------
+# The port error's text; why the port would not open may follow under it, after a blank line.
 begin "a missing port: a stored -1 names COM0, which no machine has"
 set_port_index 0xFFFFFFFF
 start_varnel
 keys alt+r i
 if expect_box Error 10000; then
     expect_line 'owner="Varnel"'
-    expect_line 'text="The serial port COM0 could not be opened.\nIt may be in use by another program."'
+    expect_line 'text="The serial port COM0 could not be opened.\nIt may be in use by another program.'
 fi
 keys Return
 expect_gone Error 10000 '#32770'
@@ -413,7 +414,7 @@ expect_gone Configuration
 begin "a port whose device has gone: COM3"
 keys alt+r e
 if expect_box Error 10000; then
-    expect_line 'text="The serial port COM3 could not be opened.\nIt may be in use by another program."'
+    expect_line 'text="The serial port COM3 could not be opened.\nIt may be in use by another program.'
 fi
 keys Return
 expect_gone Error 10000 '#32770'

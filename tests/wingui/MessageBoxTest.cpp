@@ -8,12 +8,12 @@
 namespace varnel {
 namespace {
 
-TEST(MessageBox, ErrorsHaveTheStopIconAndInformationTheInformationIcon) {
+TEST(MessageBoxReporter, ErrorsHaveTheStopIconAndInformationTheInformationIcon) {
     EXPECT_EQ(CMessageBoxReporter::BoxFlags(MSG_ERROR), 0x10u);  // MB_OK | MB_ICONHAND
     EXPECT_EQ(CMessageBoxReporter::BoxFlags(MSG_INFO), 0x40u);   // MB_OK | MB_ICONASTERISK
 }
 
-TEST(MessageBox, TheDetailFollowsAfterABlankLine) {
+TEST(MessageBoxReporter, TheDetailFollowsAfterABlankLine) {
     Message message{MSG_ERROR, IDS_PORT_OPEN_FAILED, "Error",
                     "The serial port COM2 could not be "
                     "opened.\nIt may be in use by another "
@@ -27,7 +27,7 @@ TEST(MessageBox, TheDetailFollowsAfterABlankLine) {
               L"The serial port COM2 could not be opened.\nIt may be in use by another program.");
 }
 
-TEST(MessageBox, TextsOutsideAsciiArriveWhole) {
+TEST(MessageBoxReporter, TextsOutsideAsciiArriveWhole) {
     const Message message{MSG_INFO, 0, "Varnel", "Gerät \xE2\x80\x93 bereit", {}};
     EXPECT_EQ(CMessageBoxReporter::BoxText(message), L"Ger\u00E4t \u2013 bereit");
 }
