@@ -1,0 +1,454 @@
+#!/usr/bin/env bash
+# Drives varnel.exe, the window on Windows, under Wine on a virtual X display with the keyboard,
+# as a user at a Windows bench would: Radio Info against a programmed radio, Configuration
+# choosing COM2, Program ESN on a blank radio and its read-back, the hidden Program Regional ID
+# command, a missing port, a cancelled exchange, and the port index in the registry before and
+# after each run. What the user sees is read from the windows themselves by varnel-winprobe (Wine's
+# message box does not copy its text); what went over the wire, from the simulators' traces.
+#
+#   scripts/test-windows-gui.sh                 build what is needed, then run the cases
+#   scripts/test-windows-gui.sh --screenshots   the same, and write docs/windows-*.png on the way
+#
+# Installs what is missing first (as root; otherwise prints the command). Uses the functions of
+# scripts/test-windows.sh, with a Wine prefix of its own. VARNEL_GUI_BUILT=1 skips the build (the
+# caller has just built everything).
+set -euo pipefail
+# shellcheck source=scripts/test-windows.sh
+source "$(dirname "${BASH_SOURCE[0]}")/test-windows.sh"
+
+screenshots=0
+[ "${1:-}" = "--screenshots" ] && screenshots=1
+packages+=(xvfb xdotool fonts-wine)
+[ $screenshots -eq 1 ] && packages+=(imagemagick)
+
+varnel_exe=build/windows/win32/varnel.exe
+probe_exe=build/windows/tests/wingui/varnel-winprobe.exe
+
+build_gui() {
+    export CMAKE_CXX_COMPILER_LAUNCHER=${CMAKE_CXX_COMPILER_LAUNCHER-ccache}
+    command -v ccache >/dev/null || unset CMAKE_CXX_COMPILER_LAUNCHER
+    cmake --preset windows >/dev/null
+    nice -n 10 cmake --build --preset windows --target varnel_win32_exe varnel-winprobe
+    cmake -S . -B build/windows-host -G Ninja -DCMAKE_BUILD_TYPE=Release -DVARNEL_BUILD_GUI=OFF \
+        -DVARNEL_BUILD_TESTS=OFF >/dev/null
+    nice -n 10 cmake --build build/windows-host --target varnel-radio-sim
+}
+
+# A virtual X display on the first free number. Wine draws every window inside one desktop
+# window of its own (a "virtual desktop"), which also takes the keyboard: xdotool's keys reach
+# whichever Varnel window is active, as on Windows.
+start_display() {
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$run_dir/display" \
+        2>"$run_dir/xvfb.log" &
+    sim_pids+=($!)
+    for _ in $(seq 100); do
+        [ -s "$run_dir/display" ] && break
+        sleep 0.05
+    done
+    [ -s "$run_dir/display" ] || { echo "Xvfb did not start" >&2; cat "$run_dir/xvfb.log" >&2; exit 1; }
+    DISPLAY=":$(head -n 1 "$run_dir/display")"
+    export DISPLAY
+}
+
+# Wine's own fonts (Tahoma, MS Sans Serif, Marlett for the caption buttons) where this Wine finds
+# them: the prefix's Fonts folder. Without them Wine draws with whatever the machine has.
+install_wine_fonts() {
+    local fonts=$WINEPREFIX/drive_c/windows/Fonts
+    mkdir -p "$fonts"
+    cp /usr/share/wine/fonts/*.ttf /usr/share/wine/fonts/*.fon "$fonts/" 2>/dev/null || true
+}
+
+use_virtual_desktop() {
+    wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >>"$run_dir/wine.log" 2>&1
+    wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f \
+        >>"$run_dir/wine.log" 2>&1
+}
+
+options_key='HKCU\Software\Tessaran\Varnel\Options'
+set_port_index() {
+    wine reg add "$options_key" /v SerialPort /t REG_DWORD /d "$1" /f >>"$run_dir/wine.log" 2>&1
+}
+# The stored index as a number, or "missing".
+stored_port_index() {
+    local line
+    line=$(wine reg query "$options_key" /v SerialPort 2>/dev/null | tr -d '\r' |
+        grep -i 'SerialPort' || true)
+    if [ -z "$line" ]; then
+        echo missing
+    else
+        echo $(($(echo "$line" | awk '{print $NF}')))
+    fi
+}
+
+failures=0
+case_name=
+fail() {
+    echo "FAIL [$case_name]: $*" >&2
+    failures=$((failures + 1))
+    local shot=build/windows/gui-failure-$failures.png
+    if command -v import >/dev/null; then
+        import -window root "$shot" 2>/dev/null && echo "  the screen then: $shot" >&2
+    fi
+    echo "  the keyboard's window: $(xdotool getwindowfocus getwindowname 2>&1 | tr '\n' ' ')" >&2
+    probe list >&2 || true
+}
+begin() {
+    case_name=$1
+    echo "--- $case_name"
+}
+
+probe() {
+    wine "$probe_exe" "$@" 2>>"$run_dir/probe.err"
+}
+# Gives the X keyboard focus to the Wine window of the last dump, as a window manager does for the
+# window a user clicks: Wine draws each window of its desktop as an X window of its own, and
+# without a window manager a key could otherwise land in a window that has just gone.
+focus_dumped() {
+    local xid
+    xid=$(head -n 1 "$run_dir/window" | sed -nE 's/.* xid=([0-9]+).*/\1/p')
+    if [ -n "$xid" ] && [ "$xid" != 0 ]; then
+        timeout 5 xdotool windowfocus --sync "$xid" 2>/dev/null || true
+    fi
+}
+focus_main() {
+    probe dump Varnel VarnelFrame >"$run_dir/window" && focus_dumped
+}
+# expect_window TITLE [MS [CLASS]]: waits for the window and gives it the keyboard; its dump is
+# then in $run_dir/window.
+expect_window() {
+    if ! probe wait "$1" "${2:-10000}" ${3:+"$3"} >"$run_dir/window"; then
+        fail "no window \"$1\""
+        return 1
+    fi
+    focus_dumped
+}
+# A dialog or a message box (window class #32770): the main window is titled "Varnel" too.
+expect_box() {
+    expect_window "$1" "${2:-10000}" '#32770'
+}
+# expect_gone TITLE [MS [CLASS]]: waits until it has gone; the main window then has the keyboard.
+expect_gone() {
+    probe gone "$1" "${2:-10000}" ${3:+"$3"} >/dev/null || fail "the window \"$1\" stayed"
+    focus_main || true
+}
+# expect_no_window TITLE MS: none appears within MS milliseconds.
+expect_no_window() {
+    if probe wait "$1" "$2" '#32770' >"$run_dir/window" 2>/dev/null; then
+        fail "a window \"$1\" appeared"
+        sed 's/^/  | /' "$run_dir/window" >&2
+    fi
+}
+# expect_line TEXT: the last dump holds a line with TEXT; expect_match REGEX likewise.
+expect_line() {
+    grep -qF -- "$1" "$run_dir/window" || {
+        fail "expected a line with: $1"
+        sed 's/^/  | /' "$run_dir/window" >&2
+    }
+}
+expect_match() {
+    grep -qE -- "$1" "$run_dir/window" || {
+        fail "expected a line matching: $1"
+        sed 's/^/  | /' "$run_dir/window" >&2
+    }
+}
+keys() {
+    xdotool key --delay 80 "$@"
+}
+type_text() {
+    xdotool type --delay 80 "$1"
+}
+
+varnel_pid=
+start_varnel() {
+    wine "$varnel_exe" >>"$run_dir/varnel.log" 2>&1 &
+    varnel_pid=$!
+    expect_window Varnel 20000 VarnelFrame
+}
+expect_exit() {
+    for _ in $(seq 300); do
+        if ! kill -0 "$varnel_pid" 2>/dev/null; then
+            wait "$varnel_pid" || true
+            return 0
+        fi
+        sleep 0.05
+    done
+    fail "varnel.exe did not exit"
+    kill "$varnel_pid" 2>/dev/null || true
+}
+
+# The request frames the simulator NAME has received after line MARK of its trace, in hex, one
+# per line.
+trace_mark() {
+    wc -l <"$run_dir/$1.out"
+}
+requests_since() {
+    tail -n +"$(($2 + 1))" "$run_dir/$1.out" | grep 'tool->radio' |
+        sed -E 's/.*tool->radio +([0-9A-F ]*[0-9A-F]) +\|.*/\1/' || true
+}
+# The read request of parameter id, with its checksum.
+read_frame() {
+    printf 'F2 23 %02X %02X' "$1" $(((0xFF - (0xF2 + 0x23 + $1)) & 0xFF))
+}
+end_frame='F1 10 FE'
+radio_info_frames=()
+for id in 0 1 3 4 10 11 12 2 16 15 14; do
+    radio_info_frames+=("$(read_frame $id)")
+done
+expect_requests() {
+    local name=$1 mark=$2
+    shift 2
+    local expected actual
+    expected=$(printf '%s\n' "$@")
+    actual=$(requests_since "$name" "$mark")
+    if [ "$expected" != "$actual" ]; then
+        fail "requests on $name"
+        diff <(echo "$expected") <(echo "$actual") | sed 's/^/  /' >&2 || true
+    fi
+}
+
+shoot() {
+    [ $screenshots -eq 1 ] || return 0
+    local rect
+    rect=$(head -n 1 "$run_dir/window" |
+        sed -E 's/.* rect=([0-9-]+),([0-9-]+),([0-9]+),([0-9]+).*/\3x\4+\1+\2/')
+    import -window root -crop "$rect" +repage "docs/windows-$1.png"
+    echo "  docs/windows-$1.png"
+}
+
+start=$(date +%s)
+install_missing
+[ "${VARNEL_GUI_BUILT:-}" = 1 ] || build_gui
+start_display
+export VARNEL_WINE_PREFIX=$root/build/windows/wine-prefix-gui
+make_wine_prefix
+install_wine_fonts
+use_virtual_desktop
+start_sim programmed --profile tools/radio-sim/profiles/programmed.profile --trace
+programmed=$sim_device
+start_sim blank --profile tools/radio-sim/profiles/blank.profile --trace
+blank=$sim_device
+# A radio slow to answer: its exchanges last long enough to be cancelled.
+start_sim slow --profile tools/radio-sim/profiles/blank.profile --trace --latency 400
+slow=$sim_device
+# COM3 is named for a device that has gone, as an adapter pulled out: Wine still lists the port,
+# but it cannot be opened. (Left unnamed, Wine would give COM3 a serial device of the machine, if
+# it has one.)
+map_com_ports "COM1=$programmed" "COM2=$blank" "COM3=$run_dir/absent/ttyS2" "COM4=$slow"
+# The pointer rests in a corner that no window covers: the X server gives the keyboard to the
+# window under it, Wine's desktop, which hands the keys to the active Varnel window.
+xdotool mousemove 1015 760
+
+# ---------------------------------------------------------------------------------------------
+begin "start-up with a stored index above 3, the status bar, About, exit"
+set_port_index 7
+start_varnel
+expect_line 'class=msctls_statusbar32 text="For Help, press F1"'
+shoot main-window
+probe status >"$run_dir/window"
+expect_line 'pane 0 "For Help, press F1"'
+keys Caps_Lock
+probe status >"$run_dir/window"
+expect_line 'pane 1 "CAP"'
+keys Caps_Lock
+probe status >"$run_dir/window"
+expect_line 'pane 1 ""'
+# "&View", "&Toolbar" hides the toolbar and shows it again.
+keys alt+v t
+probe dump Varnel VarnelFrame >"$run_dir/window"
+expect_line 'class=ToolbarWindow32 text="" visible=0'
+keys alt+v t
+probe dump Varnel VarnelFrame >"$run_dir/window"
+expect_line 'class=ToolbarWindow32 text="" visible=1'
+# "&Help" holds the About command alone: its access key opens the box.
+keys alt+h a
+if expect_box "About Varnel"; then
+    expect_line 'owner="Varnel"'
+    expect_line 'text="Varnel"'
+    expect_line 'text="Version:  R01.03.00,  12.Apr.2010"'
+    expect_match 'control id=1 class=Button text="OK" .*focus=1'
+    shoot about
+fi
+keys Return
+expect_gone "About Varnel"
+keys alt+f x
+expect_exit
+[ "$(stored_port_index)" = 0 ] || fail "stored index $(stored_port_index), not 0"
+
+# ---------------------------------------------------------------------------------------------
+begin "Radio Info against a programmed radio on COM1"
+start_varnel
+mark=$(trace_mark programmed)
+keys alt+r i
+# The window stays alive during the exchange: after 300 ms a progress window shows the step,
+# and the main window takes no input.
+if expect_box "Varnel - Radio Info" 5000; then
+    expect_line 'owner="Varnel"'
+    expect_line 'control id=2 class=Button text="Cancel"'
+    expect_match 'text="Reading [A-Za-z ]+ \([0-9]+ of 11\)"'
+    probe dump Varnel VarnelFrame >"$run_dir/window" || true
+    expect_line 'window "Varnel" class=VarnelFrame enabled=0'
+fi
+if expect_box "Radio Info" 15000; then
+    expect_line 'control id=1001 class=Edit text="ID = $45 $12"'
+    expect_line 'control id=1002 class=Edit text="7A4C017755"'
+    expect_line 'control id=1009 class=Edit text="130/05/123456"'
+    expect_line 'control id=1003 class=Edit text="R04.02.01"'
+    expect_line 'control id=1004 class=Edit text="CP05.01"'
+    expect_line 'control id=1005 class=Edit text="2025-01-09 14:32"'
+    expect_line 'control id=1006 class=Edit text="TCP-4410C"'
+    expect_line 'control id=1007 class=Edit text="TFW-2401A"'
+    expect_line 'control id=1008 class=Edit text="North America"'
+    expect_line 'control id=1011 class=Edit text="00010203-0405-0607-0809-0A0B0C0D0E0F"'
+    expect_line 'control id=-1 class=Static text="Regional Identifier:"'
+    expect_line 'control id=1 class=Button text="OK"'
+    # The focus is on the first tab stop, the first field.
+    expect_match 'control id=1001 class=Edit .*focus=1'
+    shoot radio-info
+fi
+expect_requests programmed "$mark" "${radio_info_frames[@]}" "$end_frame"
+keys Return
+expect_gone "Radio Info"
+probe dump Varnel VarnelFrame >"$run_dir/window" || true
+expect_line 'window "Varnel" class=VarnelFrame enabled=1'
+
+# ---------------------------------------------------------------------------------------------
+begin "Configuration lists the ports with COM1 selected; choosing COM2"
+keys alt+o c
+if expect_box Configuration; then
+    expect_line 'items=4 selected=0'
+    expect_line 'item 0 "COM1"'
+    expect_line 'item 1 "COM2"'
+    expect_line 'item 2 "COM3"'
+    expect_line 'item 3 "COM4"'
+    expect_match 'control id=1000 class=ComboBox .*focus=1'
+    shoot configuration
+fi
+keys Down Return
+expect_gone Configuration
+
+# ---------------------------------------------------------------------------------------------
+begin "Program ESN on a blank radio on COM2"
+mark=$(trace_mark blank)
+keys alt+r e
+if expect_box "Program ESN" 10000; then
+    expect_requests blank "$mark" "$(read_frame 2)" "$end_frame"
+    expect_match 'control id=1002 class=Edit text="" .*focus=1'
+    expect_line 'control id=1 class=Button text="Program"'
+    expect_line 'control id=2 class=Button text="Abort"'
+    # The fields take at most three, two and six characters.
+    type_text 1300
+    keys Tab
+    type_text 055
+    keys Tab
+    type_text 1234567
+    probe dump "Program ESN" '#32770' >"$run_dir/window"
+    expect_line 'control id=1002 class=Edit text="130"'
+    expect_line 'control id=1003 class=Edit text="05"'
+    expect_line 'control id=1004 class=Edit text="123456"'
+    shoot program-esn
+    mark=$(trace_mark blank)
+    keys Return
+    # The outcome is told while the port is still open: the box first, then the end of the
+    # exchange.
+    if expect_box Varnel 10000; then
+        expect_line 'owner="Varnel"'
+        expect_line 'text="ESN successfully programmed."'
+        shoot message-box
+    fi
+    expect_requests blank "$mark" "F7 18 01 82 51 E2 40 4C AE"
+    keys Return
+    expect_gone "Program ESN"
+    expect_requests blank "$mark" "F7 18 01 82 51 E2 40 4C AE" "$end_frame"
+fi
+
+begin "Radio Info reads the new ESN back from COM2"
+mark=$(trace_mark blank)
+keys alt+r i
+if expect_box "Radio Info" 15000; then
+    expect_line 'control id=1009 class=Edit text="130/05/123456"'
+    expect_line 'control id=1008 class=Edit text="No Region defined"'
+fi
+expect_requests blank "$mark" "${radio_info_frames[@]}" "$end_frame"
+keys Return
+expect_gone "Radio Info"
+
+# ---------------------------------------------------------------------------------------------
+begin "Program Regional ID: offered by no menu, opened by its command"
+mark=$(trace_mark blank)
+probe command 32774
+if expect_box "Program Regional ID" 10000; then
+    expect_line 'items=4 selected=-1'
+    expect_line 'item 0 "North America"'
+    expect_line 'item 3 "Asia"'
+    expect_line 'control id=1 class=Button text="Program"'
+    expect_line 'control id=2 class=Button text="Abort"'
+fi
+keys Escape
+expect_gone "Program Regional ID"
+expect_requests blank "$mark" "$(read_frame 16)" "$end_frame"
+
+begin "exit writes the chosen COM2 (index 1) to the registry"
+keys alt+f x
+expect_exit
+[ "$(stored_port_index)" = 1 ] || fail "stored index $(stored_port_index), not 1"
+
+# ---------------------------------------------------------------------------------------------
+# The port error's text; why the port would not open may follow under it, after a blank line.
+begin "a missing port: a stored -1 names COM0, which no machine has"
+set_port_index 0xFFFFFFFF
+start_varnel
+keys alt+r i
+if expect_box Error 10000; then
+    expect_line 'owner="Varnel"'
+    expect_line 'text="The serial port COM0 could not be opened.\nIt may be in use by another program.'
+fi
+keys Return
+expect_gone Error 10000 '#32770'
+expect_no_window "Radio Info" 1000
+keys alt+o c
+# No entry stands for -1: none is selected.
+expect_box Configuration && expect_line 'items=4 selected=-1'
+keys Down Down Down Return
+expect_gone Configuration
+
+begin "a port whose device has gone: COM3"
+keys alt+r e
+if expect_box Error 10000; then
+    expect_line 'text="The serial port COM3 could not be opened.\nIt may be in use by another program.'
+fi
+keys Return
+expect_gone Error 10000 '#32770'
+expect_no_window "Program ESN" 1000
+
+# ---------------------------------------------------------------------------------------------
+begin "Cancel stops an exchange at once, without ending it"
+keys alt+o c
+expect_box Configuration && expect_line 'items=4 selected=2'
+keys End Return
+expect_gone Configuration
+mark=$(trace_mark slow)
+keys alt+r i
+expect_box "Varnel - Radio Info" 5000 && shoot progress
+keys Escape
+expect_gone "Varnel - Radio Info" 5000 '#32770'
+expect_no_window "Radio Info" 1500
+expect_no_window Error 0
+sent=$(requests_since slow "$mark")
+if [ -z "$sent" ] || [ "$(echo "$sent" | wc -l)" -ge 11 ] || echo "$sent" | grep -qF "$end_frame"; then
+    fail "after Cancel: requests $(echo "$sent" | tr '\n' '|')"
+fi
+
+begin "closing the main window during an exchange stops it, then closes"
+mark=$(trace_mark slow)
+keys alt+r i
+expect_box "Varnel - Radio Info" 5000
+probe close
+expect_exit
+sent=$(requests_since slow "$mark")
+if [ -z "$sent" ] || echo "$sent" | grep -qF "$end_frame"; then
+    fail "after the close: requests $(echo "$sent" | tr '\n' '|')"
+fi
+[ "$(stored_port_index)" = 3 ] || fail "stored index $(stored_port_index), not 3"
+
+echo "Windows window cases took $(($(date +%s) - start)) s; $failures failed"
+[ $failures -eq 0 ]

@@ -1,0 +1,382 @@
+// varnel-winprobe: reads Varnel's windows from outside, for the tests that drive varnel.exe under
+// Wine. Wine's message box does not put its text on the clipboard, so the texts are read from the
+// windows themselves: titles, controls with their ids, classes and texts, list entries, the status
+// bar's panes. Run under the same Wine prefix and desktop as varnel.exe.
+//
+//   varnel-winprobe wait TITLE [MS [CLASS]]  wait for a visible window titled TITLE (of window
+//                                            class CLASS: "#32770" for a dialog or a message
+//                                            box), then dump it
+//   varnel-winprobe gone TITLE [MS [CLASS]]  wait until no such window is visible
+//   varnel-winprobe dump TITLE [CLASS]  the window and its controls
+//   varnel-winprobe list                every visible top-level window
+//   varnel-winprobe status              the texts of the main window's status bar panes
+//   varnel-winprobe command ID          sends command ID to the main window, as a menu would
+//   varnel-winprobe close               asks the main window to close, as its close box would
+//
+// Exit status 0 on success, 1 when a wait timed out or the window is not there, 2 on a bad
+// command line.
+#include <windows.h>
+// After <windows.h>, which it builds on.
+#include <commctrl.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr wchar_t kFrameClass[] = L"VarnelFrame";
+
+// The control with the keyboard focus in the program, while a window is dumped.
+HWND g_focus = nullptr;
+
+std::string Utf8(const std::wstring& text) {
+    if (text.empty()) {
+        return {};
+    }
+    const int needed = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                             nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(needed), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(),
+                          needed, nullptr, nullptr);
+    return out;
+}
+
+// A text on one line: line feeds, carriage returns and tabs written as \n, \r and \t.
+std::string Quoted(const std::wstring& text) {
+    std::string out = "\"";
+    for (const char c : Utf8(text)) {
+        switch (c) {
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            default:
+                out += c;
+        }
+    }
+    return out + "\"";
+}
+
+std::wstring WindowText(HWND window) {
+    // WM_GETTEXT crosses processes; GetWindowText does not for other programs' controls.
+    wchar_t buffer[4096] = {};
+    ::SendMessageTimeoutW(window, WM_GETTEXT, std::size(buffer), reinterpret_cast<LPARAM>(buffer),
+                          SMTO_ABORTIFHUNG, 2000, nullptr);
+    return buffer;
+}
+
+std::wstring ClassName(HWND window) {
+    wchar_t buffer[256] = {};
+    ::GetClassNameW(window, buffer, static_cast<int>(std::size(buffer)));
+    return buffer;
+}
+
+struct FindRequest {
+    std::wstring title;
+    std::wstring className;  // any when empty
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK FindByTitle(HWND window, LPARAM request) {
+    auto* find = reinterpret_cast<FindRequest*>(request);
+    if (::IsWindowVisible(window) && WindowText(window) == find->title &&
+        (find->className.empty() || ClassName(window) == find->className)) {
+        find->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND FindVisible(const std::wstring& title, const std::wstring& className = {}) {
+    FindRequest request{title, className};
+    ::EnumWindows(&FindByTitle, reinterpret_cast<LPARAM>(&request));
+    return request.found;
+}
+
+HWND FindFrame() {
+    return ::FindWindowW(kFrameClass, nullptr);
+}
+
+void PrintRect(HWND window) {
+    RECT rect{};
+    ::GetWindowRect(window, &rect);
+    std::printf(" rect=%ld,%ld,%ld,%ld", rect.left, rect.top, rect.right - rect.left,
+                rect.bottom - rect.top);
+}
+
+// The pixels of an icon, for comparing icons of two programs: the colour bitmap as 32-bit
+// pixels, and the mask after them. Empty when the icon cannot be read.
+std::vector<unsigned> IconPixels(HICON icon) {
+    ICONINFO info{};
+    if (!::GetIconInfo(icon, &info)) {
+        return {};
+    }
+    std::vector<unsigned> pixels;
+    HDC dc = ::GetDC(nullptr);
+    for (HBITMAP bitmap : {info.hbmColor, info.hbmMask}) {
+        BITMAP size{};
+        if (bitmap == nullptr || ::GetObjectW(bitmap, sizeof(size), &size) == 0) {
+            continue;
+        }
+        BITMAPINFO request{};
+        request.bmiHeader.biSize = sizeof(request.bmiHeader);
+        request.bmiHeader.biWidth = size.bmWidth;
+        request.bmiHeader.biHeight = size.bmHeight;
+        request.bmiHeader.biPlanes = 1;
+        request.bmiHeader.biBitCount = 32;
+        request.bmiHeader.biCompression = BI_RGB;
+        std::vector<unsigned> part(static_cast<std::size_t>(size.bmWidth) * size.bmHeight);
+        if (::GetDIBits(dc, bitmap, 0, static_cast<UINT>(size.bmHeight), part.data(), &request,
+                        DIB_RGB_COLORS) > 0) {
+            pixels.insert(pixels.end(), part.begin(), part.end());
+        }
+    }
+    ::ReleaseDC(nullptr, dc);
+    if (info.hbmColor != nullptr) {
+        ::DeleteObject(info.hbmColor);
+    }
+    if (info.hbmMask != nullptr) {
+        ::DeleteObject(info.hbmMask);
+    }
+    return pixels;
+}
+
+// Which of the system's icons a message box shows: the same handle, or failing that (each
+// program may hold its own copy) the same pixels.
+const char* IconName(HICON icon) {
+    if (icon == nullptr) {
+        return "none";
+    }
+    const std::vector<unsigned> shown = IconPixels(icon);
+    const struct {
+        LPCWSTR id;
+        const char* name;
+    } known[] = {{IDI_HAND, "hand"},
+                 {IDI_ASTERISK, "asterisk"},
+                 {IDI_EXCLAMATION, "exclamation"},
+                 {IDI_QUESTION, "question"}};
+    for (const auto& k : known) {
+        const HICON system = ::LoadIconW(nullptr, k.id);
+        if (system == icon || (!shown.empty() && IconPixels(system) == shown)) {
+            return k.name;
+        }
+    }
+    return shown.empty() ? "unreadable" : "other";
+}
+
+void DumpComboBox(HWND combo) {
+    const LRESULT count = ::SendMessageW(combo, CB_GETCOUNT, 0, 0);
+    const LRESULT selected = ::SendMessageW(combo, CB_GETCURSEL, 0, 0);
+    std::printf("    items=%ld selected=%ld\n", static_cast<long>(count),
+                static_cast<long>(selected));
+    for (LRESULT i = 0; i < count; ++i) {
+        wchar_t item[256] = {};
+        const LRESULT length = ::SendMessageW(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0);
+        if (length >= 0 && length < static_cast<LRESULT>(std::size(item))) {
+            ::SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(i),
+                           reinterpret_cast<LPARAM>(item));
+        }
+        std::printf("    item %ld %s\n", static_cast<long>(i), Quoted(item).c_str());
+    }
+}
+
+BOOL CALLBACK DumpChild(HWND child, LPARAM parent) {
+    if (::GetParent(child) != reinterpret_cast<HWND>(parent)) {
+        return TRUE;  // only the window's own controls
+    }
+    const std::wstring className = ClassName(child);
+    int id = ::GetDlgCtrlID(child);
+    if (id == 0xFFFF) {
+        id = -1;  // a dialog's static text: the template's "no id"
+    }
+    std::printf("  control id=%d class=%s text=%s visible=%d enabled=%d", id,
+                Utf8(className).c_str(), Quoted(WindowText(child)).c_str(),
+                ::IsWindowVisible(child) ? 1 : 0, ::IsWindowEnabled(child) ? 1 : 0);
+    const LONG style = ::GetWindowLongW(child, GWL_STYLE);
+    std::printf(" style=%08lx", static_cast<unsigned long>(style));
+    if ((style & SS_TYPEMASK) == SS_ICON && _wcsicmp(className.c_str(), L"Static") == 0) {
+        std::printf(" icon=%s",
+                    IconName(reinterpret_cast<HICON>(::SendMessageW(child, STM_GETICON, 0, 0))));
+    }
+    if (child == g_focus) {
+        std::printf(" focus=1");
+    }
+    PrintRect(child);
+    std::printf("\n");
+    if (_wcsicmp(className.c_str(), L"ComboBox") == 0) {
+        DumpComboBox(child);
+    }
+    return TRUE;
+}
+
+void Dump(HWND window) {
+    std::printf("window %s class=%s enabled=%d", Quoted(WindowText(window)).c_str(),
+                Utf8(ClassName(window)).c_str(), ::IsWindowEnabled(window) ? 1 : 0);
+    const HWND owner = ::GetWindow(window, GW_OWNER);
+    if (owner != nullptr) {
+        std::printf(" owner=%s", Quoted(WindowText(owner)).c_str());
+    }
+    std::printf(" foreground=%d", ::GetForegroundWindow() == window ? 1 : 0);
+    PrintRect(window);
+    // Wine's X window for it, so that a test can give it the X keyboard focus as a window manager
+    // would; 0 elsewhere.
+    std::printf(" xid=%llu", static_cast<unsigned long long>(reinterpret_cast<ULONG_PTR>(
+                                 ::GetPropW(window, L"__wine_x11_whole_window"))));
+    std::printf("\n");
+    // The focus of the program's thread, asked without touching its input (attaching to it would
+    // change where the keyboard goes).
+    GUITHREADINFO gui{};
+    gui.cbSize = sizeof(gui);
+    g_focus = ::GetGUIThreadInfo(::GetWindowThreadProcessId(window, nullptr), &gui) ? gui.hwndFocus
+                                                                                    : nullptr;
+    ::EnumChildWindows(window, &DumpChild, reinterpret_cast<LPARAM>(window));
+    std::fflush(stdout);
+}
+
+BOOL CALLBACK ListOne(HWND window, LPARAM) {
+    if (::IsWindowVisible(window)) {
+        std::printf("%s class=%s enabled=%d", Quoted(WindowText(window)).c_str(),
+                    Utf8(ClassName(window)).c_str(), ::IsWindowEnabled(window) ? 1 : 0);
+        PrintRect(window);
+        std::printf("\n");
+    }
+    return TRUE;
+}
+
+int List() {
+    ::EnumWindows(&ListOne, 0);
+    std::fflush(stdout);
+    return 0;
+}
+
+int Wait(const std::wstring& title, DWORD timeoutMs, const std::wstring& className,
+         bool untilGone) {
+    const ULONGLONG end = ::GetTickCount64() + timeoutMs;
+    for (;;) {
+        const HWND window = FindVisible(title, className);
+        if (!untilGone && window != nullptr) {
+            // A window just shown may still be filling in its controls.
+            ::Sleep(150);
+            Dump(window);
+            return 0;
+        }
+        if (untilGone && window == nullptr) {
+            return 0;
+        }
+        if (::GetTickCount64() >= end) {
+            std::fprintf(stderr, "timed out waiting for %s%s; the windows now:\n",
+                         Quoted(title).c_str(), untilGone ? " to go" : "");
+            std::fflush(stderr);
+            ::EnumWindows(&ListOne, 0);
+            std::fflush(stdout);
+            return 1;
+        }
+        ::Sleep(50);
+    }
+}
+
+// The status bar's texts live in Varnel's memory: the request is answered into a buffer there.
+int Status() {
+    const HWND frame = FindFrame();
+    const HWND bar =
+        frame != nullptr ? ::FindWindowExW(frame, nullptr, STATUSCLASSNAMEW, nullptr) : nullptr;
+    if (bar == nullptr) {
+        std::fprintf(stderr, "no status bar\n");
+        return 1;
+    }
+    DWORD process = 0;
+    ::GetWindowThreadProcessId(bar, &process);
+    const HANDLE target =
+        ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, process);
+    if (target == nullptr) {
+        std::fprintf(stderr, "cannot reach the program's memory\n");
+        return 1;
+    }
+    constexpr SIZE_T kBufferBytes = 512 * sizeof(wchar_t);
+    void* remote = ::VirtualAllocEx(target, nullptr, kBufferBytes, MEM_COMMIT, PAGE_READWRITE);
+    const LRESULT parts = ::SendMessageW(bar, SB_GETPARTS, 0, 0);
+    for (LRESULT i = 0; remote != nullptr && i < parts; ++i) {
+        wchar_t text[512] = {};
+        const LRESULT length = ::SendMessageW(bar, SB_GETTEXTLENGTHW, static_cast<WPARAM>(i), 0);
+        if (LOWORD(length) < std::size(text)) {
+            ::SendMessageW(bar, SB_GETTEXTW, static_cast<WPARAM>(i),
+                           reinterpret_cast<LPARAM>(remote));
+            SIZE_T read = 0;
+            ::ReadProcessMemory(target, remote, text, sizeof(text) - sizeof(wchar_t), &read);
+        }
+        std::printf("pane %ld %s\n", static_cast<long>(i), Quoted(text).c_str());
+    }
+    if (remote != nullptr) {
+        ::VirtualFreeEx(target, remote, 0, MEM_RELEASE);
+    }
+    ::CloseHandle(target);
+    std::fflush(stdout);
+    return remote != nullptr ? 0 : 1;
+}
+
+int Command(int id) {
+    const HWND frame = FindFrame();
+    if (frame == nullptr) {
+        std::fprintf(stderr, "no main window\n");
+        return 1;
+    }
+    return ::PostMessageW(frame, WM_COMMAND, MAKEWPARAM(id, 0), 0) ? 0 : 1;
+}
+
+int Usage() {
+    std::fprintf(
+        stderr,
+        "usage: varnel-winprobe wait|gone TITLE [MS [CLASS]] | dump TITLE [CLASS] | list | "
+        "status | command ID | close\n");
+    return 2;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc < 2) {
+        return Usage();
+    }
+    const std::wstring verb = argv[1];
+    const DWORD timeout = argc > 3 ? static_cast<DWORD>(std::wcstoul(argv[3], nullptr, 10)) : 10000;
+    if ((verb == L"wait" || verb == L"gone") && argc >= 3) {
+        return Wait(argv[2], timeout, argc > 4 ? argv[4] : L"", verb == L"gone");
+    }
+    if (verb == L"dump" && (argc == 3 || argc == 4)) {
+        const HWND window = FindVisible(argv[2], argc == 4 ? argv[3] : L"");
+        if (window == nullptr) {
+            std::fprintf(stderr, "no window %s\n", Quoted(argv[2]).c_str());
+            return 1;
+        }
+        Dump(window);
+        return 0;
+    }
+    if (verb == L"list") {
+        return List();
+    }
+    if (verb == L"status") {
+        return Status();
+    }
+    if (verb == L"command" && argc == 3) {
+        return Command(static_cast<int>(std::wcstol(argv[2], nullptr, 10)));
+    }
+    if (verb == L"close" && argc == 2) {
+        const HWND frame = FindFrame();
+        return frame != nullptr && ::PostMessageW(frame, WM_CLOSE, 0, 0) ? 0 : 1;
+    }
+    return Usage();
+}

@@ -1,0 +1,49 @@
+#include "win32/ProgramRegionalIdDlg.h"
+
+#include <cstdint>
+#include <optional>
+#include <utility>
+
+#include "procedures/RegionProgramming.h"
+#include "radio/Regions.h"
+#include "strings/Messages.h"
+#include "strings/StringTable.h"
+#include "win32/Text.h"
+
+namespace varnel {
+
+CProgramRegionalIdDlg::CProgramRegionalIdDlg(Session session, HWND owner)
+    : CDialog(ProgramRegionalIdTemplate(), owner), m_session(std::move(session)) {}
+
+bool CProgramRegionalIdDlg::OnInitDialog() {
+    if (RunProcedure(m_session, CheckNoRegionalId).outcome != Outcome::Done) {
+        EndDialog(IDCANCEL);
+        return true;
+    }
+    HWND list = GetDlgItem(IDC_REGIONAL_ID);
+    ::SendMessageW(list, CB_RESETCONTENT, 0, 0);
+    for (const int id : kOfferedRegionStrings) {
+        const std::wstring text = Widen(LoadString(id));
+        ::SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    }
+    // Nothing is preselected: the user must choose a region on purpose.
+    ::SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+    return true;
+}
+
+void CProgramRegionalIdDlg::OnOK() {
+    const auto position =
+        static_cast<int>(::SendMessageW(GetDlgItem(IDC_REGIONAL_ID), CB_GETCURSEL, 0, 0));
+    const std::optional<std::uint8_t> code = RegionCodeAt(position);
+    if (!code) {
+        ShowMessage(m_session.reporter, MSG_ERROR, IDS_REGION_NOT_SELECTED);
+        return;
+    }
+    if (RunProcedure(m_session, [&](Session& s) { return ProgramRegionalId(s, *code); }).outcome ==
+        Outcome::Done) {
+        CDialog::OnOK();
+    }
+    // Otherwise the dialog stays open with the choice unchanged, for another try or Abort.
+}
+
+}  // namespace varnel

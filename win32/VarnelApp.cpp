@@ -1,0 +1,148 @@
+#include "win32/VarnelApp.h"
+
+#include <iterator>
+#include <string_view>
+
+#include "link/PortNames.h"
+#include "procedures/SerialPortOpener.h"
+#include "strings/StringTable.h"
+#include "win32/ExchangeRunner.h"
+#include "win32/MainFrame.h"
+#include "win32/Menu.h"
+#include "win32/MessageBoxReporter.h"
+#include "win32/Settings.h"
+
+namespace varnel {
+
+CVarnelApp::CVarnelApp(HINSTANCE instance)
+    : m_instance(instance),
+      m_pReporter(std::make_unique<CMessageBoxReporter>()),
+      // COMn is the system's own \\.\COMn: on Windows no mapping of names to devices is kept.
+      m_portOpener(SerialPortOpener(PortResolver())) {
+    // The application's own commands, in the order of its message map.
+    m_commands.Add(ID_APP_ABOUT, [this] { OnAppAbout(); });
+    m_commands.Add(ID_RADIO_INFO, [this] { OnRadioInfo(); });
+    m_commands.Add(ID_PROGRAM_ESN, [this] { OnProgramEsn(); });
+    m_commands.Add(ID_CONFIGURATION, [this] { OnConfiguration(); });
+    m_commands.Add(ID_PROGRAM_REGIONAL_ID, [this] { OnProgramRegionalId(); });
+    // Exit closes the main window, which ends the message loop.
+    m_commands.Add(ID_APP_EXIT, [this] {
+        if (HWND window = GetMainWnd()) {
+            ::PostMessageW(window, WM_CLOSE, 0, 0);
+        }
+    });
+}
+
+CVarnelApp::~CVarnelApp() = default;
+
+int CVarnelApp::Run() {
+    if (!InitInstance()) {
+        return ExitInstance(1);
+    }
+    MSG msg{};
+    int exitCode = 0;
+    for (;;) {
+        const BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
+        if (got == 0) {
+            exitCode = static_cast<int>(msg.wParam);
+            break;
+        }
+        if (got == -1) {
+            exitCode = 1;
+            break;
+        }
+        if (m_pMainWnd && m_pMainWnd->PreTranslateMessage(msg)) {
+            continue;
+        }
+        ::TranslateMessage(&msg);
+        ::DispatchMessageW(&msg);
+        if (msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST && m_pMainWnd) {
+            m_pMainWnd->UpdateIndicators();
+        }
+    }
+    return ExitInstance(exitCode);
+}
+
+bool CVarnelApp::InitInstance() {
+    m_nSerialPort = LoadSerialPortSetting();
+    m_pRunner = std::make_unique<CExchangeRunner>(m_instance);
+
+    m_pMainWnd = std::make_unique<CMainFrame>(m_instance, &m_commands);
+    m_pMainWnd->m_canClose = [this] { return CanCloseMainWindow(); };
+    if (!m_pMainWnd->LoadFrame()) {
+        m_pMainWnd.reset();
+        return false;
+    }
+    HWND window = m_pMainWnd->GetSafeHwnd();
+    // The main window owns every message box from here on, also one raised inside a dialog.
+    m_pReporter->SetOwner(window);
+    // Shown plainly, whatever show state the program was started with.
+    ::ShowWindow(window, SW_SHOW);
+    ::UpdateWindow(window);
+    if (HMENU menu = ::GetMenu(window)) {
+        TrimMenu(menu);
+        ::DrawMenuBar(window);
+    }
+    return true;
+}
+
+int CVarnelApp::ExitInstance(int exitCode) {
+    SaveSerialPortSetting(m_nSerialPort);
+    m_pReporter->SetOwner(nullptr);
+    m_pMainWnd.reset();
+    return exitCode;
+}
+
+HWND CVarnelApp::GetMainWnd() const {
+    return m_pMainWnd ? m_pMainWnd->GetSafeHwnd() : nullptr;
+}
+
+bool CVarnelApp::DispatchCommand(int commandId) {
+    if (m_pMainWnd) {
+        return m_pMainWnd->OnCommand(commandId);
+    }
+    return m_commands.Dispatch(commandId);
+}
+
+std::string CVarnelApp::GetPortName() const {
+    return PortNameFromIndex(m_nSerialPort);
+}
+
+Session CVarnelApp::MakeSession(int commandId) {
+    Session session(m_radioLink, *m_pReporter, m_portOpener, GetPortName());
+    session.runner = m_pRunner->For(std::string(TooltipPart(LoadString(commandId))), GetMainWnd());
+    return session;
+}
+
+bool CVarnelApp::CanCloseMainWindow() {
+    HWND window = GetMainWnd();
+    if (m_pRunner && m_pRunner->IsRunning()) {
+        m_pRunner->Cancel();
+        m_pRunner->CloseAfter(window);
+        return false;
+    }
+    if (window != nullptr && !::IsWindowEnabled(window) && m_closeAttempts < kMaxCloseAttempts) {
+        // A dialog or a box is open above the window (a close asked for during an exchange
+        // arrives after it, with the dialog that ran it still open): each is cancelled, and the
+        // close comes back once they have gone.
+        ++m_closeAttempts;
+        ::EnumThreadWindows(::GetCurrentThreadId(), &CVarnelApp::CancelOwnedDialog,
+                            reinterpret_cast<LPARAM>(window));
+        ::PostMessageW(window, WM_CLOSE, 0, 0);
+        return false;
+    }
+    m_closeAttempts = 0;
+    return true;
+}
+
+BOOL CALLBACK CVarnelApp::CancelOwnedDialog(HWND window, LPARAM owner) {
+    wchar_t className[16] = {};
+    ::GetClassNameW(window, className, static_cast<int>(std::size(className)));
+    if (::IsWindowVisible(window) && std::wstring_view(className) == L"#32770" &&
+        ::GetWindow(window, GW_OWNER) == reinterpret_cast<HWND>(owner)) {
+        ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    }
+    return TRUE;
+}
+
+}  // namespace varnel

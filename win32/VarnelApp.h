@@ -1,0 +1,78 @@
+#pragma once
+
+#include "win32/Win32Api.h"
+
+#include <memory>
+#include <string>
+
+#include "link/RadioLink.h"
+#include "procedures/Session.h"
+#include "win32/CommandMap.h"
+
+namespace varnel {
+
+class CMainFrame;
+class CMessageBoxReporter;
+class CExchangeRunner;
+
+// The application object: start-up, exit, the serial port index and the commands of the menu.
+// It hands every dialog the session its exchanges run on.
+class CVarnelApp {
+public:
+    explicit CVarnelApp(HINSTANCE instance);
+    ~CVarnelApp();
+    CVarnelApp(const CVarnelApp&) = delete;
+    CVarnelApp& operator=(const CVarnelApp&) = delete;
+
+    // InitInstance, the message loop and ExitInstance; returns the exit code.
+    int Run();
+
+    // The setting, the main window, the menu trimming. False when the main window cannot be
+    // made; the caller then still runs ExitInstance.
+    bool InitInstance();
+    // Writes the port index back, on every exit; returns the exit code.
+    int ExitInstance(int exitCode);
+
+    HWND GetMainWnd() const;
+    // Runs a command as the menu would; false when nothing handles it.
+    bool DispatchCommand(int commandId);
+
+    // "COM%1d" from m_nSerialPort + 1.
+    std::string GetPortName() const;
+
+    // The session of the next exchange of command commandId: the current port, the program's
+    // link and message boxes, run on a worker thread with a progress window named after the
+    // command.
+    Session MakeSession(int commandId);
+
+    // The serial port index: 0 for COM1 to 3 for COM4 (a negative stored value is kept as it is).
+    int m_nSerialPort = 0;
+
+private:
+    // The commands of the application, one handler each. The dialog handlers construct their
+    // dialog for the length of the call and run it modally.
+    void OnAppAbout();
+    void OnRadioInfo();
+    void OnProgramEsn();
+    void OnConfiguration();
+    void OnProgramRegionalId();
+    // Whether the main window may close now: not while an exchange runs, which is stopped and
+    // closes the window when it has ended.
+    bool CanCloseMainWindow();
+    static BOOL CALLBACK CancelOwnedDialog(HWND window, LPARAM owner);
+
+    HINSTANCE m_instance;
+    CCommandMap m_commands;
+    // The one link of the program: it lives for the whole run, with a port attached only for the
+    // span of an exchange.
+    CRadioLink m_radioLink;
+    std::unique_ptr<CMessageBoxReporter> m_pReporter;
+    std::unique_ptr<CExchangeRunner> m_pRunner;
+    PortOpener m_portOpener;
+    std::unique_ptr<CMainFrame> m_pMainWnd;
+    // Bounds the closes that wait for open dialogs to go, should one of them never go.
+    static constexpr int kMaxCloseAttempts = 50;
+    int m_closeAttempts = 0;
+};
+
+}  // namespace varnel

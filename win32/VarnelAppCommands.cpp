@@ -1,0 +1,41 @@
+// The commands that open the dialogs. Each handler builds its dialog for the length of the call
+// and runs it modally; only Configuration looks at the result.
+#include "strings/StringTable.h"
+#include "win32/AboutDlg.h"
+#include "win32/ConfigurationDlg.h"
+#include "win32/ProgramEsnDlg.h"
+#include "win32/ProgramRegionalIdDlg.h"
+#include "win32/RadioInfoDlg.h"
+#include "win32/VarnelApp.h"
+
+namespace varnel {
+
+void CVarnelApp::OnAppAbout() {
+    CAboutDlg dialog(GetMainWnd());
+    dialog.DoModal();
+}
+
+void CVarnelApp::OnRadioInfo() {
+    CRadioInfoDlg dialog(MakeSession(ID_RADIO_INFO), GetMainWnd());
+    dialog.DoModal();
+}
+
+void CVarnelApp::OnProgramEsn() {
+    CProgramEsnDlg dialog(MakeSession(ID_PROGRAM_ESN), GetMainWnd());
+    dialog.DoModal();
+}
+
+void CVarnelApp::OnConfiguration() {
+    CConfigurationDlg dialog(GetMainWnd());
+    dialog.m_nPortIndex = m_nSerialPort;
+    if (dialog.DoModal() == IDOK) {
+        m_nSerialPort = dialog.m_nPortIndex;
+    }
+}
+
+void CVarnelApp::OnProgramRegionalId() {
+    CProgramRegionalIdDlg dialog(MakeSession(ID_PROGRAM_REGIONAL_ID), GetMainWnd());
+    dialog.DoModal();
+}
+
+}  // namespace varnel
