@@ -11,9 +11,9 @@ namespace {
 
 constexpr int kLargestSide = 256;
 
-std::optional<std::uint32_t> ParseColour(std::string_view spec) {
+std::optional<std::uint32_t> ParseColour(std::string_view keys) {
     // "c #RRGGBB" or "c None", possibly with other keys (m, s, g) around it, of which "c" wins.
-    std::istringstream words{std::string(spec)};
+    std::istringstream words{std::string(keys)};
     std::string key;
     std::string value;
     while (words >> key >> value) {
