@@ -10,6 +10,10 @@ CConfigurationDlg::CConfigurationDlg(HWND owner, PortProbe probe)
     : CDialog(ConfigurationTemplate(), owner), m_probe(std::move(probe)) {}
 
 bool CConfigurationDlg::OnInitDialog() {
+    // On Windows a port is chosen by its COM name: there is no mapping to a device to show or to
+    // edit, so the device line and the "Devices..." button of the shared layout stay hidden.
+    ::ShowWindow(GetDlgItem(IDC_PORT_DEVICE), SW_HIDE);
+    ::ShowWindow(GetDlgItem(IDC_DEVICES), SW_HIDE);
     HWND list = GetDlgItem(IDC_SERIAL_PORT);
     ::SendMessageW(list, CB_RESETCONTENT, 0, 0);
     int selected = -1;

@@ -77,6 +77,10 @@ DialogItem ItemFromControl(const ControlTemplate& control) {
             item.className = L"ComboBox";
             item.style |= CBS_DROPDOWNLIST | WS_VSCROLL;
             break;
+        case ControlKind::DropDownEdit:
+            item.className = L"ComboBox";
+            item.style |= CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL;
+            break;
         case ControlKind::PushButton:
             item.className = L"Button";
             item.style |= BS_PUSHBUTTON;

@@ -159,8 +159,11 @@ TEST_P(DialogBuilderTest, EveryControlOfTheTemplateArrivesAsWritten) {
                 EXPECT_EQ((item.style & ES_READONLY) != 0, (control.style & CS_READONLY) != 0);
                 break;
             case ControlKind::DropDownList:
+            case ControlKind::DropDownEdit:
                 EXPECT_EQ(item.classAtom, 0x0085);
-                EXPECT_EQ(item.style & 0x3, DWORD(CBS_DROPDOWNLIST));
+                EXPECT_EQ(item.style & 0x3,
+                          DWORD(control.kind == ControlKind::DropDownList ? CBS_DROPDOWNLIST
+                                                                          : CBS_DROPDOWN));
                 EXPECT_EQ(item.style & CBS_SORT, 0u);
                 EXPECT_NE(item.style & WS_VSCROLL, 0u);
                 break;
