@@ -5,7 +5,7 @@
 #include <array>
 #include <vector>
 
-#include "app/CommandMap.h"
+#include "templates/CommandMap.h"
 
 class QAction;
 class QLabel;

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/CommandMap.h"
+#include "templates/CommandMap.h"
 #include "link/PortNames.h"
 #include "link/RadioLink.h"
 #include "procedures/PortMapping.h"

@@ -17,19 +17,10 @@
 namespace varnel {
 namespace {
 
-// The characters each field takes: enough for its largest value, so 1000 cannot be typed into
-// field 1 and the parse can never overflow.
-struct FieldRule {
-    int id;
-    int maxLength;
-    std::int32_t min;
-    std::int32_t max;
-};
-const FieldRule kFields[] = {
-    {ProgramEsnIds::IDC_ESN_FIELD1, 3, 0, kEsnField1Max},
-    {ProgramEsnIds::IDC_ESN_FIELD2, 2, 0, kEsnField2Max},
-    {ProgramEsnIds::IDC_ESN_FIELD3, 6, kEsnField3Min, kEsnField3Max},
-};
+// The entry fields, in the order of kEsnEntryFields.
+constexpr int kFieldIds[] = {ProgramEsnIds::IDC_ESN_FIELD1, ProgramEsnIds::IDC_ESN_FIELD2,
+                             ProgramEsnIds::IDC_ESN_FIELD3};
+static_assert(std::size(kFieldIds) == kEsnEntryFields.size());
 
 }  // namespace
 
@@ -56,19 +47,19 @@ bool CProgramEsnDlg::OnInitDialog() {
         EndDialog(IDCANCEL);
         return true;
     }
-    for (const FieldRule& field : kFields) {
-        if (QLineEdit* edit = GetEdit(field.id)) {
-            edit->setMaxLength(field.maxLength);
+    for (std::size_t i = 0; i < kEsnEntryFields.size(); ++i) {
+        if (QLineEdit* edit = GetEdit(kFieldIds[i])) {
+            edit->setMaxLength(kEsnEntryFields[i].maxLength);
         }
     }
     return true;
 }
 
 void CProgramEsnDlg::OnOK() {
-    std::int32_t values[std::size(kFields)] = {};
-    for (std::size_t i = 0; i < std::size(kFields); ++i) {
-        const std::string text = GetDlgItemText(kFields[i].id).toStdString();
-        if (!ParseDecimalField(text, values[i], kFields[i].min, kFields[i].max)) {
+    std::int32_t values[kEsnEntryFields.size()] = {};
+    for (std::size_t i = 0; i < kEsnEntryFields.size(); ++i) {
+        const std::string text = GetDlgItemText(kFieldIds[i]).toStdString();
+        if (!ParseDecimalField(text, values[i], kEsnEntryFields[i].min, kEsnEntryFields[i].max)) {
             ShowMessage(m_session.reporter, MSG_ERROR, IDS_ESN_INVALID);
             return;
         }

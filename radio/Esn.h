@@ -23,6 +23,20 @@ inline constexpr std::size_t kEsnReadFormSize = 5;
 inline constexpr std::size_t kEsnWriteFormSize = 6;
 inline constexpr std::uint8_t kEsnWriteId = 1;
 
+// How a user enters an ESN: three fields, each taking as many characters as its largest value
+// has (so 1000 cannot be typed into field 1 and a parse never overflows) and parsed within its
+// range.
+struct EsnEntryField {
+    int maxLength;
+    std::int32_t min;
+    std::int32_t max;
+};
+inline constexpr std::array<EsnEntryField, 3> kEsnEntryFields = {{
+    {3, 0, kEsnField1Max},
+    {2, 0, kEsnField2Max},
+    {6, kEsnField3Min, kEsnField3Max},
+}};
+
 // Parses one entry field: digits only (an empty text is 0), any other character refuses the
 // whole text and leaves value alone. Stores the number even when it is out of range and returns
 // whether min <= number <= max. Safe for any length: a number too large for 32 bits is stored

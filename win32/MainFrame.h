@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "win32/CommandMap.h"
+#include "templates/CommandMap.h"
 
 namespace varnel {
 

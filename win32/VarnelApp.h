@@ -7,7 +7,7 @@
 
 #include "link/RadioLink.h"
 #include "procedures/Session.h"
-#include "win32/CommandMap.h"
+#include "templates/CommandMap.h"
 
 namespace varnel {
 

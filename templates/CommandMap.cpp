@@ -1,4 +1,4 @@
-#include "app/CommandMap.h"
+#include "templates/CommandMap.h"
 
 #include <algorithm>
 
