@@ -6,15 +6,16 @@
 #include <QMessageBox>
 #include <QTimer>
 
+#include <cctype>
 #include <csignal>
 #include <cstdio>
 
 #include "app/AboutDlg.h"
 #include "app/MainFrame.h"
 #include "app/MessageBoxReporter.h"
-#include "app/Profile.h"
 #include "app/TerminationSignals.h"
 #include "procedures/SerialPortOpener.h"
+#include "settings/SettingsStore.h"
 #include "strings/StringTable.h"
 #include "ui/ExchangeRunner.h"
 #include "ui/Resources.h"
@@ -22,7 +23,8 @@
 namespace varnel {
 
 CVarnelApp::CVarnelApp()
-    : m_pReporter(std::make_unique<CMessageBoxReporter>()),
+    : m_pSettings(OpenUserSettings()),
+      m_pReporter(std::make_unique<CMessageBoxReporter>()),
       m_pRunner(std::make_unique<CExchangeRunner>()) {
     SetPortResolver({});
     SetPortOpener({});
@@ -77,10 +79,12 @@ bool CVarnelApp::InitInstance() {
         SaveSettings();
     });
 
-    m_nSerialPort = LoadSerialPortSetting(&m_settingsDamage);
-    if (!m_settingsDamage.isEmpty()) {
-        std::fprintf(stderr, "%s\n",
-                     DescribeSettingsDamage(m_settingsDamage).toLocal8Bit().constData());
+    m_settingsDamage = m_pSettings->Damage();
+    m_nSerialPort = m_settingsDamage.empty() ? LoadSerialPortSetting(*m_pSettings) : 0;
+    if (!m_settingsDamage.empty()) {
+        std::fprintf(
+            stderr, "%s\n",
+            DescribeSettingsDamage("varnel", m_pSettings->Location(), m_settingsDamage).c_str());
     }
 
     m_pMainWnd = CreateMainFrame();
@@ -128,12 +132,11 @@ int CVarnelApp::ExitInstance(int exitCode) {
 }
 
 void CVarnelApp::SaveSettings() {
-    if (!m_settingsDamage.isEmpty()) {
+    if (!m_settingsDamage.empty()) {
         return;  // said at start-up; the file stays as the user left it
     }
-    if (const QString why = SaveSerialPortSetting(m_nSerialPort); !why.isEmpty()) {
-        std::fprintf(stderr, "varnel: the serial port setting was not saved: %s\n",
-                     why.toLocal8Bit().constData());
+    if (const std::string why = SaveSerialPortSetting(*m_pSettings, m_nSerialPort); !why.empty()) {
+        std::fprintf(stderr, "varnel: the serial port setting was not saved: %s\n", why.c_str());
     }
 }
 
@@ -175,34 +178,31 @@ void CVarnelApp::EndSessionStep() {
 }
 
 std::string CVarnelApp::WritePortMapping(const std::vector<PortMappingChange>& changes) {
-    QString why;
-    if (!m_settingsDamage.isEmpty()) {
-        why = QStringLiteral(
-                  "the settings file %1 could not be read as it stood when Varnel "
-                  "started: %2")
-                  .arg(SettingsFilePath(), m_settingsDamage);
+    std::string why;
+    if (!m_settingsDamage.empty()) {
+        why = "the settings file " + m_pSettings->Location() +
+              " could not be read as it stood when Varnel started: " + m_settingsDamage;
     } else {
         std::vector<SettingChange> settingChanges;
         for (const PortMappingChange& change : changes) {
-            SettingChange setting{QStringLiteral("Ports"), QString::fromStdString(change.portName),
-                                  std::nullopt};
+            SettingChange setting{kPortsGroup, change.portName, std::nullopt};
             if (!change.device.empty()) {
-                setting.value = QString::fromStdString(change.device);
+                setting.value = change.device;
             }
             settingChanges.push_back(std::move(setting));
         }
-        why = WriteSettings(settingChanges);
-        if (why.isEmpty()) {
+        why = m_pSettings->Write(settingChanges);
+        if (why.empty()) {
             return {};
         }
     }
-    why[0] = why[0].toUpper();
-    if (!SettingsFileDamage().isEmpty() || !m_settingsDamage.isEmpty()) {
-        why += QStringLiteral(
-            ". Varnel leaves that file as it is: put it right by hand or remove "
-            "it, then choose the devices again");
+    why[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(why[0])));
+    if (!m_settingsDamage.empty() || !m_pSettings->Damage().empty()) {
+        why +=
+            ". Varnel leaves that file as it is: put it right by hand or remove it, then choose "
+            "the devices again";
     }
-    return (why + u'.').toStdString();
+    return why + '.';
 }
 
 bool CVarnelApp::DispatchCommand(int commandId) {
@@ -226,7 +226,9 @@ Session CVarnelApp::MakeSession(int commandId) {
 
 void CVarnelApp::SetPortResolver(PortResolver resolver) {
     // Read at every exchange, so a mapping edited while the program runs is used at the next one.
-    m_portResolver = resolver ? std::move(resolver) : PortResolver(PortDeviceFromSettings);
+    m_portResolver = resolver ? std::move(resolver) : PortResolver([this](const std::string& name) {
+        return PortDeviceSetting(*m_pSettings, name);
+    });
 }
 
 void CVarnelApp::SetPortOpener(PortOpener opener) {

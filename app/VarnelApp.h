@@ -6,11 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "templates/CommandMap.h"
 #include "link/PortNames.h"
 #include "link/RadioLink.h"
 #include "procedures/PortMapping.h"
 #include "procedures/Session.h"
+#include "settings/SettingsStore.h"
+#include "templates/CommandMap.h"
 
 class QApplication;
 class QWidget;
@@ -50,7 +51,7 @@ public:
     // main window. Returns at once; the closing goes on in the event loop.
     void EndSession();
     // Why the settings file was not trusted at start-up; empty when it was.
-    const QString& SettingsDamage() const { return m_settingsDamage; }
+    const std::string& SettingsDamage() const { return m_settingsDamage; }
     // Writes changed port mappings to the settings file at once (the Serial Devices dialog's OK).
     // Returns why not, in words for the user, or empty on success.
     std::string WritePortMapping(const std::vector<PortMappingChange>& changes);
@@ -108,13 +109,15 @@ private:
     // The one link of the program: it lives for the whole run, with a port attached only for the
     // span of an exchange.
     CRadioLink m_radioLink;
+    // Where the port index and the port mapping are kept between runs.
+    std::unique_ptr<SettingsStore> m_pSettings;
     std::unique_ptr<CMessageBoxReporter> m_pReporter;
     std::unique_ptr<CExchangeRunner> m_pRunner;
     PortResolver m_portResolver;
     PortOpener m_portOpener;
     SerialDeviceLister m_deviceLister;
     std::unique_ptr<CMainFrame> m_pMainWnd;
-    QString m_settingsDamage;
+    std::string m_settingsDamage;
     bool m_bEnding = false;
 };
 

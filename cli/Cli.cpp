@@ -14,6 +14,7 @@
 #include "procedures/RegionProgramming.h"
 #include "radio/Catalogue.h"
 #include "radio/Regions.h"
+#include "settings/SettingsStore.h"
 #include "strings/StringTable.h"
 
 #ifndef VARNEL_VERSION
@@ -445,6 +446,12 @@ int RunCli(const std::vector<std::string>& args, CliContext& context) {
         return finish(nullptr);
     }
 
+    // As the app does: a settings file that cannot be trusted is said once and left alone, and
+    // the run goes on with the defaults.
+    if (const std::string damage = context.settings.Damage(); !damage.empty()) {
+        context.err.Write(
+            DescribeSettingsDamage("varnel-cli", context.settings.Location(), damage) + "\n");
+    }
     const std::string port =
         arguments.port ? *arguments.port : PortNameFromIndex(context.settings.SerialPortIndex());
     run.port = port;

@@ -10,12 +10,12 @@
 #include "win32/MainFrame.h"
 #include "win32/Menu.h"
 #include "win32/MessageBoxReporter.h"
-#include "win32/Settings.h"
 
 namespace varnel {
 
-CVarnelApp::CVarnelApp(HINSTANCE instance)
+CVarnelApp::CVarnelApp(HINSTANCE instance, std::unique_ptr<SettingsStore> settings)
     : m_instance(instance),
+      m_pSettings(settings ? std::move(settings) : OpenUserSettings()),
       m_pReporter(std::make_unique<CMessageBoxReporter>()),
       // COMn is the system's own \\.\COMn: on Windows no mapping of names to devices is kept.
       m_portOpener(SerialPortOpener(PortResolver())) {
@@ -63,8 +63,12 @@ int CVarnelApp::Run() {
     return ExitInstance(exitCode);
 }
 
+void CVarnelApp::LoadSettings() {
+    m_nSerialPort = LoadSerialPortSetting(*m_pSettings);
+}
+
 bool CVarnelApp::InitInstance() {
-    m_nSerialPort = LoadSerialPortSetting();
+    LoadSettings();
     m_pRunner = std::make_unique<CExchangeRunner>(m_instance);
 
     m_pMainWnd = std::make_unique<CMainFrame>(m_instance, &m_commands);
@@ -87,7 +91,8 @@ bool CVarnelApp::InitInstance() {
 }
 
 int CVarnelApp::ExitInstance(int exitCode) {
-    SaveSerialPortSetting(m_nSerialPort);
+    // Nobody is told when the store refuses: the next start then uses what was there before.
+    (void)SaveSerialPortSetting(*m_pSettings, m_nSerialPort);
     m_pReporter->SetOwner(nullptr);
     m_pMainWnd.reset();
     return exitCode;

@@ -7,6 +7,7 @@
 
 #include "link/RadioLink.h"
 #include "procedures/Session.h"
+#include "settings/SettingsStore.h"
 #include "templates/CommandMap.h"
 
 namespace varnel {
@@ -19,7 +20,8 @@ class CExchangeRunner;
 // It hands every dialog the session its exchanges run on.
 class CVarnelApp {
 public:
-    explicit CVarnelApp(HINSTANCE instance);
+    // settings: where the port index is kept between runs; the user's own when none is given.
+    explicit CVarnelApp(HINSTANCE instance, std::unique_ptr<SettingsStore> settings = nullptr);
     ~CVarnelApp();
     CVarnelApp(const CVarnelApp&) = delete;
     CVarnelApp& operator=(const CVarnelApp&) = delete;
@@ -30,6 +32,8 @@ public:
     // The setting, the main window, the menu trimming. False when the main window cannot be
     // made; the caller then still runs ExitInstance.
     bool InitInstance();
+    // Takes the port index from the settings, as start-up does.
+    void LoadSettings();
     // Writes the port index back, on every exit; returns the exit code.
     int ExitInstance(int exitCode);
 
@@ -62,6 +66,7 @@ private:
     static BOOL CALLBACK CancelOwnedDialog(HWND window, LPARAM owner);
 
     HINSTANCE m_instance;
+    std::unique_ptr<SettingsStore> m_pSettings;
     CCommandMap m_commands;
     // The one link of the program: it lives for the whole run, with a port attached only for the
     // span of an exchange.

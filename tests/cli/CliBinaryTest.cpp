@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -13,11 +14,13 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "link/SerialPort.h"
+#include "tests/support/SettingsFileCases.h"
 #include "tests/support/ShippedRadio.h"
 #include "tools/radio-sim/RadioProfile.h"
 #include "tools/radio-sim/RadioSimulator.h"
@@ -152,8 +155,11 @@ protected:
     }
     void TearDown() override {
         std::remove(RecordPath().c_str());
+        std::remove(SettingsPath().c_str());
+        rmdir((m_dir + "/Tessaran").c_str());
         rmdir(m_dir.c_str());
     }
+    std::string SettingsPath() const { return m_dir + "/Tessaran/Varnel.conf"; }
 
     ToolResult Run(const std::vector<std::string>& args) {
         return ToolProcess(args, m_dir).Finish();
@@ -285,6 +291,46 @@ TEST_F(CliBinary, AMissingPortEndsWithStatusThree) {
               0u)
         << run.err;
     EXPECT_NE(run.out.find("\"outcome\":\"port-not-opened\""), std::string::npos);
+}
+
+// The app's settings file, as the app itself reads it (the same cases run through the app).
+TEST_F(CliBinary, TakesThePortAndDeviceFromTheSettingsAsTheAppDoes) {
+    for (const test::SettingsFileCase& c : test::kSettingsFileCases) {
+        SCOPED_TRACE(c.name);
+        std::remove(SettingsPath().c_str());
+        if (c.contents) {
+            mkdir((m_dir + "/Tessaran").c_str(), 0700);
+            std::ofstream(SettingsPath(), std::ios::binary) << c.contents;
+        }
+        const ToolResult run = Run({"ports", "--json"});
+        EXPECT_EQ(run.status, 0) << run.err;
+        const std::string chosen = std::string("{\"command\":\"ports\",\"port\":\"") + c.port +
+                                   "\",\"device\":\"" + c.device + "\"";
+        EXPECT_EQ(run.out.rfind(chosen, 0), 0u) << run.out;
+    }
+    // A damaged file is named on standard error with the reason, and left as it was.
+    const char damaged[] = "[Options]\nSerialPort=2\nNote=\"open\n[Ports]\nCOM1=/dev/ttyUSB7\n";
+    std::ofstream(SettingsPath(), std::ios::binary) << damaged;
+    const ToolResult run = Run({"ports"});
+    EXPECT_NE(run.err.find(SettingsPath() + " cannot be read as it stands: line 3 opens a quote"),
+              std::string::npos)
+        << run.err;
+    std::ifstream file(SettingsPath(), std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), damaged);
+}
+
+// The tool needs no GUI library: nothing of Qt is loaded with it.
+TEST(CliBinaryLinks, NoQtLibrary) {
+    FILE* ldd = popen("ldd " VARNEL_CLI_EXECUTABLE, "r");
+    ASSERT_NE(ldd, nullptr);
+    std::string libraries;
+    char line[512];
+    while (fgets(line, sizeof line, ldd) != nullptr) {
+        libraries += line;
+    }
+    ASSERT_EQ(pclose(ldd), 0) << libraries;
+    EXPECT_NE(libraries.find("libc.so"), std::string::npos) << libraries;
+    EXPECT_EQ(libraries.find("libQt"), std::string::npos) << libraries;
 }
 
 class CliBinarySignal : public CliBinary, public ::testing::WithParamInterface<int> {};

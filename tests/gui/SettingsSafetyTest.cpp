@@ -18,13 +18,28 @@
 #include <string>
 #include <vector>
 
-#include "app/Profile.h"
 #include "app/VarnelApp.h"
 #include "link/PortNames.h"
+#include "settings/IniText.h"
+#include "settings/SettingsStore.h"
 #include "tests/support/QtTestSupport.h"
 
 namespace varnel {
 namespace {
+
+// The store's functions in the Qt types these tests compare with QSettings in.
+QString SettingsDamage(const QByteArray& text) {
+    return QString::fromStdString(IniTextDamage(text.toStdString()));
+}
+QByteArray EditSettingsText(const QByteArray& text, const std::vector<SettingChange>& changes) {
+    return QByteArray::fromStdString(EditIniText(text.toStdString(), changes));
+}
+QString WriteSettings(const std::vector<SettingChange>& changes) {
+    return QString::fromStdString(OpenUserSettings()->Write(changes));
+}
+QString SettingsFileDamage() {
+    return QString::fromStdString(OpenUserSettings()->Damage());
+}
 
 // Every key and value QSettings reads from text.
 std::map<QString, QString> ReadWithQSettings(const QByteArray& text) {
@@ -104,12 +119,12 @@ TEST_P(DamagedSettingsText, IsNeverWritten) {
     const DamageCase& c = GetParam();
     test::ClearSettings();
     test::WriteSettingsFile(c.contents);
-    const QString why = WriteSettings(
-        {{"Ports", "COM1", QString("/dev/ttyUSB1")}, {"Options", "SerialPort", QString("3")}});
+    const QString why = WriteSettings({{"Ports", "COM1", std::string("/dev/ttyUSB1")},
+                                       {"Options", "SerialPort", std::string("3")}});
     EXPECT_TRUE(why.contains(test::SettingsFile())) << why.toStdString();
     EXPECT_TRUE(why.contains(QString::fromUtf8(c.damage))) << why.toStdString();
     EXPECT_EQ(test::ReadSettingsFile(), c.contents);
-    EXPECT_FALSE(SaveSerialPortSetting(1).isEmpty());
+    EXPECT_FALSE(SaveSerialPortSetting(*OpenUserSettings(), 1).empty());
     EXPECT_EQ(test::ReadSettingsFile(), c.contents);
 }
 
@@ -156,7 +171,7 @@ void PrintTo(const EditCase& c, std::ostream* os) {
 }
 
 SettingChange Set(const char* group, const char* key, const char* value) {
-    return {group, key, QString::fromUtf8(value)};
+    return {group, key, std::string(value)};
 }
 SettingChange Remove(const char* group, const char* key) {
     return {group, key, std::nullopt};
@@ -174,9 +189,9 @@ TEST_P(SettingsEdit, ChangesOnlyTheLinesOfItsKeys) {
     // QSettings reads the edited text as the old one with the changes made.
     std::map<QString, QString> expected = ReadWithQSettings(c.before);
     for (const SettingChange& change : c.changes) {
-        const QString key = change.group + "/" + change.key;
+        const QString key = QString::fromStdString(change.group + "/" + change.key);
         if (change.value) {
-            expected[key] = *change.value;
+            expected[key] = QString::fromStdString(*change.value);
         } else {
             expected.erase(key);
         }
@@ -264,7 +279,7 @@ TEST(SettingsEdit, DevicePathsComeBackAsWritten) {
     for (const char* path : paths) {
         const QString value = QString::fromUtf8(path);
         const QByteArray text =
-            EditSettingsText("[Options]\nSerialPort=1\n", {{"Ports", "COM1", value}});
+            EditSettingsText("[Options]\nSerialPort=1\n", {{"Ports", "COM1", std::string(path)}});
         const auto values = ReadWithQSettings(text);
         ASSERT_EQ(values.count("Ports/COM1"), 1u) << text.toStdString();
         EXPECT_EQ(values.at("Ports/COM1"), value) << text.toStdString();
@@ -292,7 +307,7 @@ TEST_F(SettingsFileWrite, ALinkedFileIsWrittenWhereItIsAndKeepsItsMode) {
     QDir().mkpath(test::SettingsFolder() + "/Tessaran");
     ASSERT_TRUE(QFile::link(target, test::SettingsFile()));
 
-    EXPECT_EQ(WriteSettings({{"Ports", "COM2", QString("/dev/ttyACM0")}}), QString());
+    EXPECT_EQ(WriteSettings({{"Ports", "COM2", std::string("/dev/ttyACM0")}}), QString());
     EXPECT_TRUE(QFileInfo(test::SettingsFile()).isSymLink());
     QFile file(target);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
@@ -304,7 +319,7 @@ TEST_F(SettingsFileWrite, ALinkedFileIsWrittenWhereItIsAndKeepsItsMode) {
 
 TEST_F(SettingsFileWrite, AFolderInPlaceOfTheFileIsLeftAlone) {
     ASSERT_TRUE(QDir().mkpath(test::SettingsFile()));
-    const QString why = WriteSettings({{"Ports", "COM1", QString("/dev/ttyUSB0")}});
+    const QString why = WriteSettings({{"Ports", "COM1", std::string("/dev/ttyUSB0")}});
     EXPECT_TRUE(why.contains("folder")) << why.toStdString();
     EXPECT_TRUE(QFileInfo(test::SettingsFile()).isDir());
     EXPECT_FALSE(SettingsFileDamage().isEmpty());
@@ -315,8 +330,8 @@ TEST_F(SettingsFileWrite, AFolderInPlaceOfTheFileIsLeftAlone) {
 TEST_F(SettingsFileWrite, EveryWriteIsSeenByTheNextRead) {
     for (int i = 0; i < 20; ++i) {
         const std::string device = "/dev/pts/" + std::to_string(i % 10);
-        ASSERT_EQ(WriteSettings({{"Ports", "COM1", QString::fromStdString(device)}}), QString());
-        EXPECT_EQ(PortDeviceFromSettings("COM1"), device);
+        ASSERT_EQ(WriteSettings({{"Ports", "COM1", device}}), QString());
+        EXPECT_EQ(PortDeviceSetting(*OpenUserSettings(), "COM1"), device);
     }
 }
 
@@ -335,7 +350,7 @@ TEST(DamagedSettingsRun, RunsOnTheDefaultsAndLeavesTheFileByteForByte) {
     EXPECT_NE(said.find("cannot be read as it stands: line 6 opens a quote"), std::string::npos)
         << said;
     EXPECT_EQ(app.m_nSerialPort, 0);
-    EXPECT_FALSE(app.SettingsDamage().isEmpty());
+    EXPECT_FALSE(app.SettingsDamage().empty());
     // The mapping in the damaged file is not trusted either.
     EXPECT_EQ(ResolvePortDevice("COM1", app.GetPortResolver()), "/dev/ttyS0");
 

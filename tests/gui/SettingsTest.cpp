@@ -9,8 +9,10 @@
 #include <optional>
 
 #include "app/VarnelApp.h"
+#include "cli/Settings.h"
 #include "link/PortNames.h"
 #include "tests/support/QtTestSupport.h"
+#include "tests/support/SettingsFileCases.h"
 
 namespace varnel {
 namespace {
@@ -80,6 +82,38 @@ TEST(PortMapping, ComesFromThePortsGroupAtEachUse) {
     QSettings("Tessaran", "Varnel").setValue("Ports/COM3", "/dev/pts/7");
     EXPECT_EQ(ResolvePortDevice("COM3", resolver), "/dev/pts/7");
 }
+
+class OneSettingsFile : public ::testing::TestWithParam<test::SettingsFileCase> {};
+
+// The app at start-up and the command-line tool (its run as a program is checked with the same
+// cases in the tool's own tests) take the same port and device from each file.
+TEST_P(OneSettingsFile, MeansOnePortAndDeviceToTheAppAndTheTool) {
+    const test::SettingsFileCase& c = GetParam();
+    test::ClearSettings();
+    if (c.contents) {
+        test::WriteSettingsFile(c.contents);
+    }
+    CVarnelApp app;
+    ::testing::internal::CaptureStderr();
+    ASSERT_TRUE(app.InitInstance());
+    (void)::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(app.GetPortName(), c.port);
+    EXPECT_EQ(ResolvePortDevice(app.GetPortName(), app.GetPortResolver()), c.device);
+
+    const auto tool = cli::OpenApplicationSettings();
+    const std::string toolPort = PortNameFromIndex(tool->SerialPortIndex());
+    EXPECT_EQ(toolPort, c.port);
+    EXPECT_EQ(ResolvePortDevice(toolPort,
+                                [&](const std::string& name) { return tool->PortDevice(name); }),
+              c.device);
+    EXPECT_EQ(tool->Damage(), app.SettingsDamage());
+    app.ExitInstance();
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, OneSettingsFile, ::testing::ValuesIn(test::kSettingsFileCases),
+                         [](const ::testing::TestParamInfo<test::SettingsFileCase>& info) {
+                             return info.param.name;
+                         });
 
 }  // namespace
 }  // namespace varnel
