@@ -433,7 +433,7 @@ bool UnescapedValue(std::string_view raw, std::string& result) {
 }
 
 // The text a value stands for once QSettings has taken its type from a leading '@'.
-std::optional<std::string> TextOfValue(std::string value) {
+std::optional<std::string> TextOfValue(const std::string& value) {
     if (value.empty() || value.front() != '@') {
         return value;
     }
@@ -453,7 +453,7 @@ std::optional<std::string> TextOfValue(std::string value) {
         }
     }
     if (value.compare(0, 2, "@@") == 0) {
-        value.erase(0, 1);
+        return value.substr(1);
     }
     return value;
 }
@@ -466,8 +466,11 @@ std::string EscapedValue(std::string_view value) {
     std::string out;
     bool needsQuotes = false;
     bool escapeNextIfHexDigit = false;
-    const std::string bytes =
-        (!value.empty() && value.front() == '@' ? "@" : "") + std::string(value);
+    std::string bytes;
+    if (!value.empty() && value.front() == '@') {
+        bytes += '@';
+    }
+    bytes.append(value);
     for (const char c : bytes) {
         const auto byte = static_cast<unsigned char>(c);
         if (c == ';' || c == ',' || c == '=') {
@@ -685,7 +688,7 @@ std::optional<std::string> IniTextValue(std::string_view text, std::string_view 
         if (!UnescapedValue(text.substr(begin, it->lineEnd - begin), value)) {
             return std::nullopt;
         }
-        return TextOfValue(std::move(value));
+        return TextOfValue(value);
     }
     return std::nullopt;
 }

@@ -30,7 +30,7 @@ protected:
                                     0, KEY_SET_VALUE, nullptr, &key, nullptr),
                   ERROR_SUCCESS);
         EXPECT_EQ(
-            ::RegSetValueExA(key, "SerialPort", 0, type, static_cast<const BYTE*>(data), size),
+            ::RegSetValueExW(key, L"SerialPort", 0, type, static_cast<const BYTE*>(data), size),
             ERROR_SUCCESS);
         ::RegCloseKey(key);
     }
