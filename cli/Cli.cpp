@@ -142,6 +142,10 @@ public:
     void Info(Run& run) {
         const RadioInfoResult result = ReadRadioInfo(m_session);
         run.outcome = FromOutcome(result.outcome);
+        if (result.outcome == Outcome::Done && result.answeredUnexpectedly) {
+            // The window shows what was read; a script hears that the link misbehaved.
+            run.outcome = RunOutcome::LinkFailed;
+        }
         run.Result("fields", InfoFields(result));
         if (result.outcome == Outcome::Done) {
             run.lines = InfoLines(result);
@@ -228,7 +232,7 @@ private:
         // The request went out and nobody saw the radio answer it: it may have taken the value.
         const bool unanswered =
             write.outcome == Outcome::Cancelled || write.outcome == Outcome::LinkFailed;
-        return write.requestSent && unanswered ? "unconfirmed" : "none";
+        return write.requestSent && !write.answered && unanswered ? "unconfirmed" : "none";
     }
 
     RunOutcome ProgramEsnSteps(const EsnFields& esn, const std::string& display, bool verify,

@@ -22,8 +22,8 @@ std::string Dump(const Json& value, Json::error_handler_t handler) {
 // Whether piece is one valid UTF-8 sequence or more: the library drops what is not, and a
 // piece of bytes at or above 0x80 needs no escaping, so it comes out as it went in.
 bool IsUtf8(std::string_view piece) {
-    return Dump(Json(std::string(piece)), Json::error_handler_t::ignore) ==
-           "\"" + std::string(piece) + "\"";
+    const std::string dumped = Dump(Json(std::string(piece)), Json::error_handler_t::ignore);
+    return dumped.size() == piece.size() + 2 && dumped.compare(1, piece.size(), piece) == 0;
 }
 
 // text with every byte that does not belong to a valid UTF-8 sequence read as Latin-1.
