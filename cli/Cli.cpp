@@ -443,8 +443,9 @@ int RunCli(const std::vector<std::string>& args, CliContext& context) {
         return finish(nullptr);
     }
 
-    const std::string port =
-        arguments.port ? *arguments.port : PortNameFromIndex(context.settings.SerialPortIndex());
+    // Named, told and recorded in its normal spelling: --port COM01 is COM1.
+    const std::string port = NormalPortName(
+        arguments.port ? *arguments.port : PortNameFromIndex(context.settings.SerialPortIndex()));
     run.port = port;
     const std::string device = ResolvePortDevice(
         port, [&](const std::string& name) { return context.settings.PortDevice(name); });

@@ -406,6 +406,16 @@ TEST_F(CliRun, ThePortErrorIsOneErrorLineWithItsReasonUnderIt) {
     EXPECT_EQ(Json().StringAt("detail"), "/dev/ttyUSB0 is held by another program.");
 }
 
+TEST_F(CliRun, AComNameWithLeadingZerosIsThatPortWithItsMapping) {
+    settings.ports["COM2"] = "/dev/ttyUSB7";
+    radio.line.Answer(ReadAnswer(std::vector<int>{1}));
+    radio.line.Answer(kAck);
+    EXPECT_EQ(Run({"--port", "COM02", "region", "--json"}), 0);
+    EXPECT_EQ(radio.log.opened, std::vector<std::string>{"COM2"});
+    EXPECT_EQ(Json().StringAt("port"), "COM2");
+    EXPECT_EQ(Json().StringAt("device"), "/dev/ttyUSB7");
+}
+
 TEST_F(CliRun, RegionPrintsTheTextOfWhatTheRadioHolds) {
     const struct {
         std::vector<int> answer;
