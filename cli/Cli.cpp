@@ -97,47 +97,41 @@ struct Run {
     std::optional<std::string> device;
     RunOutcome outcome = RunOutcome::Done;
     std::vector<std::string> lines;  // standard output when the command succeeded
-    // The command's results: each a key and its JSON value.
-    std::vector<std::pair<std::string, std::string>> results;
+    // The command's results, in the order they are given.
+    Json results = Json::object();
 
-    void Result(std::string key, std::string json) {
-        results.emplace_back(std::move(key), std::move(json));
-    }
+    void Result(const std::string& key, Json value) { results[key] = std::move(value); }
 };
 
-void AddCommon(JsonObject& object, const Run& run, int exitStatus, const CliReporter& reporter) {
-    object.Add("command", run.command);
-    run.port ? object.Add("port", *run.port) : object.AddNull("port");
-    run.device ? object.Add("device", *run.device) : object.AddNull("device");
-    object.Add("outcome", OutcomeWord(run.outcome));
-    object.Add("exit", exitStatus);
-    object.AddRaw("messages", JsonStringArray(reporter.Texts()));
+void AddCommon(Json& object, const Run& run, int exitStatus, const CliReporter& reporter) {
+    object["command"] = JsonText(run.command);
+    object["port"] = run.port ? JsonText(*run.port) : Json(nullptr);
+    object["device"] = run.device ? JsonText(*run.device) : Json(nullptr);
+    object["outcome"] = std::string(OutcomeWord(run.outcome));
+    object["exit"] = exitStatus;
+    object["messages"] = JsonTexts(reporter.Texts());
     if (!reporter.Detail().empty()) {
-        object.Add("detail", reporter.Detail());
+        object["detail"] = JsonText(reporter.Detail());
     }
 }
 
 std::string OutputJson(const Run& run, int exitStatus, const CliReporter& reporter) {
-    JsonObject object;
+    Json object = Json::object();
     AddCommon(object, run, exitStatus, reporter);
-    for (const auto& [key, json] : run.results) {
-        object.AddRaw(key, json);
+    for (const auto& [key, value] : run.results.items()) {
+        object[key] = value;
     }
-    return object.Str();
+    return JsonDump(object);
 }
 
 std::string RecordJson(const Run& run, int exitStatus, const CliReporter& reporter,
                        const std::string& time) {
-    JsonObject object;
-    object.Add("time", time);
+    Json object = Json::object();
+    object["time"] = JsonText(time);
     AddCommon(object, run, exitStatus, reporter);
-    JsonObject results;
-    for (const auto& [key, json] : run.results) {
-        results.AddRaw(key, json);
-    }
-    object.AddRaw("results", results.Str());
-    object.Add("tool", "varnel-cli " VARNEL_VERSION);
-    return object.Str();
+    object["results"] = run.results;
+    object["tool"] = JsonText("varnel-cli " VARNEL_VERSION);
+    return JsonDump(object);
 }
 
 // The commands. Each fills in run from what the procedures did.
@@ -149,7 +143,11 @@ public:
     void Info(Run& run) {
         const RadioInfoResult result = ReadRadioInfo(m_session);
         run.outcome = FromOutcome(result.outcome);
-        run.Result("fields", InfoFieldsJson(result));
+        if (result.outcome == Outcome::Done && result.answeredUnexpectedly) {
+            // The window shows what was read; a script hears that the link misbehaved.
+            run.outcome = RunOutcome::LinkFailed;
+        }
+        run.Result("fields", InfoFields(result));
         if (result.outcome == Outcome::Done) {
             run.lines = InfoLines(result);
         }
@@ -160,16 +158,16 @@ public:
             ReadAndJudge(m_session, PARAM_REGIONAL_ID, "Reading Regional Identifier", ValueJudge());
         run.outcome = FromOutcome(read.outcome);
         if (!read.read) {
-            run.Result("region", "null");
-            run.Result("region_code", "null");
+            run.Result("region", nullptr);
+            run.Result("region_code", nullptr);
             return;
         }
         // The Radio Info dialog's rule for the field: one byte is a code, anything else "?".
         const bool oneByte = read.value.size() == 1;
         const int code = oneByte ? static_cast<std::uint8_t>(read.value[0]) : -1;
         const std::string text = oneByte ? RegionalIdText(code) : "?";
-        run.Result("region", JsonQuote(text, TextBytes::Latin1));
-        run.Result("region_code", oneByte ? std::to_string(code) : "null");
+        run.Result("region", JsonText(text, TextBytes::Latin1));
+        run.Result("region_code", oneByte ? Json(code) : Json(nullptr));
         if (read.outcome == Outcome::Done) {
             run.lines.push_back(TerminalText(text));
         }
@@ -177,21 +175,21 @@ public:
 
     void ProgramRegion(Run& run, std::uint8_t code) {
         const std::string name = RegionalIdText(code);
-        run.Result("region", JsonQuote(name));
+        run.Result("region", JsonText(name));
         const ReadResult check = CheckNoRegionalId(m_session);
         if (check.outcome != Outcome::Done) {
             run.outcome = FromOutcome(check.outcome);
-            run.Result("write", JsonQuote("none"));
+            run.Result("write", "none");
             return;
         }
         if (Stopped()) {
             run.outcome = RunOutcome::Cancelled;
-            run.Result("write", JsonQuote("none"));
+            run.Result("write", "none");
             return;
         }
         const WriteResult write = ProgramRegionalId(m_session, code);
         run.outcome = FromOutcome(write.outcome);
-        run.Result("write", JsonQuote(WriteWord(write)));
+        run.Result("write", WriteWord(write));
         if (write.outcome == Outcome::Done) {
             run.lines.push_back(name);
         }
@@ -199,17 +197,17 @@ public:
 
     void ProgramEsn(Run& run, const EsnFields& esn, bool verify) {
         const std::string display = FormatEsn(esn);
-        run.Result("esn", JsonQuote(display));
+        run.Result("esn", JsonText(display));
         std::string write = "none";
         std::optional<bool> verified;
         std::optional<int> inRecord;
         run.outcome = ProgramEsnSteps(esn, display, verify, write, verified, inRecord);
-        run.Result("write", JsonQuote(write));
+        run.Result("write", write);
         if (inRecord) {
-            run.Result("in_record", std::to_string(*inRecord));
+            run.Result("in_record", *inRecord);
         }
         if (verified) {
-            run.Result("verified", *verified ? "true" : "false");
+            run.Result("verified", *verified);
         }
         if (run.outcome == RunOutcome::Done) {
             run.lines.push_back(display);
@@ -221,7 +219,7 @@ public:
             [this](const std::string& name) { return m_context.settings.PortDevice(name); },
             m_context.probe);
         run.lines = PortLines(ports);
-        run.Result("ports", PortsJson(ports));
+        run.Result("ports", PortsArray(ports));
         run.outcome = RunOutcome::Done;
     }
 
@@ -235,7 +233,7 @@ private:
         // The request went out and nobody saw the radio answer it: it may have taken the value.
         const bool unanswered =
             write.outcome == Outcome::Cancelled || write.outcome == Outcome::LinkFailed;
-        return write.requestSent && unanswered ? "unconfirmed" : "none";
+        return write.requestSent && !write.answered && unanswered ? "unconfirmed" : "none";
     }
 
     RunOutcome ProgramEsnSteps(const EsnFields& esn, const std::string& display, bool verify,
@@ -452,8 +450,9 @@ int RunCli(const std::vector<std::string>& args, CliContext& context) {
         context.err.Write(
             DescribeSettingsDamage("varnel-cli", context.settings.Location(), damage) + "\n");
     }
-    const std::string port =
-        arguments.port ? *arguments.port : PortNameFromIndex(context.settings.SerialPortIndex());
+    // Named, told and recorded in its normal spelling: --port COM01 is COM1.
+    const std::string port = NormalPortName(
+        arguments.port ? *arguments.port : PortNameFromIndex(context.settings.SerialPortIndex()));
     run.port = port;
     const std::string device = ResolvePortDevice(
         port, [&](const std::string& name) { return context.settings.PortDevice(name); });

@@ -1,12 +1,15 @@
 #pragma once
 
-#include <cstdint>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace varnel::cli {
+
+// A JSON value as the tool writes it: object members stay in the order they are added.
+using Json = nlohmann::ordered_json;
 
 // How the bytes of a text are to be read when they go into JSON.
 enum class TextBytes {
@@ -17,29 +20,18 @@ enum class TextBytes {
     Utf8,
 };
 
-// text as a JSON string literal, quotes included: quotes, backslashes and every control
-// character escaped, the result always valid UTF-8.
+// text as a JSON string value, its bytes read as bytes says: always valid UTF-8.
+Json JsonText(std::string_view text, TextBytes bytes = TextBytes::Utf8);
+
+// A JSON array of texts.
+Json JsonTexts(const std::vector<std::string>& texts, TextBytes bytes = TextBytes::Utf8);
+
+// value on one line, without blanks: quotes, backslashes and every control character (DEL
+// included) escaped, everything else as its UTF-8.
+std::string JsonDump(const Json& value);
+
+// text as a JSON string literal, quotes included.
 std::string JsonQuote(std::string_view text, TextBytes bytes = TextBytes::Utf8);
-
-// Builds one JSON object, members in the order they are added.
-class JsonObject {
-public:
-    JsonObject& Add(std::string_view key, std::string_view text, TextBytes bytes = TextBytes::Utf8);
-    JsonObject& Add(std::string_view key, long long number);
-    JsonObject& AddBool(std::string_view key, bool value);
-    JsonObject& AddNull(std::string_view key);
-    // value must already be JSON (an object or array built with these helpers).
-    JsonObject& AddRaw(std::string_view key, std::string_view json);
-    std::string Str() const { return "{" + m_body + "}"; }
-
-private:
-    void Key(std::string_view key);
-    std::string m_body;
-};
-
-// A JSON array of strings.
-std::string JsonStringArray(const std::vector<std::string>& texts,
-                            TextBytes bytes = TextBytes::Utf8);
 
 // A parsed JSON value, for reading back the record file. Strings hold UTF-8.
 struct JsonValue {
@@ -58,7 +50,7 @@ struct JsonValue {
 };
 
 // Parses one JSON text (the whole of text, blanks around it allowed). Nothing on any fault: bad
-// syntax, invalid UTF-8, nesting deeper than a record ever has.
+// syntax, invalid UTF-8, a number too large for a double, nesting deeper than a record ever has.
 std::optional<JsonValue> ParseJson(std::string_view text);
 
 }  // namespace varnel::cli

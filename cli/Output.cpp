@@ -3,8 +3,6 @@
 #include <cstdio>
 #include <ctime>
 
-#include "cli/Json.h"
-
 namespace varnel::cli {
 
 std::string TerminalText(std::string_view latin1) {
@@ -46,17 +44,18 @@ std::vector<std::string> InfoLines(const RadioInfoResult& result) {
     return lines;
 }
 
-std::string InfoFieldsJson(const RadioInfoResult& result) {
-    JsonObject fields;
+Json InfoFields(const RadioInfoResult& result) {
+    Json fields = Json::object();
     for (std::size_t i = 0; i < kRadioInfoQueries.size(); ++i) {
         const auto& field = result.fields[i];
-        if (field) {
-            fields.Add(kRadioInfoQueries[i].key, *field, TextBytes::Latin1);
-        } else {
-            fields.AddNull(kRadioInfoQueries[i].key);
-        }
+        fields[std::string(kRadioInfoQueries[i].key)] =
+            field ? JsonText(*field, TextBytes::Latin1) : Json(nullptr);
     }
-    return fields.Str();
+    return fields;
+}
+
+std::string InfoFieldsJson(const RadioInfoResult& result) {
+    return JsonDump(InfoFields(result));
 }
 
 std::string_view PresenceWord(PortPresence presence) {
@@ -80,23 +79,20 @@ std::vector<std::string> PortLines(const std::vector<PortEntry>& ports) {
     return lines;
 }
 
-std::string PortsJson(const std::vector<PortEntry>& ports) {
-    std::string out = "[";
-    for (std::size_t i = 0; i < ports.size(); ++i) {
-        if (i > 0) {
-            out += ',';
-        }
-        JsonObject port;
-        port.Add("name", ports[i].name);
-        if (ports[i].device.empty()) {
-            port.AddNull("device");
-        } else {
-            port.Add("device", ports[i].device);
-        }
-        port.Add("state", PresenceWord(ports[i].presence));
-        out += port.Str();
+Json PortsArray(const std::vector<PortEntry>& ports) {
+    Json array = Json::array();
+    for (const PortEntry& port : ports) {
+        Json entry = Json::object();
+        entry["name"] = JsonText(port.name);
+        entry["device"] = port.device.empty() ? Json(nullptr) : JsonText(port.device);
+        entry["state"] = std::string(PresenceWord(port.presence));
+        array.push_back(std::move(entry));
     }
-    return out + "]";
+    return array;
+}
+
+std::string PortsJson(const std::vector<PortEntry>& ports) {
+    return JsonDump(PortsArray(ports));
 }
 
 std::string TraceLine(double elapsedMs, char direction, const std::uint8_t* bytes,

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/Json.h"
 #include "procedures/PortList.h"
 #include "procedures/RadioInfo.h"
 
@@ -23,7 +24,8 @@ std::string MessageLine(int kind, std::string_view text);
 std::vector<std::string> InfoLines(const RadioInfoResult& result);
 
 // The fields of Radio Info as a JSON object under their keys; null where the dialog leaves a
-// field empty.
+// field empty. InfoFieldsJson is the same as text.
+Json InfoFields(const RadioInfoResult& result);
 std::string InfoFieldsJson(const RadioInfoResult& result);
 
 // "present", "held" or "missing".
@@ -31,6 +33,8 @@ std::string_view PresenceWord(PortPresence presence);
 
 // One line per port: the name, the device ("-" when the name stands for none) and how it stands.
 std::vector<std::string> PortLines(const std::vector<PortEntry>& ports);
+// The ports as a JSON array of objects: name, device (null for none) and state.
+Json PortsArray(const std::vector<PortEntry>& ports);
 std::string PortsJson(const std::vector<PortEntry>& ports);
 
 // One line of --trace: milliseconds since the start with three decimals, the direction ('>'

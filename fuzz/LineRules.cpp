@@ -158,11 +158,11 @@ bool IsLinkMessage(int id) {
 
 bool IsLinkFailureMessage(int id) {
     return id == IDS_NO_RESPONSE || id == IDS_MESSAGE_INCOMPLETE || id == IDS_MESSAGE_TOO_LONG ||
-           id == IDS_CHECKSUM_ERROR;
+           id == IDS_CHECKSUM_ERROR || id == IDS_UNEXPECTED_RESPONSE;
 }
 
 bool IsRefusalMessage(int id) {
-    return id == IDS_NAK_RECEIVED || id == IDS_UNEXPECTED_RESPONSE || id == IDS_NOT_SUPPORTED;
+    return id == IDS_NAK_RECEIVED || id == IDS_NOT_SUPPORTED;
 }
 
 std::int64_t LongestCommand(std::initializer_list<std::uint32_t> receiveTimeouts,

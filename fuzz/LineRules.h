@@ -65,10 +65,10 @@ int MessageFor(RadioStatus status);
 bool IsKnownStatus(RadioStatus status);
 // Messages the link itself raises.
 bool IsLinkMessage(int id);
-// The link's messages for a line that failed: nothing, a broken frame, too much.
+// The link's messages for a line that failed: nothing, a broken frame, too much, an answer that
+// makes no sense.
 bool IsLinkFailureMessage(int id);
-// The link's messages for a radio that answered but would not: NAK, an unexpected answer, "not
-// supported".
+// The link's messages for a radio that answered but would not: NAK, "not supported".
 bool IsRefusalMessage(int id);
 
 // The longest a command may take: each receive its timeout and one more silent read, plus 251 ms

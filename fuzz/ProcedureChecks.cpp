@@ -298,11 +298,19 @@ void CheckRadioInfo(FuzzLine& line, StreamSummary& summary) {
 
     const StepSeen& lastRead = steps[reads - 1];
     switch (result.outcome) {
-        case Outcome::Done:
+        case Outcome::Done: {
             STREAM_RULE(watch.Ended() && reads == kRadioInfoFieldCount);
             STREAM_RULE(!watch.CancelledAtEnd());
             STREAM_RULE(watch.Run(result.outcome).endSent);
+            // Said when a field left empty was left so by an answer that makes no sense.
+            bool unexpected = false;
+            for (std::size_t i = 0; i < reads; ++i) {
+                unexpected = unexpected || (!result.fields[i] &&
+                                            steps[i].LastLinkMessage() == IDS_UNEXPECTED_RESPONSE);
+            }
+            STREAM_RULE(result.answeredUnexpectedly == unexpected);
             break;
+        }
         case Outcome::Refused:
             // Refused only by the radio, the user told so, and the exchange not ended.
             STREAM_RULE(!watch.Ended());
@@ -387,11 +395,14 @@ void CheckReadAndJudge(FuzzLine& line, const char* name, std::uint8_t id,
                 STREAM_RULE(watch.Ended() == (last != IDS_NOT_SUPPORTED));
             }
             break;
-        case Outcome::LinkFailed:
+        case Outcome::LinkFailed: {
             STREAM_RULE(!result.read);
-            STREAM_RULE(IsLinkFailureMessage(read.LastLinkMessage()));
-            STREAM_RULE(!watch.Ended());
+            const int last = read.LastLinkMessage();
+            STREAM_RULE(IsLinkFailureMessage(last));
+            // A radio that answered, if unexpectedly, is still listening: the exchange is ended.
+            STREAM_RULE(watch.Ended() == (last == IDS_UNEXPECTED_RESPONSE));
             break;
+        }
         case Outcome::Cancelled:
             STREAM_RULE(watch.CancelledAtEnd());
             // A value that came in after the cancel is not judged; a cancel during the end of

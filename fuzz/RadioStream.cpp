@@ -189,11 +189,14 @@ bool CheckRead(FuzzLine& s, std::uint8_t id, bool quiet) {
             STREAM_RULE(!messages.empty());
             STREAM_RULE(messages.back() == IDS_NAK_RECEIVED ||
                         messages.back() == IDS_UNEXPECTED_RESPONSE);
+            // Only the unexpected answer is marked as one.
+            STREAM_RULE(link.m_unexpectedAnswer == (messages.back() == IDS_UNEXPECTED_RESPONSE));
         } else {
             STREAM_RULE(!messages.empty() && messages.back() == MessageFor(status));
         }
     }
     link.m_status = RadioStatus::Ok;
+    link.m_unexpectedAnswer = false;
     return ok;
 }
 
@@ -220,6 +223,7 @@ bool CheckWrite(FuzzLine& s, const std::vector<std::uint8_t>& payload) {
         STREAM_RULE(!messages.empty());  // the user hears of every other failure
     }
     link.m_status = RadioStatus::Ok;
+    link.m_unexpectedAnswer = false;
     return ok;
 }
 
@@ -241,6 +245,7 @@ bool CheckEndExchange(FuzzLine& s) {
         STREAM_RULE(!messages.empty());
     }
     link.m_status = RadioStatus::Ok;
+    link.m_unexpectedAnswer = false;
     return ok;
 }
 

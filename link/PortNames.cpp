@@ -40,10 +40,21 @@ std::string DefaultPortDevice(const std::string& portName) {
 #endif
 }
 
+std::string NormalPortName(const std::string& portName) {
+    constexpr std::size_t kDigits = 3;  // after "COM"
+    if (portName.size() <= kDigits || portName.compare(0, kDigits, "COM") != 0 ||
+        portName.find_first_not_of("0123456789", kDigits) != std::string::npos) {
+        return portName;
+    }
+    const std::size_t first = portName.find_first_not_of('0', kDigits);
+    return "COM" + (first == std::string::npos ? std::string("0") : portName.substr(first));
+}
+
 std::string ResolvePortDevice(const std::string& portName, const PortResolver& resolver) {
-    std::string device = resolver ? resolver(portName) : std::string();
+    const std::string name = NormalPortName(portName);
+    std::string device = resolver ? resolver(name) : std::string();
     if (device.empty()) {
-        return DefaultPortDevice(portName);
+        return DefaultPortDevice(name);
     }
 #ifndef _WIN32
     if (!IsAbsolutePath(device)) {

@@ -12,9 +12,15 @@ namespace varnel {
 // resolver in.
 using PortResolver = std::function<std::string(const std::string& portName)>;
 
-// The device to open for portName: the resolver's mapping when it has one, otherwise the default
-// below. Empty when the name stands for no device at all (COM0, COM-1, a relative path): such a
-// name counts as missing and is never opened relative to the current folder.
+// The one spelling of a port name: "COM" and a decimal number written with leading zeros is the
+// port of that number (COM01 and COM001 are COM1, COM00 is COM0); any other name comes back as it
+// is. Every look-up goes by this spelling, so a name typed another way never reaches a device
+// other than the one its number stands for.
+std::string NormalPortName(const std::string& portName);
+
+// The device to open for portName, in its normal spelling: the resolver's mapping when it has
+// one, otherwise the default below. Empty when the name stands for no device at all (COM0, COM-1, a
+// relative path): such a name counts as missing and is never opened relative to the current folder.
 std::string ResolvePortDevice(const std::string& portName, const PortResolver& resolver);
 
 // Without a mapping: on Linux "COMn" (n from 1) is /dev/ttyS<n-1>, and any other name must be an

@@ -247,7 +247,7 @@ bool CRadioLink::AwaitAcknowledge() {
         return false;
     }
     if (opcode != radio_protocol::kAcknowledge) {
-        Report(opcode == radio_protocol::kNak ? IDS_NAK_RECEIVED : IDS_UNEXPECTED_RESPONSE);
+        ReportWrongAnswer(opcode);
         return false;
     }
     return true;
@@ -271,8 +271,14 @@ bool CRadioLink::AwaitReply(std::uint8_t replyOpcode, bool quiet, std::uint32_t&
         m_status = RadioStatus::NotSupported;
         return false;
     }
-    Report(opcode == radio_protocol::kNak ? IDS_NAK_RECEIVED : IDS_UNEXPECTED_RESPONSE);
+    ReportWrongAnswer(opcode);
     return false;
+}
+
+void CRadioLink::ReportWrongAnswer(std::uint8_t opcode) {
+    const bool nak = opcode == radio_protocol::kNak;
+    m_unexpectedAnswer = !nak;
+    Report(nak ? IDS_NAK_RECEIVED : IDS_UNEXPECTED_RESPONSE);
 }
 
 bool CRadioLink::ReadParameter(char (&destination)[kValueSize], std::uint8_t id,

@@ -38,6 +38,11 @@ public:
     static constexpr std::size_t kValueSize = 40;      // value bytes of a read, with the zero
 
     RadioStatus m_status = RadioStatus::Ok;
+    // Set when the radio answered a request with an opcode that answers nothing there (neither
+    // the awaited one, nor a NAK, nor "not supported"). m_status stays Ok then, as for a NAK; this
+    // tells the two apart, for a caller to whom only a refusal is the radio's own word. Whoever
+    // takes m_status clears it.
+    bool m_unexpectedAnswer = false;
     IBytePort* m_pPort = nullptr;
     std::uint8_t m_rxOpcode = 0;
     std::uint32_t m_rxCount = 0;
@@ -84,6 +89,8 @@ private:
     // The answer after the acknowledge: true for replyOpcode; "not supported" and any other
     // opcode are reported and give false.
     bool AwaitReply(std::uint8_t replyOpcode, bool quiet, std::uint32_t& received);
+    // Reports an answer that is not the one awaited: a NAK, or anything else (unexpected).
+    void ReportWrongAnswer(std::uint8_t opcode);
     void Purge();
     void Report(int stringId);
     bool Cancelled();

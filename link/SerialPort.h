@@ -10,7 +10,9 @@
 namespace varnel {
 
 // One open serial device for the span of one exchange with the radio: opened exclusively,
-// 9600 bit/s, 8 data bits, no parity, one stop bit, no flow control, DTR and RTS inactive.
+// 9600 bit/s, 8 data bits, no parity, one stop bit, no flow control, DTR and RTS inactive. On
+// POSIX the close gives the device back the terminal settings it had at the open, so that a
+// terminal named as the port (a pseudo-terminal, a console) is not left raw at 9600.
 class CSerialPort final : public IBytePort {
 public:
     CSerialPort();
@@ -55,6 +57,10 @@ private:
     std::unique_ptr<Io> m_pIo;
 #else
     int m_hComm;  // -1 while closed
+    // The terminal settings found at the open, put back at the close; null when none could be
+    // read. Its type lives in the source file, as on Windows.
+    struct Found;
+    std::unique_ptr<Found> m_pFound;
 #endif
     int m_lastError = 0;
     const CancelToken* m_pCancel = nullptr;

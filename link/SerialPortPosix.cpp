@@ -62,6 +62,10 @@ void DropModemLines(int fd) {
 
 }  // namespace
 
+struct CSerialPort::Found {
+    termios settings;
+};
+
 CSerialPort::CSerialPort() : m_hComm(-1) {}
 
 CSerialPort::~CSerialPort() {
@@ -112,6 +116,7 @@ bool CSerialPort::Open(const std::string& device) {
         m_lastError = errno;
         return false;  // open but unusable: not a serial device
     }
+    m_pFound = std::make_unique<Found>(Found{tio});
     ::cfmakeraw(&tio);
     ::cfsetispeed(&tio, B9600);
     ::cfsetospeed(&tio, B9600);
@@ -142,6 +147,13 @@ void CSerialPort::Close() {
         return;
     }
     ::tcflush(m_hComm, TCIOFLUSH);
+    // The settings live on the terminal too and outlast this descriptor: another program (a
+    // shell on a console, a simulated radio on a pseudo-terminal) gets back what it had. A
+    // terminal that refuses them is being closed all the same.
+    if (m_pFound) {
+        ::tcsetattr(m_hComm, TCSANOW, &m_pFound->settings);
+        m_pFound.reset();
+    }
     // Exclusive mode lives on the terminal, not on this descriptor: left set, it would refuse
     // the next open while another holder (a simulated radio, say) keeps the terminal alive.
     ::ioctl(m_hComm, TIOCNXCL);

@@ -25,6 +25,8 @@ bool Exchange::Open() {
     link.m_pCancel = m_session.cancel;
     link.m_pTrace = m_session.trace;
     link.m_pPort = m_port.get();
+    link.m_unexpectedAnswer = false;  // what an earlier exchange left is no answer of this one
+    m_unexpectedAnswer = false;
     if (m_session.observer != nullptr) {
         m_session.observer->ExchangeStarted();
     }
@@ -38,7 +40,15 @@ void Exchange::Step(ExchangeStep step) {
 }
 
 RadioStatus Exchange::TakeStatus() {
+    m_unexpectedAnswer = std::exchange(m_session.link.m_unexpectedAnswer, false);
     return std::exchange(m_session.link.m_status, RadioStatus::Ok);
+}
+
+Outcome Exchange::FailureOutcome(RadioStatus status) const {
+    if (status == RadioStatus::Ok && m_unexpectedAnswer) {
+        return Outcome::LinkFailed;
+    }
+    return OutcomeOfFailure(status);
 }
 
 bool Exchange::CancelRequested() const {

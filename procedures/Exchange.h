@@ -35,7 +35,14 @@ public:
     // The link's status after a failed command, set back to Ok for the next one: Ok means the
     // radio refused or answered unexpectedly, NotSupported that it lacks the parameter,
     // Cancelled that the user stopped the exchange, any other value that the link failed.
+    // An unexpected answer is taken along with it (see FailureOutcome).
     RadioStatus TakeStatus();
+    // The outcome for a status taken with TakeStatus: as OutcomeOfFailure, except that an
+    // answer that makes no sense is a failed link, not a refusal (the bytes on the line stay
+    // those of a refusal: the exchange is still ended).
+    Outcome FailureOutcome(RadioStatus status) const;
+    // The last status taken came with an unexpected answer.
+    bool AnsweredUnexpectedly() const { return m_unexpectedAnswer; }
     bool CancelRequested() const;
 
     // The normal end: EndExchange (its result is not looked at: the link has reported any
@@ -49,9 +56,11 @@ private:
 
     Session& m_session;
     std::unique_ptr<IBytePort> m_port;
+    bool m_unexpectedAnswer = false;
 };
 
-// The outcome for a failed command's status, taken with TakeStatus.
+// The outcome for a failed command's status, taken with TakeStatus, when the radio's answer is
+// not known: Ok is a refusal.
 Outcome OutcomeOfFailure(RadioStatus status);
 
 }  // namespace varnel

@@ -30,7 +30,7 @@ ReadResult ReadAndJudge(Session& session, std::uint8_t id, const std::string& st
     } else {
         // The read has reported its own failure.
         const RadioStatus status = exchange.TakeStatus();
-        result.outcome = OutcomeOfFailure(status);
+        result.outcome = exchange.FailureOutcome(status);
         if (status != RadioStatus::Ok) {
             exchange.Abort();
             return result;
@@ -68,7 +68,11 @@ WriteResult WriteAndReport(Session& session, const std::uint8_t* payload, std::u
     }
     ShowMessage(session.reporter, written ? MSG_INFO : MSG_ERROR,
                 written ? messages.success : messages.failure);
-    result.outcome = written ? Outcome::Done : OutcomeOfFailure(status);
+    result.outcome = written ? Outcome::Done : exchange.FailureOutcome(status);
+    // A NAK, an unexpected answer, "not supported" or a rejection: whatever it meant, the
+    // radio said something back.
+    result.answered = written || status == RadioStatus::Ok || status == RadioStatus::NotSupported ||
+                      status == RadioStatus::WriteRejected;
     exchange.End();
     return result;
 }

@@ -20,7 +20,8 @@ using ValueJudge = std::function<int(const std::string& value)>;
 
 // The test a programming command makes before it writes: one exchange that reads parameter id
 // and lets judge decide from its value. A judged error is shown while the port is still open and
-// gives Refused. After a failed read, a refusal still ends the exchange; a failed link, a radio
+// gives Refused. After a failed read, a refusal (or an unexpected answer, which is a failed link
+// all the same) still ends the exchange; a failed link, a radio
 // without the parameter or a cancel take the abort way. Done only when the user may go on.
 ReadResult ReadAndJudge(Session& session, std::uint8_t id, const std::string& stepDescription,
                         const ValueJudge& judge);
@@ -31,6 +32,9 @@ struct WriteResult {
     // The write request went out. After a cancel this tells the user that the radio may have
     // taken the value although nobody saw it confirm.
     bool requestSent = false;
+    // The radio answered the request, though perhaps not with a confirmation. A request sent and
+    // not answered (cancelled, silence, a damaged frame) may have been taken all the same.
+    bool answered = false;
 };
 
 // The messages of one programming exchange.

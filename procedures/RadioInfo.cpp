@@ -45,7 +45,10 @@ RadioInfoResult ReadRadioInfo(Session& session) {
         }
         const RadioStatus status = exchange.TakeStatus();
         if (status == RadioStatus::Ok && query.tolerates == Tolerates::Refusal) {
-            continue;  // the field stays empty
+            // The field stays empty and the dialog still shows the others.
+            result.answeredUnexpectedly =
+                result.answeredUnexpectedly || exchange.AnsweredUnexpectedly();
+            continue;
         }
         if (status == RadioStatus::NotSupported && query.tolerates == Tolerates::NotSupported) {
             result.fields[i] = "n/a";
@@ -53,7 +56,7 @@ RadioInfoResult ReadRadioInfo(Session& session) {
         }
         // The link's message has been shown; the radio is not asked again.
         exchange.Abort();
-        result.outcome = OutcomeOfFailure(status);
+        result.outcome = exchange.FailureOutcome(status);
         return result;
     }
     exchange.End();

@@ -34,6 +34,9 @@ struct RadioInfoResult {
     // The text of each field in query order: the value as shown, "n/a" for a parameter the radio
     // lacks, nothing where a refusal left the field empty or the sequence ended before it.
     std::array<std::optional<std::string>, kRadioInfoFieldCount> fields;
+    // A read whose refusal the sequence lives with got an answer that makes no sense instead:
+    // the sequence went on (Done), but the link did not work as it should.
+    bool answeredUnexpectedly = false;
 };
 
 // Reads the radio's identity and status. Every failure has been told through the session's

@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 
-packages=(cmake ninja-build g++ googletest g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine
+packages=(cmake ninja-build g++ googletest nlohmann-json3-dev g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine
           wine64)
 
 install_missing() {

@@ -214,6 +214,90 @@ TEST_F(CliRun, AnInfoThatLosesTheRadioPrintsNothingAndExitsTwo) {
     EXPECT_EQ(fields->members.size(), 11u);
 }
 
+// A NAK is the radio's refusal; any other wrong opcode is a link that does not work. Both take
+// the same way on the line and say the same, but only the refusal exits 1.
+TEST_F(CliRun, AnUnexpectedAnswerIsAFailedLinkWhereANakIsARefusal) {
+    const std::vector<int> blank = ReadAnswer(kBlankEsn);
+    const std::vector<int> noRegion = ReadAnswer(std::vector<int>{255});
+    const std::vector<int> written = Concat({kAck, kWriteOk});
+    const std::vector<int> kWrong;  // where the wrong answer goes: after the acknowledge
+    const struct {
+        const char* name;
+        std::vector<std::string> args;
+        std::vector<std::vector<int>> answers;
+        int nakExit;
+        const char* write;  // what --json says of the write; null: no write
+    } cases[] = {
+        {"info, Model Number",
+         {"info"},
+         {kWrong},
+         0,
+         nullptr},  // the other reads and the end follow
+        {"info, Software Version",
+         {"info"},
+         {ReadAnswer(std::vector<int>{0x45}), ReadAnswer(std::string("7A4C017755")), kWrong},
+         1,
+         nullptr},
+        {"region", {"region"}, {kWrong, kAck}, 1, nullptr},
+        {"program-region, the test", {"program-region", "1"}, {kWrong, kAck}, 1, "none"},
+        {"program-region, the write",
+         {"program-region", "1"},
+         {noRegion, kAck, kWrong, kAck},
+         1,
+         "none"},
+        {"program-esn, the test", {"program-esn", "130/5/123456"}, {kWrong, kAck}, 1, "none"},
+        // The radio answered the write: it did not take the ESN.
+        {"program-esn, the write",
+         {"program-esn", "130/5/123456"},
+         {blank, kAck, kWrong, kAck},
+         1,
+         "none"},
+        {"program-esn, the read back",
+         {"program-esn", "130/5/123456", "--verify"},
+         {blank, kAck, written, kAck, kWrong, kAck},
+         1,
+         "confirmed"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Bytes bytes[2];
+        std::string messages[2];
+        for (int unexpected = 0; unexpected < 2; ++unexpected) {
+            const std::vector<int> wrong = Concat({kAck, unexpected ? test::Frame(7) : kNak});
+            for (const auto& answer : c.answers) {
+                radio.line.Answer(answer.empty() ? wrong : answer);
+            }
+            if (c.answers.size() == 1) {  // the rest of Radio Info
+                for (int i = 1; i < 11; ++i) {
+                    radio.line.Answer(ReadAnswer(std::string("x")));
+                }
+                radio.line.Answer(kAck);
+            }
+            const std::size_t before = radio.Written().size();
+            std::vector<std::string> args = c.args;
+            args.push_back("--json");
+            EXPECT_EQ(Run(args), unexpected ? 2 : c.nakExit);
+            bytes[unexpected] = Bytes(radio.Written().begin() + before, radio.Written().end());
+            const JsonValue json = Json();
+            EXPECT_EQ(json.StringAt("outcome"),
+                      unexpected ? "link-failed" : (c.nakExit == 0 ? "ok" : "refused"));
+            EXPECT_EQ(json.Find("exit")->number, unexpected ? 2 : c.nakExit);
+            if (c.write == nullptr) {
+                EXPECT_EQ(json.Find("write"), nullptr);
+            } else {
+                EXPECT_EQ(json.StringAt("write"), c.write);
+            }
+            messages[unexpected] = err.written;
+            EXPECT_EQ(radio.log.live, 0);
+        }
+        EXPECT_EQ(bytes[1], bytes[0]);
+        const std::string nak = "NAK received from radio.";
+        ASSERT_NE(messages[0].find(nak), std::string::npos) << messages[0];
+        EXPECT_EQ(messages[1], messages[0].replace(messages[0].find(nak), nak.size(),
+                                                   "Unexpected response from radio."));
+    }
+}
+
 TEST_F(CliRun, JsonHoldsOneObjectWithTheOutcomeMessagesAndFields) {
     AnswerProgrammedInfo();
     EXPECT_EQ(Run({"--json", "info"}), 0);
@@ -320,6 +404,16 @@ TEST_F(CliRun, ThePortErrorIsOneErrorLineWithItsReasonUnderIt) {
     EXPECT_EQ(Run({"--port", "COM2", "region", "--json"}), 3);
     EXPECT_EQ(Json().StringAt("outcome"), "port-not-opened");
     EXPECT_EQ(Json().StringAt("detail"), "/dev/ttyUSB0 is held by another program.");
+}
+
+TEST_F(CliRun, AComNameWithLeadingZerosIsThatPortWithItsMapping) {
+    settings.ports["COM2"] = "/dev/ttyUSB7";
+    radio.line.Answer(ReadAnswer(std::vector<int>{1}));
+    radio.line.Answer(kAck);
+    EXPECT_EQ(Run({"--port", "COM02", "region", "--json"}), 0);
+    EXPECT_EQ(radio.log.opened, std::vector<std::string>{"COM2"});
+    EXPECT_EQ(Json().StringAt("port"), "COM2");
+    EXPECT_EQ(Json().StringAt("device"), "/dev/ttyUSB7");
 }
 
 TEST_F(CliRun, RegionPrintsTheTextOfWhatTheRadioHolds) {

@@ -153,8 +153,9 @@ INSTANTIATE_TEST_SUITE_P(
         // Not asked again, so no end of that exchange: every later answer comes one request
         // early. The write hears the acknowledge and then nothing; its end of exchange takes the
         // write's answer for an acknowledge; the Regional ID read hears an acknowledge alone; the
-        // Regional ID write gets a read reply, which it cannot take.
-        SeedCase{"esn-read-not-supported", kDone, 11, kRefused, kLinkFailed, kLinkFailed, kRefused},
+        // Regional ID write gets a read reply, which it cannot take: a failed link.
+        SeedCase{"esn-read-not-supported", kDone, 11, kRefused, kLinkFailed, kLinkFailed,
+                 kLinkFailed},
         SeedCase{"silent-after-esn",
                  kLinkFailed,
                  9,

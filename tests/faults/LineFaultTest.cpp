@@ -269,7 +269,7 @@ INSTANTIATE_TEST_SUITE_P(
         // Model and Serial Numbers live with that; the Software Version does not.
         FloodCase{"Acknowledges",
                   0x50,
-                  Outcome::Refused,
+                  Outcome::LinkFailed,
                   3,
                   {IDS_UNEXPECTED_RESPONSE, IDS_UNEXPECTED_RESPONSE, IDS_UNEXPECTED_RESPONSE}}),
     [](const ::testing::TestParamInfo<FloodCase>& info) { return std::string(info.param.name); });

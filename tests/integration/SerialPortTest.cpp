@@ -178,6 +178,52 @@ TEST_P(HangUpOnClose, IsLeftAsTheDeviceHadIt) {
 INSTANTIATE_TEST_SUITE_P(Both, HangUpOnClose, testing::Bool(),
                          [](const auto& info) { return info.param ? "Set" : "Clear"; });
 
+// A terminal named as the port gets back at the close what it had at the open: here a line as a
+// shell leaves it, cooked, echoing, at another speed.
+TEST(SerialPort, TheCloseGivesTheTerminalBackItsSettings) {
+    PtyPair pty;
+    termios before{};
+    ASSERT_EQ(::tcgetattr(pty.Near(), &before), 0);
+    before.c_iflag |= ICRNL | IXON;
+    before.c_oflag |= OPOST | ONLCR;
+    before.c_lflag |= ICANON | ECHO | ISIG;
+    before.c_cc[VMIN] = 1;
+    ASSERT_EQ(::cfsetispeed(&before, B38400), 0);
+    ASSERT_EQ(::cfsetospeed(&before, B38400), 0);
+    ASSERT_EQ(::tcsetattr(pty.Near(), TCSANOW, &before), 0);
+    ASSERT_EQ(::tcgetattr(pty.Near(), &before), 0);
+
+    auto expectSame = [](const termios& a, const termios& b) {
+        EXPECT_EQ(a.c_iflag, b.c_iflag);
+        EXPECT_EQ(a.c_oflag, b.c_oflag);
+        EXPECT_EQ(a.c_cflag, b.c_cflag);
+        EXPECT_EQ(a.c_lflag, b.c_lflag);
+        EXPECT_EQ(::cfgetospeed(&a), ::cfgetospeed(&b));
+        EXPECT_EQ(::cfgetispeed(&a), ::cfgetispeed(&b));
+        EXPECT_EQ(a.c_cc[VMIN], b.c_cc[VMIN]);
+        EXPECT_EQ(a.c_cc[VTIME], b.c_cc[VTIME]);
+    };
+    termios now{};
+    CSerialPort port;
+    for (int round = 0; round < 2; ++round) {  // a second open finds what the first one left
+        SCOPED_TRACE(round);
+        ASSERT_TRUE(port.Open(pty.Path()));
+        ASSERT_EQ(::tcgetattr(pty.Near(), &now), 0);
+        EXPECT_EQ(::cfgetospeed(&now), static_cast<speed_t>(B9600)) << "while open";
+        EXPECT_EQ(now.c_lflag & (ICANON | ECHO), 0u) << "while open";
+        port.Close();
+        ASSERT_EQ(::tcgetattr(pty.Near(), &now), 0);
+        expectSame(now, before);
+    }
+    {
+        CSerialPort reopened;  // the destructor closes the same way
+        ASSERT_TRUE(reopened.Open(pty.Path()));
+        ASSERT_TRUE(reopened.Open(pty.Path()));  // an open on an open port closes it first
+    }
+    ASSERT_EQ(::tcgetattr(pty.Near(), &now), 0);
+    expectSame(now, before);
+}
+
 TEST(SerialPort, OpenOnAnOpenPortLetsTheFirstDeviceGo) {
     const int before = test::OpenDescriptors();
     {

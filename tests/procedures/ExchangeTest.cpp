@@ -83,6 +83,34 @@ TEST(Exchange, OutcomesOfAFailedCommandFollowItsStatus) {
     }
 }
 
+// The link leaves Ok after a NAK and after an unexpected answer alike; the exchange tells them
+// apart, and forgets an unexpected answer once it is taken or a new exchange opens.
+TEST(Exchange, AnUnexpectedAnswerIsAFailedLinkAndANakARefusal) {
+    ProcedureFixture f;
+    Exchange exchange(f.session);
+    f.radio.link.m_unexpectedAnswer = true;  // left by an earlier exchange
+    ASSERT_TRUE(exchange.Open());
+    const struct {
+        std::vector<int> answer;
+        Outcome outcome;
+    } cases[] = {
+        {test::kNak, Outcome::Refused},
+        {test::Concat({test::kAck, test::Frame(7)}), Outcome::LinkFailed},
+        {test::Concat({test::kAck, test::kNak}), Outcome::Refused},
+    };
+    for (const auto& c : cases) {
+        f.radio.line.Answer(c.answer);
+        char value[CRadioLink::kValueSize];
+        std::uint32_t length = 0;
+        EXPECT_FALSE(exchange.Link().ReadParameter(value, 0, length, false));
+        const RadioStatus status = exchange.TakeStatus();
+        EXPECT_EQ(status, RadioStatus::Ok);
+        EXPECT_EQ(exchange.FailureOutcome(status), c.outcome);
+        EXPECT_FALSE(f.radio.link.m_unexpectedAnswer);
+    }
+    exchange.Abort();
+}
+
 TEST(PortList, ComOneToFourWithTheirDevicesAndHowTheyStand) {
     const PortResolver resolver = [](const std::string& name) {
         return name == "COM2" ? std::string("/dev/ttyUSB0") : std::string();

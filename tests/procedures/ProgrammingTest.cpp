@@ -157,7 +157,7 @@ INSTANTIATE_TEST_SUITE_P(
                         PARAM_REGIONAL_ID,
                         Concat({kAck, Frame(7)}),
                         {IDS_UNEXPECTED_RESPONSE},
-                        Outcome::Refused,
+                        Outcome::LinkFailed,  // the exchange is ended all the same
                         true},
         OpeningTestCase{"RegionIncomplete",
                         kRegionTest,

@@ -21,6 +21,7 @@ TEST(PortNames, NamesResolveToTheDeviceNamespace) {
     } cases[] = {
         {"COM1", "\\\\.\\COM1"},   {"COM2", "\\\\.\\COM12"},    {"COM4", "\\\\.\\COM4"},
         {"COM10", "\\\\.\\COM10"}, {"COM256", "\\\\.\\COM256"}, {"", ""},
+        {"COM02", "\\\\.\\COM12"}, {"COM010", "\\\\.\\COM10"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(ResolvePortDevice(c.name, resolver), c.device) << c.name;
@@ -43,7 +44,10 @@ TEST(PortNames, NamesResolveToDevicesOrToNothing) {
         {"COM3", ""},              // a mapping to a relative path is never opened
         {"COM4", "/dev/ttyS3"},
         {"COM10", "/dev/ttyS9"},
+        {"COM02", "/dev/ttyUSB0"},  // COM2, and COM2's mapping
+        {"COM004", "/dev/ttyS3"},
         {"COM0", ""},  // stands for no device
+        {"COM00", ""},
         {"COM-1", ""},
         {"COMx", ""},
         {"COM", ""},
@@ -57,6 +61,31 @@ TEST(PortNames, NamesResolveToDevicesOrToNothing) {
     EXPECT_EQ(ResolvePortDevice("COM2", nullptr), "/dev/ttyS1");
 }
 #endif
+
+TEST(PortNames, AComNumberHasOneSpelling) {
+    const struct {
+        const char* name;
+        const char* normal;
+    } cases[] = {
+        {"COM1", "COM1"},
+        {"COM01", "COM1"},
+        {"COM0001", "COM1"},
+        {"COM10", "COM10"},
+        {"COM010", "COM10"},
+        {"COM0", "COM0"},
+        {"COM000", "COM0"},
+        {"COM", "COM"},
+        {"COM-01", "COM-01"},
+        {"COM 1", "COM 1"},
+        {"COM1x", "COM1x"},
+        {"com01", "com01"},
+        {"/dev/COM01", "/dev/COM01"},
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(NormalPortName(c.name), c.normal) << c.name;
+    }
+}
 
 TEST(PortNames, IndexGivesTheComName) {
     EXPECT_EQ(PortNameFromIndex(0), "COM1");
