@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Cross-builds the Windows core with MinGW-w64 (preset windows) and runs its tests under Wine: the
 # unit tests, and the Windows serial port against simulated radios whose pseudo-terminals are
-# mapped to COM1 to COM3. Installs what is missing first (as root; otherwise prints the command).
+# mapped to COM1 to COM4. Installs what is missing first (as root; otherwise prints the command).
 # Each run has a Wine prefix of its own, made once and removed at the end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -46,6 +46,7 @@ cleanup() {
     local pid
     for pid in "${sim_pids[@]}"; do
         kill "$pid" 2>/dev/null || true
+        kill -CONT "$pid" 2>/dev/null || true  # a stalled one ends only once it runs again
     done
     if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then
         wineserver -k 2>/dev/null || true
@@ -97,10 +98,15 @@ map_com_ports() {
     done
 }
 
-# start_sim NAME ARGS...: starts a simulated radio; its device is then in sim_device.
+# start_sim NAME ARGS...: starts a simulated radio; its device is then in sim_device, and in
+# sim_clock_ms[NAME] the host's wall clock in ms when it started: its trace's times count from a
+# moment a few ms after that.
+declare -A sim_clock_ms=()
 start_sim() {
     local name=$1
     shift
+    local started=${EPOCHREALTIME/[.,]/}
+    sim_clock_ms[$name]=$((10#$started / 1000))
     build/windows-host/tools/radio-sim/varnel-radio-sim "$@" >"$run_dir/$name.out" \
         2>"$run_dir/$name.err" &
     sim_pids+=($!)
@@ -127,6 +133,28 @@ pull_adapter_on_request() {
                 while kill -0 "$pid" 2>/dev/null; do sleep 0.05; done
                 rm -f "$request"
                 exit 0
+            fi
+            sleep 0.1
+        done
+    ) &
+    sim_pids+=($!)
+}
+
+# Stalls the line on request: once the request file appears, the simulator behind that line is
+# stopped (it reads nothing more, so the line's buffer fills and writes stay under way) and the
+# file is removed; the next request lets it go on. Ends with the simulator.
+stall_line_on_request() {
+    local request=$1 pid=$2
+    (
+        stopped=0
+        while kill -0 "$pid" 2>/dev/null; do
+            if [ -e "$request" ]; then
+                if [ $stopped -eq 0 ]; then
+                    kill -STOP "$pid" && stopped=1
+                else
+                    kill -CONT "$pid" && stopped=0
+                fi
+                rm -f "$request"
             fi
             sleep 0.1
         done
@@ -457,6 +485,7 @@ cli_case_port_from_registry() {
 run_cli_cases() {
     echo "varnel-cli.exe under Wine against simulated radios:"
     kill "$radio_pid" "$silent_pid" 2>/dev/null || true
+    kill -CONT "$stall_pid" 2>/dev/null || true
     wait "$radio_pid" "$silent_pid" 2>/dev/null || true
     cli_case_info
     cli_case_program_esn
@@ -491,12 +520,18 @@ start_sim silent --profile "$profile" --fault silence --link "$run_dir/com2"
 silent_pid=${sim_pids[-1]}
 start_sim hangup --profile "$profile" --link "$run_dir/com3"
 hangup_pid=${sim_pids[-1]}
-map_com_ports "COM1=$run_dir/com1" "COM2=$run_dir/com2" "COM3=$run_dir/com3"
+start_sim stall --profile "$profile" --fault silence --link "$run_dir/com4"
+stall_pid=${sim_pids[-1]}
+map_com_ports "COM1=$run_dir/com1" "COM2=$run_dir/com2" "COM3=$run_dir/com3" \
+    "COM4=$run_dir/com4"
 
 hangup_request=$run_dir/pull-COM3
 pull_adapter_on_request "$hangup_request" "$hangup_pid"
+stall_request=$run_dir/stall-COM4
+stall_line_on_request "$stall_request" "$stall_pid"
 export VARNEL_WIN_RADIO_PORT=COM1 VARNEL_WIN_SILENT_PORT=COM2 VARNEL_WIN_HANGUP_PORT=COM3
 export VARNEL_WIN_HANGUP_FILE="Z:${hangup_request//\//\\}"
+export VARNEL_WIN_STALL_PORT=COM4 VARNEL_WIN_STALL_FILE="Z:${stall_request//\//\\}"
 
 status=0
 core=passed
