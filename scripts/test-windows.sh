@@ -181,9 +181,9 @@ server_cpu_ms() {
     if [ -z "${wine_server_pid:-}" ] || [ ! -e "/proc/$wine_server_pid" ]; then
         wine_server_pid=
         for p in /proc/[0-9]*; do
-            read -r comm <"$p/comm" 2>/dev/null || continue
+            { read -r comm <"$p/comm"; } 2>/dev/null || continue
             case "$comm" in wineserver*) ;; *) continue ;; esac
-            if tr '\0' '\n' <"$p/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX"; then
+            if { tr '\0' '\n' <"$p/environ"; } 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX"; then
                 wine_server_pid=${p#/proc/}
                 break
             fi
@@ -344,14 +344,38 @@ Radio IC Versions: n/a
 '
 not_opened='error: The serial port %s could not be opened. It may be in use by another program.'
 
-# The time bounds: a successful run ends well before any deadline of the protocol is reached;
-# a failing one ends within the deadline it met (a silent line: the echo, then the acknowledge
+# The time bounds. A successful run takes what the protocol itself takes (the settle wait after
+# each request, and the wait past the radio's answer to the end of the exchange), Wine's own
+# start and exit (the longest of three runs that do nothing, measured at the start of the
+# cases) and a small margin for the work of the tool and of the simulator, and no more. A
+# failing one ends within the deadline it met (a silent line: the echo, then the acknowledge
 # awaited until the first empty one-second read that ends past 1001 ms, then the 100 ms settle
-# wait). Each bound has room for Wine's start.
+# wait), with room for Wine's start.
+settle_ms=101
+end_wait_ms=1001
+cli_wine_start_ms=0
+cli_margin_ms=300
+cli_measure_wine_start() {
+    local i
+    for i in 1 2 3; do
+        cli_run --version
+        [ "$cli_wall_ms" -le "$cli_wine_start_ms" ] || cli_wine_start_ms=$cli_wall_ms
+    done
+    echo "Wine's start and exit, the longest of three runs of varnel-cli --version:" \
+        "$cli_wine_start_ms ms"
+}
+# cli_protocol_bounds REQUESTS [ENDS]: cli_min_ms and cli_max_ms of a successful run with
+# REQUESTS requests and ENDS ends of the exchange (one unless given).
+cli_protocol_bounds() {
+    cli_min_ms=$(($1 * settle_ms + ${2:-1} * end_wait_ms))
+    cli_max_ms=$((cli_min_ms + cli_wine_start_ms + cli_margin_ms))
+}
+
 cli_case_info() {
     cli_radio programmed
     cli_run --port COM1 info
-    cli_judge "info on a programmed radio" 0 1000 8000 "$programmed_info" ""
+    cli_protocol_bounds 11
+    cli_judge "info on a programmed radio" 0 $cli_min_ms $cli_max_ms "$programmed_info" ""
 
     cli_radio legacy
     cli_run --port COM1 info
@@ -367,11 +391,15 @@ cli_case_program_esn() {
     cli_run --port COM1 --record "$record_win" program-esn 130/5/123456 --verify
     [ "$(grep -c '"outcome":"ok"' "$record" 2>/dev/null)" = 1 ] ||
         cli_problems+=("the record file does not hold one successful line")
-    cli_judge "program-esn --verify on a blank radio" 0 2000 10000 "130/05/123456
+    # Three exchanges of one request each: the blank test, the write, the read-back.
+    cli_protocol_bounds 3 3
+    cli_judge "program-esn --verify on a blank radio" 0 $cli_min_ms $cli_max_ms "130/05/123456
 " "info: ESN successfully programmed.
 "
     cli_run --port COM1 info
-    cli_judge "info reads the programmed ESN back" 0 1000 8000 "~ESN: 130/05/123456" ""
+    cli_protocol_bounds 11
+    cli_judge "info reads the programmed ESN back" 0 $cli_min_ms $cli_max_ms \
+        "~ESN: 130/05/123456" ""
 
     # Another blank radio, the same ESN: the record refuses it before a byte is sent.
     cli_radio blank
@@ -381,6 +409,14 @@ cli_case_program_esn() {
     [ "$(wc -l <"$record")" -eq 2 ] || cli_problems+=("the record file does not hold two lines")
     cli_judge "program-esn refuses an ESN already in the record" 1 0 3000 "" \
         "~error: The ESN 130/05/123456 was already programmed at "
+}
+
+cli_case_region() {
+    cli_radio programmed
+    cli_run --port COM1 region
+    cli_protocol_bounds 1
+    cli_judge "region on a programmed radio" 0 $cli_min_ms $cli_max_ms "North America
+" ""
 }
 
 cli_case_silent_line() {
@@ -463,7 +499,8 @@ cli_case_ctrl_c() {
     # Closed and free for the next run.
     cli_radio programmed
     cli_run --port COM1 info
-    cli_judge "the port is free after Ctrl+C" 0 1000 8000 "$programmed_info" ""
+    cli_protocol_bounds 11
+    cli_judge "the port is free after Ctrl+C" 0 $cli_min_ms $cli_max_ms "$programmed_info" ""
 }
 
 cli_case_port_from_registry() {
@@ -487,7 +524,9 @@ run_cli_cases() {
     kill "$radio_pid" "$silent_pid" 2>/dev/null || true
     kill -CONT "$stall_pid" 2>/dev/null || true
     wait "$radio_pid" "$silent_pid" 2>/dev/null || true
+    cli_measure_wine_start
     cli_case_info
+    cli_case_region
     cli_case_program_esn
     cli_case_silent_line
     cli_case_held_port
