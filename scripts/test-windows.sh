@@ -106,6 +106,7 @@ start_sim() {
     local name=$1
     shift
     local started=${EPOCHREALTIME/[.,]/}
+    # shellcheck disable=SC2034  # read by scripts/test-windows-gui.sh
     sim_clock_ms[$name]=$((10#$started / 1000))
     build/windows-host/tools/radio-sim/varnel-radio-sim "$@" >"$run_dir/$name.out" \
         2>"$run_dir/$name.err" &
