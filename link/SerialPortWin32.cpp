@@ -23,7 +23,9 @@ constexpr DWORD kReadGraceMs = 1000;
 // back only once all of it has gone out, so this is reached only when the line stalls.
 constexpr std::size_t kMaxPendingWrites = 4096;
 constexpr DWORD kWriteStallMs = 1000;  // longest wait for the oldest write when that many are
-constexpr DWORD kCloseWaitMs = 1000;   // longest wait for aborted writes to hand back their blocks
+// On close: the longest wait, all writes together, for the writes still under way to end once
+// aborted; and as long again for those cancelled after it.
+constexpr DWORD kCloseWaitMs = 1000;
 
 std::int64_t MonotonicMs() {
     using namespace std::chrono;
@@ -66,6 +68,20 @@ struct PendingWrite {
     }
 };
 
+// Whether the system is done with a write it took: then its block and bytes are free again.
+// Asks without waiting. The system writes the outcome into the block, then sets the event,
+// which is manual reset and set by nobody else: either tells that the write is over, however
+// often it has been looked at before.
+bool WriteOver(HANDLE comm, PendingWrite& w) {
+    if (!HasOverlappedIoCompleted(&w.ov) && ::WaitForSingleObject(w.event, 0) != WAIT_OBJECT_0) {
+        return false;
+    }
+    DWORD ignored = 0;
+    // Collects the outcome; sent, aborted or failed, the write is over all the same.
+    ::GetOverlappedResult(comm, &w.ov, &ignored, FALSE);
+    return true;
+}
+
 }  // namespace
 
 // What an open port holds besides its handle; a closed port holds none of it.
@@ -76,11 +92,50 @@ struct CSerialPort::Io {
     std::deque<std::unique_ptr<PendingWrite>> pending;  // in the order they were started
     std::vector<std::unique_ptr<PendingWrite>> spare;   // complete, ready to be used again
 
-    // Moves the writes that have completed, oldest first, to the spares.
-    void Reap() {
-        while (!pending.empty() && HasOverlappedIoCompleted(&pending.front()->ov)) {
+    // Moves the writes that are over, oldest first, to the spares, up to the first one still
+    // under way: the line sends them in the order they were started, so the list then holds
+    // only writes under way, and a look costs one question to the system.
+    void Reap(HANDLE comm) {
+        while (!pending.empty() && WriteOver(comm, *pending.front())) {
             spare.push_back(std::move(pending.front()));
             pending.pop_front();
+        }
+    }
+
+    // The same through the whole list, for the writes that ended out of order (an aborted one
+    // may end before an older one still under way).
+    void ReapAll(HANDLE comm) {
+        for (auto it = pending.begin(); it != pending.end();) {
+            if (WriteOver(comm, **it)) {
+                spare.push_back(std::move(*it));
+                it = pending.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+
+    // Waits until every write still under way is over, or until deadline (GetTickCount64), in
+    // one wait for all of them; returns with the list holding those that are not over.
+    void WaitForPending(HANDLE comm, ULONGLONG deadline) {
+        Reap(comm);
+        while (!pending.empty()) {
+            const ULONGLONG now = ::GetTickCount64();
+            if (now >= deadline) {
+                return;
+            }
+            HANDLE events[MAXIMUM_WAIT_OBJECTS];
+            DWORD count = 0;
+            for (auto it = pending.begin(); it != pending.end() && count < MAXIMUM_WAIT_OBJECTS;
+                 ++it) {
+                events[count++] = (*it)->event;
+            }
+            const DWORD woke =
+                ::WaitForMultipleObjects(count, events, TRUE, static_cast<DWORD>(deadline - now));
+            Reap(comm);
+            if (woke == WAIT_TIMEOUT || woke == WAIT_FAILED) {
+                return;
+            }
         }
     }
 
@@ -91,6 +146,8 @@ struct CSerialPort::Io {
             return w;
         }
         auto w = std::make_unique<PendingWrite>();
+        // Manual reset: once the write is over its event stays set, for every later look and
+        // for a wait on many writes at once, until the next write with this block resets it.
         w->event = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
         if (w->event == nullptr) {
             return nullptr;
@@ -190,28 +247,32 @@ void CSerialPort::Close() {
         return;
     }
     HANDLE h = AsHandle(m_hComm);
+    Io& io = *m_pIo;
     ::SetCommMask(h, 0);
     ::PurgeComm(h, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
-    // The aborted writes still own their blocks until the system reports them done; wait for
-    // that, cancel what lingers, and never free a block the system may still write to.
-    for (auto& w : m_pIo->pending) {
-        if (::WaitForSingleObject(w->event, kCloseWaitMs) != WAIT_OBJECT_0) {
+    // The aborted writes own their blocks until the system reports them over. The writes of an
+    // exchange that ended are long over and cost no wait; only those still under way are
+    // waited for, together, then cancelled and waited for once more.
+    io.WaitForPending(h, ::GetTickCount64() + kCloseWaitMs);
+    if (!io.pending.empty()) {
+        for (auto& w : io.pending) {
             ::CancelIoEx(h, &w->ov);
-            if (::WaitForSingleObject(w->event, kCloseWaitMs) != WAIT_OBJECT_0) {
-                (void)w.release();  // deliberately leaked: the system still owns it
-                continue;
-            }
         }
-        DWORD ignored = 0;
-        ::GetOverlappedResult(h, &w->ov, &ignored, FALSE);
+        io.WaitForPending(h, ::GetTickCount64() + kCloseWaitMs);
+        io.ReapAll(h);
     }
-    m_pIo->pending.clear();
-    m_pIo->spare.clear();
+    for (auto& w : io.pending) {
+        // Deliberately leaked, block, bytes and event: the system may still write to the block
+        // and signal the event after this, and freeing them would hand it someone else's memory.
+        (void)w.release();
+    }
+    io.pending.clear();
+    io.spare.clear();
     ::CloseHandle(h);
-    ReleasePortClaim(m_pIo->claim);
-    m_pIo->claim = nullptr;
-    ::CloseHandle(m_pIo->readEvent);
-    m_pIo->readEvent = nullptr;
+    ReleasePortClaim(io.claim);
+    io.claim = nullptr;
+    ::CloseHandle(io.readEvent);
+    io.readEvent = nullptr;
     m_hComm = INVALID_HANDLE_VALUE;
 }
 
@@ -226,6 +287,9 @@ std::uint32_t CSerialPort::Read(std::uint8_t* buffer, std::uint32_t count) {
         return 0;
     }
     HANDLE h = AsHandle(m_hComm);
+    // The writes before a read are mostly over by now (their echo is what is read): handing
+    // their blocks back here keeps the list short and leaves Close nothing to wait for.
+    m_pIo->Reap(h);
     const std::int64_t start = MonotonicMs();
     OVERLAPPED& ov = m_pIo->ovRead;
     std::memset(&ov, 0, sizeof ov);
@@ -259,10 +323,11 @@ std::uint32_t CSerialPort::Write(const std::uint8_t* buffer, std::uint32_t count
     }
     HANDLE h = AsHandle(m_hComm);
     Io& io = *m_pIo;
-    io.Reap();
+    io.Reap(h);
     if (io.pending.size() >= kMaxPendingWrites) {
+        // The oldest is truly under way (Reap asked it): its event tells when it is over.
         ::WaitForSingleObject(io.pending.front()->event, kWriteStallMs);
-        io.Reap();
+        io.Reap(h);
         if (io.pending.size() >= kMaxPendingWrites) {
             return 0;  // the line is stuck; refusing is better than queueing without end
         }

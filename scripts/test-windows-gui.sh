@@ -206,6 +206,53 @@ expect_requests() {
     fi
 }
 
+# The host's wall clock in ms when the simulator NAME sent its answer to the first end of the
+# exchange after line MARK of its trace; nothing when there is none.
+end_answer_ms() {
+    local at
+    at=$(tail -n +"$(($2 + 1))" "$run_dir/$1.out" | awk -v end="$end_frame" '
+        $3 == "tool->radio" && index($0, end) { asked = 1; next }
+        asked && $3 == "radio->tool" { printf "%d\n", $1; exit }')
+    [ -n "$at" ] && echo $((sim_clock_ms[$1] + at))
+}
+# stamp_begin wait|gone TITLE: a probe in the background notes the moment the dialog TITLE
+# appears or goes. It starts before that moment, or the moment would not be known.
+stamp_pid=
+stamp_begin() {
+    probe "$1" "$2" 20000 '#32770' >"$run_dir/stamp" &
+    stamp_pid=$!
+}
+# stamp_judge WHAT NAME MARK MIN_MS MAX_MS: that moment came MIN_MS to MAX_MS after the answer
+# of the simulator NAME to the end of the exchange (after line MARK of its trace). The estimate
+# of the simulator's clock makes the figure at most a few ms longer than it was.
+stamp_judge() {
+    local what=$1 name=$2 mark=$3 min=$4 max=$5 stamp seen looks answer
+    if ! wait "$stamp_pid"; then
+        fail "$what: not seen"
+        return
+    fi
+    stamp=$(tr -d '\r' <"$run_dir/stamp" | sed -nE 's/^at unix_ms=([0-9]+) looks=([0-9]+)$/\1 \2/p')
+    read -r seen looks <<<"$stamp"
+    answer=$(end_answer_ms "$name" "$mark" || true)
+    if [ -z "$answer" ] || [ -z "$seen" ]; then
+        fail "$what: no answer to the end of the exchange in the trace, or no moment seen"
+        return
+    fi
+    if [ "$looks" -le 1 ]; then
+        fail "$what: so at the probe's first look already, its moment is not known"
+        return
+    fi
+    local took=$((seen - answer))
+    echo "  $what: $took ms after the radio's answer to the end of the exchange"
+    if [ "$took" -lt "$min" ] || [ "$took" -gt "$max" ]; then
+        fail "$what $took ms after the radio's answer to the end of the exchange, not $min to $max ms"
+    fi
+}
+# The end of the exchange waits a second after the radio's answer, then the port is closed and
+# the user sees the outcome: the rest is the window's own work, and the probe looks every 20 ms.
+after_end_min_ms=1000
+after_end_max_ms=1300
+
 shoot() {
     [ $screenshots -eq 1 ] || return 0
     local rect
@@ -278,6 +325,7 @@ expect_exit
 begin "Radio Info against a programmed radio on COM1"
 start_varnel
 mark=$(trace_mark programmed)
+stamp_begin wait "Radio Info"
 keys alt+r i
 # The window stays alive during the exchange: after 300 ms a progress window shows the step,
 # and the main window takes no input.
@@ -306,6 +354,8 @@ if expect_box "Radio Info" 15000; then
     shoot radio-info
 fi
 expect_requests programmed "$mark" "${radio_info_frames[@]}" "$end_frame"
+stamp_judge "the Radio Info dialog appeared" programmed "$mark" $after_end_min_ms \
+    $after_end_max_ms
 keys Return
 expect_gone "Radio Info"
 probe dump Varnel VarnelFrame >"$run_dir/window" || true
@@ -356,19 +406,23 @@ if expect_box "Program ESN" 10000; then
         shoot message-box
     fi
     expect_requests blank "$mark" "F7 18 01 82 51 E2 40 4C AE"
+    stamp_begin gone "Program ESN"
     keys Return
     expect_gone "Program ESN"
     expect_requests blank "$mark" "F7 18 01 82 51 E2 40 4C AE" "$end_frame"
+    stamp_judge "the Program ESN dialog closed" blank "$mark" $after_end_min_ms $after_end_max_ms
 fi
 
 begin "Radio Info reads the new ESN back from COM2"
 mark=$(trace_mark blank)
+stamp_begin wait "Radio Info"
 keys alt+r i
 if expect_box "Radio Info" 15000; then
     expect_line 'control id=1009 class=Edit text="130/05/123456"'
     expect_line 'control id=1008 class=Edit text="No Region defined"'
 fi
 expect_requests blank "$mark" "${radio_info_frames[@]}" "$end_frame"
+stamp_judge "the Radio Info dialog appeared" blank "$mark" $after_end_min_ms $after_end_max_ms
 keys Return
 expect_gone "Radio Info"
 

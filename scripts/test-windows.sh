@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Cross-builds the Windows core with MinGW-w64 (preset windows) and runs its tests under Wine: the
 # unit tests, and the Windows serial port against simulated radios whose pseudo-terminals are
-# mapped to COM1 to COM3. Installs what is missing first (as root; otherwise prints the command).
+# mapped to COM1 to COM4. Installs what is missing first (as root; otherwise prints the command).
 # Each run has a Wine prefix of its own, made once and removed at the end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -46,6 +46,7 @@ cleanup() {
     local pid
     for pid in "${sim_pids[@]}"; do
         kill "$pid" 2>/dev/null || true
+        kill -CONT "$pid" 2>/dev/null || true  # a stalled one ends only once it runs again
     done
     if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then
         wineserver -k 2>/dev/null || true
@@ -97,10 +98,16 @@ map_com_ports() {
     done
 }
 
-# start_sim NAME ARGS...: starts a simulated radio; its device is then in sim_device.
+# start_sim NAME ARGS...: starts a simulated radio; its device is then in sim_device, and in
+# sim_clock_ms[NAME] the host's wall clock in ms when it started: its trace's times count from a
+# moment a few ms after that.
+declare -A sim_clock_ms=()
 start_sim() {
     local name=$1
     shift
+    local started=${EPOCHREALTIME/[.,]/}
+    # shellcheck disable=SC2034  # read by scripts/test-windows-gui.sh
+    sim_clock_ms[$name]=$((10#$started / 1000))
     build/windows-host/tools/radio-sim/varnel-radio-sim "$@" >"$run_dir/$name.out" \
         2>"$run_dir/$name.err" &
     sim_pids+=($!)
@@ -134,6 +141,28 @@ pull_adapter_on_request() {
     sim_pids+=($!)
 }
 
+# Stalls the line on request: once the request file appears, the simulator behind that line is
+# stopped (it reads nothing more, so the line's buffer fills and writes stay under way) and the
+# file is removed; the next request lets it go on. Ends with the simulator.
+stall_line_on_request() {
+    local request=$1 pid=$2
+    (
+        stopped=0
+        while kill -0 "$pid" 2>/dev/null; do
+            if [ -e "$request" ]; then
+                if [ $stopped -eq 0 ]; then
+                    kill -STOP "$pid" && stopped=1
+                else
+                    kill -CONT "$pid" && stopped=0
+                fi
+                rm -f "$request"
+            fi
+            sleep 0.1
+        done
+    ) &
+    sim_pids+=($!)
+}
+
 # ---- varnel-cli.exe under Wine -----------------------------------------------------------------
 # The command-line tool against simulated radios. COM1 is a link that each case points at a
 # simulator of its own (a profile, a fault, a kill mid-exchange); COM2 is a second radio that only
@@ -153,9 +182,9 @@ server_cpu_ms() {
     if [ -z "${wine_server_pid:-}" ] || [ ! -e "/proc/$wine_server_pid" ]; then
         wine_server_pid=
         for p in /proc/[0-9]*; do
-            read -r comm <"$p/comm" 2>/dev/null || continue
+            { read -r comm <"$p/comm"; } 2>/dev/null || continue
             case "$comm" in wineserver*) ;; *) continue ;; esac
-            if tr '\0' '\n' <"$p/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX"; then
+            if { tr '\0' '\n' <"$p/environ"; } 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX"; then
                 wine_server_pid=${p#/proc/}
                 break
             fi
@@ -316,14 +345,39 @@ Radio IC Versions: n/a
 '
 not_opened='error: The serial port %s could not be opened. It may be in use by another program.'
 
-# The time bounds: a successful run ends well before any deadline of the protocol is reached;
-# a failing one ends within the deadline it met (a silent line: the echo, then the acknowledge
-# awaited until the first empty one-second read that ends past 1001 ms, then the 100 ms settle
-# wait). Each bound has room for Wine's start.
+# The time bounds. A successful run takes what the protocol itself takes (the settle wait after
+# each request, and the wait past the radio's answer to the end of the exchange), Wine's own
+# start and exit (the longest of three runs that do nothing, measured at the start of the
+# cases) and a margin of 600 ms for the work of the tool, of Wine and of the simulator (up to
+# 430 ms were seen on a loaded machine, the run after a Ctrl+C the slowest), and no more: a
+# second lost anywhere fails. A failing run ends within the deadline it met (a silent line: the
+# echo, then the acknowledge awaited until the first empty one-second read that ends past
+# 1001 ms, then the 100 ms settle wait), with room for Wine's start.
+settle_ms=101
+end_wait_ms=1001
+cli_wine_start_ms=0
+cli_margin_ms=600
+cli_measure_wine_start() {
+    local i
+    for i in 1 2 3; do
+        cli_run --version
+        [ "$cli_wall_ms" -le "$cli_wine_start_ms" ] || cli_wine_start_ms=$cli_wall_ms
+    done
+    echo "Wine's start and exit, the longest of three runs of varnel-cli --version:" \
+        "$cli_wine_start_ms ms"
+}
+# cli_protocol_bounds REQUESTS [ENDS]: cli_min_ms and cli_max_ms of a successful run with
+# REQUESTS requests and ENDS ends of the exchange (one unless given).
+cli_protocol_bounds() {
+    cli_min_ms=$(($1 * settle_ms + ${2:-1} * end_wait_ms))
+    cli_max_ms=$((cli_min_ms + cli_wine_start_ms + cli_margin_ms))
+}
+
 cli_case_info() {
     cli_radio programmed
     cli_run --port COM1 info
-    cli_judge "info on a programmed radio" 0 1000 8000 "$programmed_info" ""
+    cli_protocol_bounds 11
+    cli_judge "info on a programmed radio" 0 $cli_min_ms $cli_max_ms "$programmed_info" ""
 
     cli_radio legacy
     cli_run --port COM1 info
@@ -339,11 +393,15 @@ cli_case_program_esn() {
     cli_run --port COM1 --record "$record_win" program-esn 130/5/123456 --verify
     [ "$(grep -c '"outcome":"ok"' "$record" 2>/dev/null)" = 1 ] ||
         cli_problems+=("the record file does not hold one successful line")
-    cli_judge "program-esn --verify on a blank radio" 0 2000 10000 "130/05/123456
+    # Three exchanges of one request each: the blank test, the write, the read-back.
+    cli_protocol_bounds 3 3
+    cli_judge "program-esn --verify on a blank radio" 0 $cli_min_ms $cli_max_ms "130/05/123456
 " "info: ESN successfully programmed.
 "
     cli_run --port COM1 info
-    cli_judge "info reads the programmed ESN back" 0 1000 8000 "~ESN: 130/05/123456" ""
+    cli_protocol_bounds 11
+    cli_judge "info reads the programmed ESN back" 0 $cli_min_ms $cli_max_ms \
+        "~ESN: 130/05/123456" ""
 
     # Another blank radio, the same ESN: the record refuses it before a byte is sent.
     cli_radio blank
@@ -353,6 +411,14 @@ cli_case_program_esn() {
     [ "$(wc -l <"$record")" -eq 2 ] || cli_problems+=("the record file does not hold two lines")
     cli_judge "program-esn refuses an ESN already in the record" 1 0 3000 "" \
         "~error: The ESN 130/05/123456 was already programmed at "
+}
+
+cli_case_region() {
+    cli_radio programmed
+    cli_run --port COM1 region
+    cli_protocol_bounds 1
+    cli_judge "region on a programmed radio" 0 $cli_min_ms $cli_max_ms "North America
+" ""
 }
 
 cli_case_silent_line() {
@@ -435,7 +501,8 @@ cli_case_ctrl_c() {
     # Closed and free for the next run.
     cli_radio programmed
     cli_run --port COM1 info
-    cli_judge "the port is free after Ctrl+C" 0 1000 8000 "$programmed_info" ""
+    cli_protocol_bounds 11
+    cli_judge "the port is free after Ctrl+C" 0 $cli_min_ms $cli_max_ms "$programmed_info" ""
 }
 
 cli_case_port_from_registry() {
@@ -457,8 +524,11 @@ cli_case_port_from_registry() {
 run_cli_cases() {
     echo "varnel-cli.exe under Wine against simulated radios:"
     kill "$radio_pid" "$silent_pid" 2>/dev/null || true
+    kill -CONT "$stall_pid" 2>/dev/null || true
     wait "$radio_pid" "$silent_pid" 2>/dev/null || true
+    cli_measure_wine_start
     cli_case_info
+    cli_case_region
     cli_case_program_esn
     cli_case_silent_line
     cli_case_held_port
@@ -491,12 +561,18 @@ start_sim silent --profile "$profile" --fault silence --link "$run_dir/com2"
 silent_pid=${sim_pids[-1]}
 start_sim hangup --profile "$profile" --link "$run_dir/com3"
 hangup_pid=${sim_pids[-1]}
-map_com_ports "COM1=$run_dir/com1" "COM2=$run_dir/com2" "COM3=$run_dir/com3"
+start_sim stall --profile "$profile" --fault silence --link "$run_dir/com4"
+stall_pid=${sim_pids[-1]}
+map_com_ports "COM1=$run_dir/com1" "COM2=$run_dir/com2" "COM3=$run_dir/com3" \
+    "COM4=$run_dir/com4"
 
 hangup_request=$run_dir/pull-COM3
 pull_adapter_on_request "$hangup_request" "$hangup_pid"
+stall_request=$run_dir/stall-COM4
+stall_line_on_request "$stall_request" "$stall_pid"
 export VARNEL_WIN_RADIO_PORT=COM1 VARNEL_WIN_SILENT_PORT=COM2 VARNEL_WIN_HANGUP_PORT=COM3
 export VARNEL_WIN_HANGUP_FILE="Z:${hangup_request//\//\\}"
+export VARNEL_WIN_STALL_PORT=COM4 VARNEL_WIN_STALL_FILE="Z:${stall_request//\//\\}"
 
 status=0
 core=passed

@@ -4,11 +4,16 @@
 //   VARNEL_WIN_SILENT_PORT   a radio that never answers; the line still echoes
 //   VARNEL_WIN_HANGUP_PORT   a radio whose line goes away (an adapter pulled out) when the file
 //   VARNEL_WIN_HANGUP_FILE   is created; the script removes the file once the line is gone
+//   VARNEL_WIN_STALL_PORT    a line whose far end stops reading when the file
+//   VARNEL_WIN_STALL_FILE    is created, and reads again when it is created once more; the
+//                            script removes the file each time it has done so
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -95,6 +100,56 @@ TEST(WinSerialPort, ReadsParametersFromTheSimulatedRadioAndEndsTheExchange) {
     link.m_pPort = nullptr;
 }
 
+// Closing costs next to nothing once the line has taken the bytes: the writes of the exchange
+// are over by then, and none of them may be waited for. Each case is run on a port of its own,
+// and the port is free for the next open at once.
+TEST(WinSerialPort, ClosingAfterAnExchangeTakesMilliseconds) {
+    REQUIRE_PORT(radio, "VARNEL_WIN_RADIO_PORT");
+    REQUIRE_PORT(silent, "VARNEL_WIN_SILENT_PORT");
+    struct Case {
+        const char* what;
+        const std::string& port;
+        bool exchange;  // a whole exchange ended with the radio; otherwise a frame's writes only
+    };
+    const Case cases[] = {
+        {"after Radio Info's reads and the end of the exchange", radio, true},
+        {"right after a frame's one-byte writes, their echo unread", silent, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        RecordingReporter reporter;
+        CSerialPort port;
+        ASSERT_TRUE(port.Open(c.port)) << "error " << port.LastError();
+        const Cost exchange = Measure([&] {
+            if (c.exchange) {
+                CRadioLink link;
+                link.m_pPort = &port;
+                link.m_pReporter = &reporter;
+                char value[CRadioLink::kValueSize] = {};
+                std::uint32_t length = 0;
+                for (int id : {0, 1, 3, 4}) {
+                    EXPECT_TRUE(link.ReadParameter(value, id, length, false)) << "id " << id;
+                }
+                EXPECT_TRUE(link.EndExchange());
+            } else {
+                for (int i = 0; i < 261; ++i) {
+                    EXPECT_EQ(port.WriteByte(i & 0xFF), i & 0xFF);
+                }
+            }
+        });
+        const Cost close = Measure([&] { port.Close(); });
+        std::printf("[ figure   ] close %s: %lld ms (exchange %lld ms), processor %.1f ms\n",
+                    c.what, static_cast<long long>(close.wallMs),
+                    static_cast<long long>(exchange.wallMs), close.cpuMs);
+        EXPECT_FALSE(port.IsOpen());
+        EXPECT_LT(close.wallMs, 200);
+        EXPECT_LT(close.cpuMs, CpuAllowance(close.wallMs));
+        EXPECT_TRUE(reporter.Messages().empty());
+        CSerialPort again;
+        EXPECT_TRUE(again.Open(c.port)) << "error " << again.LastError();
+    }
+}
+
 TEST(WinSerialPort, WritesSendTheCallersBytesAsTheyWereAtTheCall) {
     REQUIRE_PORT(name, "VARNEL_WIN_SILENT_PORT");  // the line echoes; the radio says nothing
     CSerialPort port;
@@ -159,8 +214,8 @@ TEST(WinSerialPort, SilentLineGivesNothingAfterASecondWithoutSpinning) {
     link.m_pPort = nullptr;
 }
 
-// Asks the script to take the line away, as an adapter pulled out would, and waits until it has.
-bool PullAdapter(const std::string& requestFile) {
+// Asks the script for what requestFile stands for, and waits until it is done.
+bool AskScript(const std::string& requestFile) {
     HANDLE f = ::CreateFileA(requestFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
     if (f == INVALID_HANDLE_VALUE) {
@@ -189,7 +244,8 @@ TEST(WinSerialPort, PulledAdapterReadsAsSilenceWithoutSpinning) {
     std::uint32_t length = 0;
     ASSERT_TRUE(link.ReadParameter(value, 0, length, false));  // the line works until pulled
 
-    ASSERT_TRUE(PullAdapter(requestFile)) << "the line was not taken away";
+    // As an adapter pulled out would.
+    ASSERT_TRUE(AskScript(requestFile)) << "the line was not taken away";
     // Each read fails at once underneath; each must still last as long as a silent one.
     for (int i = 0; i < 2; ++i) {
         int byte = 0;
@@ -212,6 +268,31 @@ TEST(WinSerialPort, PulledAdapterReadsAsSilenceWithoutSpinning) {
     port.Close();
     EXPECT_FALSE(port.IsOpen());
     port.Close();  // harmless
+}
+
+// Writes that the line cannot take stay under way; closing ends them all within its one bound
+// (a second for them to end once aborted, then the cancel), however many there are, and the port
+// is free again at once.
+TEST(WinSerialPort, ClosingWithWritesStuckOnAStalledLineEndsWithinItsBound) {
+    REQUIRE_PORT(name, "VARNEL_WIN_STALL_PORT");
+    REQUIRE_PORT(requestFile, "VARNEL_WIN_STALL_FILE");
+    CSerialPort port;
+    ASSERT_TRUE(port.Open(name)) << "error " << port.LastError();
+    ASSERT_TRUE(AskScript(requestFile)) << "the line was not stalled";
+    // Well past what a pseudo-terminal holds (64 KiB): the last writes cannot go anywhere.
+    const std::vector<std::uint8_t> block(4096, 0x5A);
+    for (int i = 0; i < 24; ++i) {
+        ASSERT_EQ(port.Write(block.data(), static_cast<std::uint32_t>(block.size())), block.size());
+    }
+    const Cost close = Measure([&] { port.Close(); });
+    std::printf(
+        "[ figure   ] close with writes stuck on a stalled line: %lld ms, processor %.1f ms\n",
+        static_cast<long long>(close.wallMs), close.cpuMs);
+    EXPECT_FALSE(port.IsOpen());
+    EXPECT_LT(close.wallMs, 2500);
+    EXPECT_LT(close.cpuMs, CpuAllowance(close.wallMs));
+    EXPECT_TRUE(CSerialPort().Open(name));
+    ASSERT_TRUE(AskScript(requestFile)) << "the line was not let go";
 }
 
 TEST(WinSerialPort, MissingPortFailsOpenAndStaysClosed) {

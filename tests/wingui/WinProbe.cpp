@@ -7,6 +7,10 @@
 //                                            class CLASS: "#32770" for a dialog or a message
 //                                            box), then dump it
 //   varnel-winprobe gone TITLE [MS [CLASS]]  wait until no such window is visible
+//                                            Both end with a line "at unix_ms=N looks=K": when
+//                                            the window was first seen (or seen gone), on the
+//                                            host's wall clock, and after how many looks. At one
+//                                            look the moment is not known: it was so already.
 //   varnel-winprobe dump TITLE [CLASS]  the window and its controls
 //   varnel-winprobe list                every visible top-level window
 //   varnel-winprobe status              the texts of the main window's status bar panes
@@ -263,18 +267,37 @@ int List() {
     return 0;
 }
 
+// The wall clock in ms since 1970, the reading of `date +%s%3N` on the host under Wine: the
+// scripts set it beside the simulated radio's trace.
+long long UnixMs() {
+    FILETIME now{};
+    ::GetSystemTimePreciseAsFileTime(&now);
+    const unsigned long long ticks =
+        (static_cast<unsigned long long>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+    constexpr long long kFrom1601To1970Ms = 11644473600000LL;
+    return static_cast<long long>(ticks / 10000) - kFrom1601To1970Ms;
+}
+
+// Looks often enough that the moment noted is at most this late.
+constexpr DWORD kLookEveryMs = 20;
+
 int Wait(const std::wstring& title, DWORD timeoutMs, const std::wstring& className,
          bool untilGone) {
     const ULONGLONG end = ::GetTickCount64() + timeoutMs;
-    for (;;) {
+    for (int looks = 1;; ++looks) {
         const HWND window = FindVisible(title, className);
+        const long long at = UnixMs();
         if (!untilGone && window != nullptr) {
             // A window just shown may still be filling in its controls.
             ::Sleep(150);
             Dump(window);
+            std::printf("at unix_ms=%lld looks=%d\n", at, looks);
+            std::fflush(stdout);
             return 0;
         }
         if (untilGone && window == nullptr) {
+            std::printf("at unix_ms=%lld looks=%d\n", at, looks);
+            std::fflush(stdout);
             return 0;
         }
         if (::GetTickCount64() >= end) {
@@ -285,7 +308,7 @@ int Wait(const std::wstring& title, DWORD timeoutMs, const std::wstring& classNa
             std::fflush(stdout);
             return 1;
         }
-        ::Sleep(50);
+        ::Sleep(kLookEveryMs);
     }
 }
 
