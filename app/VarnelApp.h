@@ -12,6 +12,7 @@
 #include "procedures/Session.h"
 #include "settings/SettingsStore.h"
 #include "templates/CommandMap.h"
+#include "templates/DialogTemplates.h"
 
 class QApplication;
 class QWidget;
@@ -124,7 +125,7 @@ private:
 template <class TDlg>
 void CVarnelApp::RunPortSelection(TDlg& dialog) {
     dialog.m_nPortIndex = m_nSerialPort;
-    if (dialog.DoModal() == 1 /* IDOK */) {
+    if (dialog.DoModal() == kIdOk) {
         m_nSerialPort = dialog.m_nPortIndex;
     }
 }

@@ -340,7 +340,7 @@ bool RunProgramEsn(int& argc, char** argv, const std::string& device) {
             dialog->GetEdit(CProgramEsnDlg::IDC_ESN_FIELD1)->setText(QStringLiteral("130"));
             dialog->GetEdit(CProgramEsnDlg::IDC_ESN_FIELD2)->setText(QStringLiteral("5"));
             dialog->GetEdit(CProgramEsnDlg::IDC_ESN_FIELD3)->setText(QStringLiteral("123456"));
-            dialog->GetButton(IDOK)->click();
+            dialog->GetButton(kIdOk)->click();
             written = Now();
             result = dialog->IsEnded() ? dialog->Result() : -1;
             if (!dialog->IsEnded()) {
@@ -356,7 +356,7 @@ bool RunProgramEsn(int& argc, char** argv, const std::string& device) {
     const int rc = app.Run(argc, argv);
 
     const std::vector<int> expected{IDS_ESN_PROGRAMMED};
-    if (rc != 0 || g_firstRequests.size() != 2 || !watcher.m_painted.set || result != IDOK ||
+    if (rc != 0 || g_firstRequests.size() != 2 || !watcher.m_painted.set || result != kIdOk ||
         app.Reporter().Ids() != expected) {
         return Fail("the blank test and the write did not both succeed (is the radio blank?)");
     }

@@ -7,7 +7,7 @@ include(GNUInstallDirs)
 
 # A package holds the application and the simulated radio, built without sanitizers: the
 # sanitizer runtime would make every user's run slow and noisy. Other builds offer no package.
-if(VARNEL_SANITIZE OR NOT UNIX OR NOT TARGET varnel OR NOT TARGET varnel-radio-sim)
+if(VARNEL_SANITIZE OR NOT VARNEL_LINUX OR NOT TARGET varnel OR NOT TARGET varnel-radio-sim)
     return()
 endif()
 

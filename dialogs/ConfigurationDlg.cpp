@@ -88,7 +88,7 @@ void CConfigurationDlg::OnCommand(int id) {
 
 int CConfigurationDlg::OnDevices() {
     if (!m_mapping.write) {
-        return IDCANCEL;
+        return kIdCancel;
     }
     // The entry chosen here stays chosen if its port is still listed afterwards.
     const QComboBox* list = GetComboBox(IDC_SERIAL_PORT);
@@ -96,7 +96,7 @@ int CConfigurationDlg::OnDevices() {
     CSerialDevicesDlg devices(m_resolver, m_mapping.listDevices(), m_mapping.write,
                               *m_mapping.reporter, this);
     const int result = devices.DoModal();
-    if (result == IDOK) {
+    if (result == kIdOk) {
         FillPortList(chosen);
     }
     return result;

@@ -33,7 +33,7 @@ public:
                                PortProbe probe = ProbePort, PortMappingAccess mapping = {});
 
     // The port index shown and chosen, 0 for COM1 to 3 for COM4. The caller sets it before
-    // DoModal and takes it back only when DoModal returns IDOK.
+    // DoModal and takes it back only when DoModal returns kIdOk.
     int m_nPortIndex = -1;
 
     bool OnInitDialog() override;

@@ -44,7 +44,7 @@ CProgramEsnDlg::CProgramEsnDlg(Session session, QWidget* parent)
 bool CProgramEsnDlg::OnInitDialog() {
     CDialog::OnInitDialog();
     if (RunProcedure(m_session, CheckEsnBlank).outcome != Outcome::Done) {
-        EndDialog(IDCANCEL);
+        EndDialog(kIdCancel);
         return true;
     }
     for (std::size_t i = 0; i < kEsnEntryFields.size(); ++i) {

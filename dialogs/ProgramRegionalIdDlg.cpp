@@ -22,7 +22,7 @@ CProgramRegionalIdDlg::CProgramRegionalIdDlg(Session session, QWidget* parent)
 bool CProgramRegionalIdDlg::OnInitDialog() {
     CDialog::OnInitDialog();
     if (RunProcedure(m_session, CheckNoRegionalId).outcome != Outcome::Done) {
-        EndDialog(IDCANCEL);
+        EndDialog(kIdCancel);
         return true;
     }
     QComboBox* list = GetComboBox(IDC_REGIONAL_ID);

@@ -28,7 +28,7 @@ bool CRadioInfoDlg::OnInitDialog() {
     CDialog::OnInitDialog();
     const RadioInfoResult result = RunProcedure(m_session, ReadRadioInfo);
     if (result.outcome != Outcome::Done) {
-        EndDialog(IDCANCEL);
+        EndDialog(kIdCancel);
         return true;
     }
     for (std::size_t i = 0; i < kRadioInfoFieldCount; ++i) {

@@ -7,7 +7,7 @@
 #   bash scripts/fuzz.sh [SECONDS]
 #
 # The corpus grows in build/fuzz/corpus from run to run; findings land in build/fuzz/findings.
-# A finding is replayed with: build/fuzz/radio_stream_fuzzer build/fuzz/findings/<file>
+# A finding is replayed with: build/fuzz/fuzz/radio_stream_fuzzer build/fuzz/findings/<file>
 # Exit status: 0 nothing found, 1 a finding or a failure, 77 no clang with libFuzzer here.
 set -euo pipefail
 
@@ -42,15 +42,18 @@ if [ -z "$cxx" ] || ! "$cxx" -fsanitize=fuzzer,address,undefined "$probe/probe.c
 fi
 
 mkdir -p "$build"
-if ! { cmake -S "$root/fuzz" -B "$build" -G Ninja -DCMAKE_CXX_COMPILER="$cxx" &&
-    cmake --build "$build" -j "$jobs"; } >"$build/build.log" 2>&1; then
+# The project's own tree, with only what the fuzz target reaches, instrumented throughout.
+if ! { cmake -S "$root" -B "$build" -G Ninja -DCMAKE_CXX_COMPILER="$cxx" -DVARNEL_FUZZ=ON \
+    -DVARNEL_BUILD_GUI=OFF -DVARNEL_BUILD_TESTS=OFF &&
+    cmake --build "$build" -j "$jobs" --target radio_stream_fuzzer make_fuzz_seeds; } \
+    >"$build/build.log" 2>&1; then
     cat "$build/build.log" >&2
     exit 1
 fi
 
 rm -rf "$build/seeds"
 mkdir -p "$build/seeds" "$build/corpus" "$build/findings"
-"$build/make_fuzz_seeds" "$build/seeds" >/dev/null
+"$build/fuzz/make_fuzz_seeds" "$build/seeds" >/dev/null
 before=$(find "$build/findings" -type f | wc -l)
 corpus_before=$(find "$build/corpus" -type f | wc -l)
 
@@ -60,7 +63,7 @@ export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 log=$build/last-run.log
 set +e
-"$build/radio_stream_fuzzer" -max_total_time="$seconds" -timeout=5 -max_len=4096 \
+"$build/fuzz/radio_stream_fuzzer" -max_total_time="$seconds" -timeout=5 -max_len=4096 \
     -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$build/findings/" \
     "$build/corpus" "$build/seeds" "$root/fuzz/regressions" >"$log" 2>&1
 status=$?

@@ -7,14 +7,14 @@ const ControlTemplate kAboutBox[] = {
     {ControlKind::Icon, IDC_STATIC, 12, 9, 21, 20},
     {ControlKind::Text, IDC_STATIC, 50, 8, 40, 8, "Varnel"},
     {ControlKind::Text, IDC_STATIC, 50, 24, 117, 8, "Version:  R01.03.00,  12.Apr.2010"},
-    {ControlKind::DefPushButton, IDOK, 185, 13, 32, 14, "OK", CS_TABSTOP},
+    {ControlKind::DefPushButton, kIdOk, 185, 13, 32, 14, "OK", CS_TABSTOP},
 };
 
 const ControlTemplate kConfiguration[] = {
     {ControlKind::Text, IDC_STATIC, 8, 12, 55, 8, "Serial Port:"},
     {ControlKind::DropDownList, ConfigurationIds::IDC_SERIAL_PORT, 68, 8, 48, 60, "", CS_TABSTOP},
-    {ControlKind::DefPushButton, IDOK, 144, 4, 50, 14, "OK", CS_TABSTOP},
-    {ControlKind::PushButton, IDCANCEL, 144, 24, 50, 14, "Cancel", CS_TABSTOP},
+    {ControlKind::DefPushButton, kIdOk, 144, 4, 50, 14, "OK", CS_TABSTOP},
+    {ControlKind::PushButton, kIdCancel, 144, 24, 50, 14, "Cancel", CS_TABSTOP},
     // What the chosen port name stands for on this machine, under the list and left of the
     // buttons; long device descriptions take a second or third line.
     {ControlKind::Text, ConfigurationIds::IDC_PORT_DEVICE, 8, 28, 130, 30, "", CS_WORDWRAP},
@@ -47,7 +47,7 @@ const ControlTemplate kRadioInfo[] = {
     {ControlKind::Edit, Info::IDC_REGIONAL_ID, 236, 88, 80, 14, "", kInfoField},
     {ControlKind::Text, IDC_STATIC, 8, 112, 64, 8, "UUID:"},
     {ControlKind::Edit, Info::IDC_UUID, 76, 108, 240, 14, "", kInfoField},
-    {ControlKind::DefPushButton, IDOK, 140, 132, 50, 14, "OK", CS_TABSTOP},
+    {ControlKind::DefPushButton, kIdOk, 140, 132, 50, 14, "OK", CS_TABSTOP},
 };
 
 using Esn = ProgramEsnIds;
@@ -61,8 +61,8 @@ const ControlTemplate kProgramEsn[] = {
     {ControlKind::Edit, Esn::IDC_ESN_FIELD2, 76, 40, 20, 14, "", CS_TABSTOP},
     {ControlKind::Text, IDC_STATIC, 100, 44, 8, 8, "/"},
     {ControlKind::Edit, Esn::IDC_ESN_FIELD3, 108, 40, 40, 14, "", CS_TABSTOP},
-    {ControlKind::DefPushButton, IDOK, 188, 4, 50, 14, "Program", CS_TABSTOP},
-    {ControlKind::PushButton, IDCANCEL, 188, 24, 50, 14, "Abort", CS_TABSTOP},
+    {ControlKind::DefPushButton, kIdOk, 188, 4, 50, 14, "Program", CS_TABSTOP},
+    {ControlKind::PushButton, kIdCancel, 188, 24, 50, 14, "Abort", CS_TABSTOP},
 };
 
 const ControlTemplate kProgramRegionalId[] = {
@@ -72,8 +72,8 @@ const ControlTemplate kProgramRegionalId[] = {
     {ControlKind::Text, IDC_STATIC, 8, 44, 48, 8, "Regional ID:"},
     {ControlKind::DropDownList, ProgramRegionalIdIds::IDC_REGIONAL_ID, 60, 40, 100, 72, "",
      CS_TABSTOP},
-    {ControlKind::DefPushButton, IDOK, 208, 4, 50, 14, "Program", CS_TABSTOP},
-    {ControlKind::PushButton, IDCANCEL, 208, 24, 50, 14, "Abort", CS_TABSTOP},
+    {ControlKind::DefPushButton, kIdOk, 208, 4, 50, 14, "Program", CS_TABSTOP},
+    {ControlKind::PushButton, kIdCancel, 208, 24, 50, 14, "Abort", CS_TABSTOP},
 };
 
 using Devices = SerialDevicesIds;
@@ -91,8 +91,8 @@ const ControlTemplate kSerialDevices[] = {
     {ControlKind::DropDownEdit, Devices::IDC_COM3_DEVICE, 40, 68, 224, 80, "", CS_TABSTOP},
     {ControlKind::Text, IDC_STATIC, 8, 88, 28, 8, "COM4:"},
     {ControlKind::DropDownEdit, Devices::IDC_COM4_DEVICE, 40, 86, 224, 80, "", CS_TABSTOP},
-    {ControlKind::DefPushButton, IDOK, 160, 108, 50, 14, "OK", CS_TABSTOP},
-    {ControlKind::PushButton, IDCANCEL, 214, 108, 50, 14, "Cancel", CS_TABSTOP},
+    {ControlKind::DefPushButton, kIdOk, 160, 108, 50, 14, "OK", CS_TABSTOP},
+    {ControlKind::PushButton, kIdCancel, 214, 108, 50, 14, "Cancel", CS_TABSTOP},
 };
 
 }  // namespace

@@ -6,8 +6,8 @@ namespace varnel {
 
 // Results and control ids that every dialog shares.
 enum DialogId : int {
-    IDOK = 1,
-    IDCANCEL = 2,
+    kIdOk = 1,
+    kIdCancel = 2,
     IDC_STATIC = -1,  // a control that no code addresses
 };
 

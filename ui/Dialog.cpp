@@ -143,9 +143,9 @@ QWidget* CDialog::CreateControl(const ControlTemplate& control) {
             button->setGeometry(rect);
             const int id = control.id;
             connect(button, &QPushButton::clicked, this, [this, id] {
-                if (id == IDOK) {
+                if (id == kIdOk) {
                     OnOK();
-                } else if (id == IDCANCEL) {
+                } else if (id == kIdCancel) {
                     OnCancel();
                 } else {
                     OnCommand(id);
@@ -159,7 +159,7 @@ QWidget* CDialog::CreateControl(const ControlTemplate& control) {
 
 int CDialog::DoModal() {
     m_ended = false;
-    m_result = IDCANCEL;
+    m_result = kIdCancel;
     const bool focusFirst = OnInitDialog();
     if (m_ended) {
         return m_result;
@@ -183,11 +183,11 @@ bool CDialog::OnInitDialog() {
 }
 
 void CDialog::OnOK() {
-    EndDialog(IDOK);
+    EndDialog(kIdOk);
 }
 
 void CDialog::OnCancel() {
-    EndDialog(IDCANCEL);
+    EndDialog(kIdCancel);
 }
 
 void CDialog::OnCommand(int) {}

@@ -26,14 +26,14 @@ public:
     explicit CDialog(const DialogTemplate& dialogTemplate, QWidget* parent = nullptr);
     ~CDialog() override;
 
-    // Runs the dialog modally and returns the value given to EndDialog (IDOK, IDCANCEL, ...).
+    // Runs the dialog modally and returns the value given to EndDialog (kIdOk, kIdCancel, ...).
     int DoModal();
 
     // Returns true to have the focus put on the first tab stop.
     virtual bool OnInitDialog();
-    // The default button (id 1) and Enter; the default ends the dialog with IDOK.
+    // The default button (id 1) and Enter; the default ends the dialog with kIdOk.
     virtual void OnOK();
-    // The Cancel button (id 2), Esc and the close box; the default ends the dialog with IDCANCEL.
+    // The Cancel button (id 2), Esc and the close box; the default ends the dialog with kIdCancel.
     virtual void OnCancel();
     // A push button other than OK and Cancel.
     virtual void OnCommand(int id);
@@ -71,7 +71,7 @@ private:
     int m_baseX = 0;
     int m_baseY = 0;
     bool m_ended = false;
-    int m_result = IDCANCEL;
+    int m_result = kIdCancel;
     bool m_inModal = false;
 };
 

@@ -1,7 +1,7 @@
 #include "win32/AboutDlg.h"
 
-namespace varnel {
+namespace varnel::win32 {
 
 CAboutDlg::CAboutDlg(HWND owner) : CDialog(AboutBoxTemplate(), owner) {}
 
-}  // namespace varnel
+}  // namespace varnel::win32

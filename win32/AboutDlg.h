@@ -2,7 +2,7 @@
 
 #include "win32/Dialog.h"
 
-namespace varnel {
+namespace varnel::win32 {
 
 // The About box: the application icon, the name and the version.
 class CAboutDlg : public CDialog, public AboutBoxIds {
@@ -10,4 +10,4 @@ public:
     explicit CAboutDlg(HWND owner);
 };
 
-}  // namespace varnel
+}  // namespace varnel::win32

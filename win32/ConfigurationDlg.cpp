@@ -4,7 +4,7 @@
 
 #include "win32/Text.h"
 
-namespace varnel {
+namespace varnel::win32 {
 
 CConfigurationDlg::CConfigurationDlg(HWND owner, PortProbe probe)
     : CDialog(ConfigurationTemplate(), owner), m_probe(std::move(probe)) {}
@@ -52,4 +52,4 @@ void CConfigurationDlg::OnOK() {
     CDialog::OnOK();
 }
 
-}  // namespace varnel
+}  // namespace varnel::win32

@@ -3,7 +3,7 @@
 #include "procedures/PortList.h"
 #include "win32/Dialog.h"
 
-namespace varnel {
+namespace varnel::win32 {
 
 // Lets the user choose the serial port of every later exchange. Only the ports that exist on the
 // machine are offered; they are found afresh each time the dialog opens, so an adapter plugged
@@ -25,4 +25,4 @@ private:
     PortProbe m_probe;
 };
 
-}  // namespace varnel
+}  // namespace varnel::win32

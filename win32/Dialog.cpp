@@ -8,7 +8,7 @@
 #include "win32/Text.h"
 #include "win32/WaitCursor.h"
 
-namespace varnel {
+namespace varnel::win32 {
 
 CDialog::CDialog(const DialogTemplate& dialogTemplate, HWND owner)
     : m_template(dialogTemplate), m_owner(owner) {}
@@ -137,4 +137,4 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND window, UINT message, WPARAM wParam, L
     }
 }
 
-}  // namespace varnel
+}  // namespace varnel::win32

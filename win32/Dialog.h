@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "win32/SharedTemplates.h"
+#include "templates/DialogTemplates.h"
 
-namespace varnel {
+namespace varnel::win32 {
 
 // A modal dialog built from one of the shared templates: the template becomes a DLGTEMPLATE in
 // memory and runs with DialogBoxIndirectParam. OnInitDialog runs before the dialog is shown;
@@ -48,4 +48,4 @@ private:
     HICON m_icon = nullptr;
 };
 
-}  // namespace varnel
+}  // namespace varnel::win32

@@ -2,7 +2,7 @@
 
 #include "win32/Text.h"
 
-namespace varnel {
+namespace varnel::win32 {
 namespace {
 
 // The atoms of the predefined control classes, which a template names by number.
@@ -148,4 +148,4 @@ std::vector<WORD> BuildDialogTemplate(const DialogLayout& layout) {
     return out;
 }
 
-}  // namespace varnel
+}  // namespace varnel::win32

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "win32/SharedTemplates.h"
+#include "templates/DialogTemplates.h"
 
-namespace varnel {
+namespace varnel::win32 {
 
 // One control of an in-memory dialog template: a window class (the predefined ones by name:
 // "Button", "Edit", "Static", "ComboBox"; any other by its registered name), its styles, its
@@ -51,4 +51,4 @@ DialogItem ItemFromControl(const ControlTemplate& control);
 // every item starts on a 32-bit boundary.
 std::vector<WORD> BuildDialogTemplate(const DialogLayout& layout);
 
-}  // namespace varnel
+}  // namespace varnel::win32

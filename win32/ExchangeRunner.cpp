@@ -10,7 +10,7 @@
 #include "win32/WaitCursor.h"
 #include "win32/WindowDisabler.h"
 
-namespace varnel {
+namespace varnel::win32 {
 namespace {
 
 constexpr wchar_t kNotifierClass[] = L"VarnelExchangeNotifier";
@@ -373,4 +373,4 @@ INT_PTR CALLBACK CExchangeRunner::ProgressProc(HWND window, UINT message, WPARAM
     }
 }
 
-}  // namespace varnel
+}  // namespace varnel::win32

@@ -9,7 +9,7 @@
 
 #include "procedures/Session.h"
 
-namespace varnel {
+namespace varnel::win32 {
 
 // Runs the window's exchanges on a worker thread while the user-interface thread keeps pumping
 // messages, so that the windows keep painting while a slow radio takes its time:
@@ -74,4 +74,4 @@ private:
     std::optional<ExchangeStep> m_lastStep;  // guarded by m_stepMutex
 };
 
-}  // namespace varnel
+}  // namespace varnel::win32

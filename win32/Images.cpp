@@ -5,14 +5,14 @@
 #include <span>
 #include <vector>
 
-namespace varnel {
+namespace varnel::win32 {
 namespace {
 
 // The drawings are C arrays of strings; they are included here, each one defining its array.
-#include "app/resources/toolbar-about.xpm"
-#include "app/resources/toolbar-context-help.xpm"
-#include "app/resources/varnel-16.xpm"
-#include "app/resources/varnel-32.xpm"
+#include "artwork/toolbar-about.xpm"
+#include "artwork/toolbar-context-help.xpm"
+#include "artwork/varnel-16.xpm"
+#include "artwork/varnel-32.xpm"
 
 constexpr int kToolbarImageWidth = 16;
 constexpr int kToolbarImageHeight = 15;
@@ -169,4 +169,4 @@ HIMAGELIST CreateToolbarImages(bool disabled) {
     return images;
 }
 
-}  // namespace varnel
+}  // namespace varnel::win32

@@ -6,7 +6,7 @@
 
 #include "win32/Xpm.h"
 
-namespace varnel {
+namespace varnel::win32 {
 
 // The application's pictures, decoded from the same XPM drawings the Qt application compiles in.
 enum class Picture { AppIcon16, AppIcon32, ToolbarAbout, ToolbarContextHelp };
@@ -29,4 +29,4 @@ HIMAGELIST CreateToolbarImages(bool disabled = false);
 // pixel down and to the right.
 Pixmap Embossed(const Pixmap& pixmap);
 
-}  // namespace varnel
+}  // namespace varnel::win32

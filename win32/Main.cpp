@@ -4,6 +4,6 @@
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     // The program defines no options: whatever the command line holds, the main window opens.
-    varnel::CVarnelApp theApp(instance);
+    varnel::win32::CVarnelApp theApp(instance);
     return theApp.Run();
 }

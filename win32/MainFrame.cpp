@@ -8,7 +8,7 @@
 #include "win32/Text.h"
 #include "win32/WaitCursor.h"
 
-namespace varnel {
+namespace varnel::win32 {
 namespace {
 
 constexpr wchar_t kFrameClass[] = L"VarnelFrame";
@@ -422,4 +422,4 @@ LRESULT CALLBACK CMainFrame::ViewProc(HWND window, UINT message, WPARAM wParam, 
     return ::DefWindowProcW(window, message, wParam, lParam);
 }
 
-}  // namespace varnel
+}  // namespace varnel::win32

@@ -9,7 +9,7 @@
 
 #include "templates/CommandMap.h"
 
-namespace varnel {
+namespace varnel::win32 {
 
 // The main window: menu 128, its accelerators, the toolbar, the status bar with the message pane
 // and the CAP, NUM and SCRL panes, and a blank view. Commands reach the frame's own handlers
@@ -74,4 +74,4 @@ private:
     std::wstring m_tooltip;  // the text a tooltip is showing: it must outlive the request
 };
 
-}  // namespace varnel
+}  // namespace varnel::win32

@@ -3,7 +3,7 @@
 #include "strings/StringTable.h"
 #include "win32/Text.h"
 
-namespace varnel {
+namespace varnel::win32 {
 namespace {
 
 const MenuItemDefinition kFile[] = {{ID_APP_EXIT, "E&xit"}};
@@ -65,4 +65,4 @@ void TrimMenu(HMENU menuBar) {
     }
 }
 
-}  // namespace varnel
+}  // namespace varnel::win32

@@ -4,7 +4,7 @@
 
 #include <span>
 
-namespace varnel {
+namespace varnel::win32 {
 
 struct MenuItemDefinition {
     int command;       // 0 for a separator
@@ -26,4 +26,4 @@ HMENU CreateMenuBar(std::span<const MenuDefinition> definition);
 // topics do not exist, and the separator under them, now the first entry of "&Help", goes too.
 void TrimMenu(HMENU menuBar);
 
-}  // namespace varnel
+}  // namespace varnel::win32

@@ -4,7 +4,7 @@
 #include "win32/WaitCursor.h"
 #include "win32/WindowDisabler.h"
 
-namespace varnel {
+namespace varnel::win32 {
 
 std::wstring CMessageBoxReporter::BoxText(const Message& message) {
     std::wstring text = Widen(message.text);
@@ -32,4 +32,4 @@ void CMessageBoxReporter::Show(const Message& message) {
     PopOverrideCursor();
 }
 
-}  // namespace varnel
+}  // namespace varnel::win32

@@ -6,7 +6,7 @@
 
 #include "strings/Messages.h"
 
-namespace varnel {
+namespace varnel::win32 {
 
 // Shows each message in a system message box owned by the main window (also when a dialog is
 // open), with caption "Error" and the stop icon for errors, "Varnel" and the information icon
@@ -29,4 +29,4 @@ private:
     HWND m_owner = nullptr;
 };
 
-}  // namespace varnel
+}  // namespace varnel::win32

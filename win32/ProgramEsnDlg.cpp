@@ -10,7 +10,7 @@
 #include "strings/Messages.h"
 #include "strings/StringTable.h"
 
-namespace varnel {
+namespace varnel::win32 {
 namespace {
 
 // The entry fields, in the order of kEsnEntryFields.
@@ -52,4 +52,4 @@ void CProgramEsnDlg::OnOK() {
     // Otherwise the dialog stays open with the fields as typed, for another try or Abort.
 }
 
-}  // namespace varnel
+}  // namespace varnel::win32

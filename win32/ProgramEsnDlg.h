@@ -3,7 +3,7 @@
 #include "procedures/Session.h"
 #include "win32/Dialog.h"
 
-namespace varnel {
+namespace varnel::win32 {
 
 // Writes an ESN into a radio that has none yet. Opening the dialog reads the radio's ESN and
 // goes on only for a blank radio; "Program" parses the three fields, adds the check byte and
@@ -23,4 +23,4 @@ private:
     Session m_session;
 };
 
-}  // namespace varnel
+}  // namespace varnel::win32

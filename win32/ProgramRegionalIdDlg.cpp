@@ -10,7 +10,7 @@
 #include "strings/StringTable.h"
 #include "win32/Text.h"
 
-namespace varnel {
+namespace varnel::win32 {
 
 CProgramRegionalIdDlg::CProgramRegionalIdDlg(Session session, HWND owner)
     : CDialog(ProgramRegionalIdTemplate(), owner), m_session(std::move(session)) {}
@@ -46,4 +46,4 @@ void CProgramRegionalIdDlg::OnOK() {
     // Otherwise the dialog stays open with the choice unchanged, for another try or Abort.
 }
 
-}  // namespace varnel
+}  // namespace varnel::win32

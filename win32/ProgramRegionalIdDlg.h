@@ -3,7 +3,7 @@
 #include "procedures/Session.h"
 #include "win32/Dialog.h"
 
-namespace varnel {
+namespace varnel::win32 {
 
 // Writes a Regional ID into a radio that has none yet. Opening the dialog reads the radio's
 // Regional ID and goes on only when it is "none"; "Program" writes the chosen region's code in
@@ -26,4 +26,4 @@ private:
     Session m_session;
 };
 
-}  // namespace varnel
+}  // namespace varnel::win32

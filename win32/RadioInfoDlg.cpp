@@ -5,7 +5,7 @@
 #include "procedures/RadioInfo.h"
 #include "win32/Text.h"
 
-namespace varnel {
+namespace varnel::win32 {
 namespace {
 
 // The field each read of the sequence fills, in the order of the reads.
@@ -37,4 +37,4 @@ bool CRadioInfoDlg::OnInitDialog() {
     return true;
 }
 
-}  // namespace varnel
+}  // namespace varnel::win32

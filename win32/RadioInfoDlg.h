@@ -3,7 +3,7 @@
 #include "procedures/Session.h"
 #include "win32/Dialog.h"
 
-namespace varnel {
+namespace varnel::win32 {
 
 // Reads the connected radio's identity and status and shows it in read-only fields. All radio
 // work happens while the dialog initialises, before it is shown; if the port does not open or
@@ -20,4 +20,4 @@ private:
     Session m_session;
 };
 
-}  // namespace varnel
+}  // namespace varnel::win32

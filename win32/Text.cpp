@@ -4,7 +4,7 @@
 
 #include <climits>
 
-namespace varnel {
+namespace varnel::win32 {
 
 std::wstring Widen(std::string_view utf8) {
     if (utf8.empty() || utf8.size() > static_cast<std::size_t>(INT_MAX)) {
@@ -43,4 +43,4 @@ std::wstring WidenLatin1(std::string_view bytes) {
     return text;
 }
 
-}  // namespace varnel
+}  // namespace varnel::win32

@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-namespace varnel {
+namespace varnel::win32 {
 
 // The string table and the procedures speak UTF-8; the Win32 API takes UTF-16.
 std::wstring Widen(std::string_view utf8);
@@ -13,4 +13,4 @@ std::string Narrow(std::wstring_view utf16);
 // number, so no byte is lost or turned into a replacement character.
 std::wstring WidenLatin1(std::string_view bytes);
 
-}  // namespace varnel
+}  // namespace varnel::win32

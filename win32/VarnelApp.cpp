@@ -11,7 +11,7 @@
 #include "win32/Menu.h"
 #include "win32/MessageBoxReporter.h"
 
-namespace varnel {
+namespace varnel::win32 {
 
 CVarnelApp::CVarnelApp(HINSTANCE instance, std::unique_ptr<SettingsStore> settings)
     : m_instance(instance),
@@ -150,4 +150,4 @@ BOOL CALLBACK CVarnelApp::CancelOwnedDialog(HWND window, LPARAM owner) {
     return TRUE;
 }
 
-}  // namespace varnel
+}  // namespace varnel::win32

@@ -10,7 +10,7 @@
 #include "settings/SettingsStore.h"
 #include "templates/CommandMap.h"
 
-namespace varnel {
+namespace varnel::win32 {
 
 class CMainFrame;
 class CMessageBoxReporter;
@@ -80,4 +80,4 @@ private:
     int m_closeAttempts = 0;
 };
 
-}  // namespace varnel
+}  // namespace varnel::win32

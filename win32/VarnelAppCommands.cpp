@@ -8,7 +8,7 @@
 #include "win32/RadioInfoDlg.h"
 #include "win32/VarnelApp.h"
 
-namespace varnel {
+namespace varnel::win32 {
 
 void CVarnelApp::OnAppAbout() {
     CAboutDlg dialog(GetMainWnd());
@@ -38,4 +38,4 @@ void CVarnelApp::OnProgramRegionalId() {
     dialog.DoModal();
 }
 
-}  // namespace varnel
+}  // namespace varnel::win32

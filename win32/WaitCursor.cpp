@@ -2,7 +2,7 @@
 
 #include <vector>
 
-namespace varnel {
+namespace varnel::win32 {
 namespace {
 
 std::vector<LPCWSTR>& Overrides() {
@@ -47,4 +47,4 @@ bool ApplyOverrideCursor() {
     return true;
 }
 
-}  // namespace varnel
+}  // namespace varnel::win32

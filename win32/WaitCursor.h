@@ -2,7 +2,7 @@
 
 #include "win32/Win32Api.h"
 
-namespace varnel {
+namespace varnel::win32 {
 
 // The cursor shown over Varnel's own windows while work is going on, on top of what each window
 // would show. Pushes nest: the latest one counts. All on the user-interface thread.
@@ -21,4 +21,4 @@ public:
     CWaitCursor& operator=(const CWaitCursor&) = delete;
 };
 
-}  // namespace varnel
+}  // namespace varnel::win32

@@ -1,6 +1,6 @@
 #include "win32/WindowDisabler.h"
 
-namespace varnel {
+namespace varnel::win32 {
 
 CWindowDisabler::CWindowDisabler(HWND keep)
     : m_keep(keep), m_active(::GetActiveWindow()), m_focus(::GetFocus()) {
@@ -43,4 +43,4 @@ void CWindowDisabler::Restore() {
     }
 }
 
-}  // namespace varnel
+}  // namespace varnel::win32

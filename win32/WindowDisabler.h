@@ -4,7 +4,7 @@
 
 #include <vector>
 
-namespace varnel {
+namespace varnel::win32 {
 
 // Shuts Varnel's windows to input for as long as it lives: every visible, enabled top-level
 // window of the calling thread is disabled, except keep, and given back its input at the end.
@@ -30,4 +30,4 @@ private:
     bool m_restored = false;
 };
 
-}  // namespace varnel
+}  // namespace varnel::win32

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace varnel {
+namespace varnel::win32 {
 namespace {
 
 constexpr int kLargestSide = 256;
@@ -96,4 +96,4 @@ std::optional<Pixmap> DecodeXpm(std::span<const char* const> lines) {
     return pixmap;
 }
 
-}  // namespace varnel
+}  // namespace varnel::win32

@@ -5,7 +5,7 @@
 #include <span>
 #include <vector>
 
-namespace varnel {
+namespace varnel::win32 {
 
 // A picture decoded from the XPM drawings the application's icons and toolbar images are kept
 // in, so that every front end shows the same pixels.
@@ -26,4 +26,4 @@ struct Pixmap {
 // colour, a size out of reason) gives nothing rather than a picture with holes in it.
 std::optional<Pixmap> DecodeXpm(std::span<const char* const> lines);
 
-}  // namespace varnel
+}  // namespace varnel::win32

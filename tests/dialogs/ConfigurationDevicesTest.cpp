@@ -127,8 +127,8 @@ TEST(ConfigurationTemplate, KeepsItsFourControlsAndAddsTheDeviceLineAndButton) {
     const Expected original[] = {
         {ControlKind::Text, IDC_STATIC, 8, 12, 55, 8, "Serial Port:"},
         {ControlKind::DropDownList, 1000, 68, 8, 48, 60, ""},
-        {ControlKind::DefPushButton, IDOK, 144, 4, 50, 14, "OK"},
-        {ControlKind::PushButton, IDCANCEL, 144, 24, 50, 14, "Cancel"},
+        {ControlKind::DefPushButton, kIdOk, 144, 4, 50, 14, "OK"},
+        {ControlKind::PushButton, kIdCancel, 144, 24, 50, 14, "Cancel"},
     };
     for (std::size_t i = 0; i < std::size(original); ++i) {
         const ControlTemplate& c = t.controls[i];
@@ -157,8 +157,8 @@ TEST_F(ConfigurationDevices, TabOrderIsListOkCancelDevices) {
     const auto stops = dialog->TabStops();
     ASSERT_EQ(stops.size(), 4u);
     EXPECT_EQ(stops[0], dialog->GetComboBox(CConfigurationDlg::IDC_SERIAL_PORT));
-    EXPECT_EQ(stops[1], dialog->GetButton(IDOK));
-    EXPECT_EQ(stops[2], dialog->GetButton(IDCANCEL));
+    EXPECT_EQ(stops[1], dialog->GetButton(kIdOk));
+    EXPECT_EQ(stops[2], dialog->GetButton(kIdCancel));
     EXPECT_EQ(stops[3], dialog->GetButton(CConfigurationDlg::IDC_DEVICES));
     EXPECT_TRUE(dialog->GetButton(CConfigurationDlg::IDC_DEVICES)->isEnabled());
     EXPECT_FALSE(Make(false)->GetButton(CConfigurationDlg::IDC_DEVICES)->isEnabled())
@@ -198,10 +198,10 @@ TEST_F(ConfigurationDevices, DevicesOkWritesAndThePortsAreFoundAgain) {
     WhenDevicesDialogShown([](CSerialDevicesDlg& devices) {
         QComboBox* com2 = devices.GetComboBox(SerialDevicesIds::IDC_COM2_DEVICE);
         com2->setCurrentIndex(com2->findText("/dev/ttyACM0 - Arduino Uno"));
-        devices.GetButton(IDOK)->click();
+        devices.GetButton(kIdOk)->click();
     });
     const int probesBefore = probes;
-    EXPECT_EQ(dialog->OnDevices(), IDOK);
+    EXPECT_EQ(dialog->OnDevices(), kIdOk);
     ASSERT_EQ(writes.size(), 1u);
     EXPECT_EQ(writes[0], (std::vector<PortMappingChange>{{"COM2", "/dev/ttyACM0"}}));
     EXPECT_EQ(probes, probesBefore + 4) << "COM1 to COM4 probed again";
@@ -223,7 +223,7 @@ TEST_F(ConfigurationDevices, DevicesCancelChangesNothing) {
         QTest::keyClick(&devices, Qt::Key_Escape);
     });
     const int probesBefore = probes;
-    EXPECT_EQ(dialog->OnDevices(), IDCANCEL);
+    EXPECT_EQ(dialog->OnDevices(), kIdCancel);
     EXPECT_TRUE(writes.empty());
     EXPECT_EQ(probes, probesBefore);
     EXPECT_EQ(mapping.at("COM1"), kFtdiById);
@@ -239,12 +239,12 @@ TEST_F(ConfigurationDevices, DevicesButtonInTheModalRun) {
     QTimer::singleShot(20, [&] {
         WhenDevicesDialogShown([&](CSerialDevicesDlg& devices) {
             sawDevices = devices.parentWidget() == dialog.get();
-            devices.GetButton(IDCANCEL)->click();
-            QTimer::singleShot(20, [&] { dialog->GetButton(IDCANCEL)->click(); });
+            devices.GetButton(kIdCancel)->click();
+            QTimer::singleShot(20, [&] { dialog->GetButton(kIdCancel)->click(); });
         });
         dialog->GetButton(CConfigurationDlg::IDC_DEVICES)->click();
     });
-    EXPECT_EQ(dialog->DoModal(), IDCANCEL);
+    EXPECT_EQ(dialog->DoModal(), kIdCancel);
     EXPECT_TRUE(sawDevices);
     EXPECT_EQ(dialog->m_nPortIndex, 0);
 }

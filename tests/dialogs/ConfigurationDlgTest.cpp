@@ -153,13 +153,13 @@ TEST_P(ConfigurationChoice, OnlyOkWithAChoiceChangesTheSetting) {
 }
 
 void PressOk(Config& d) {
-    d.GetButton(IDOK)->click();
+    d.GetButton(kIdOk)->click();
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Ways, ConfigurationChoice,
     ::testing::Values(
-        ChoiceCase{"OkWithoutChange", {P, P, P, P}, 2, PressOk, IDOK, 2},
+        ChoiceCase{"OkWithoutChange", {P, P, P, P}, 2, PressOk, kIdOk, 2},
         ChoiceCase{"ComFourThenOk",
                    {M, M, P, P},
                    0,
@@ -167,16 +167,16 @@ INSTANTIATE_TEST_SUITE_P(
                        Choose(d, "COM4");
                        PressOk(d);
                    },
-                   IDOK,
+                   kIdOk,
                    3},
         ChoiceCase{"ComFourThenCancel",
                    {P, P, P, P},
                    1,
                    [](Config& d) {
                        Choose(d, "COM4");
-                       d.GetButton(IDCANCEL)->click();
+                       d.GetButton(kIdCancel)->click();
                    },
-                   IDCANCEL,
+                   kIdCancel,
                    1},
         ChoiceCase{"ComFourThenEsc",
                    {P, P, P, P},
@@ -185,11 +185,11 @@ INSTANTIATE_TEST_SUITE_P(
                        Choose(d, "COM4");
                        QTest::keyClick(&d, Qt::Key_Escape);
                    },
-                   IDCANCEL,
+                   kIdCancel,
                    1},
         // The setting's port is missing: nothing is selected, and OK keeps the setting.
-        ChoiceCase{"OkWithNothingSelected", {M, P, P, M}, 0, PressOk, IDOK, 0},
-        ChoiceCase{"OkWithAnEmptyList", {M, M, M, M}, 2, PressOk, IDOK, 2}),
+        ChoiceCase{"OkWithNothingSelected", {M, P, P, M}, 0, PressOk, kIdOk, 0},
+        ChoiceCase{"OkWithAnEmptyList", {M, M, M, M}, 2, PressOk, kIdOk, 2}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ConfigurationDlg, PortsAreProbedAfreshEachTimeTheDialogOpens) {
@@ -281,7 +281,7 @@ TEST(ConfigurationOnRealDevices, HeldPortIsListedAndLeftHeldAndTheChoiceReachesT
         entries = test::Entries(List(*dialog));
         selected = List(*dialog).currentText();
         Choose(*dialog, "COM4");
-        dialog->GetButton(IDOK)->click();
+        dialog->GetButton(kIdOk)->click();
     });
     EXPECT_TRUE(app.DispatchCommand(ID_CONFIGURATION));
     EXPECT_EQ(entries, (QStringList{"COM2", "COM3", "COM4"}));

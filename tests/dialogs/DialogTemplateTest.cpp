@@ -123,8 +123,8 @@ TEST_P(DialogTemplates, ControlsStandWhereTheTemplateSaysInItsOrder) {
     EXPECT_EQ(dialog->TabStops(), tabStops);
     // Enter presses the OK button, whatever its text.
     EXPECT_EQ(defaultButtons, 1);
-    ASSERT_NE(dialog->GetButton(IDOK), nullptr);
-    EXPECT_TRUE(dialog->GetButton(IDOK)->isDefault());
+    ASSERT_NE(dialog->GetButton(kIdOk), nullptr);
+    EXPECT_TRUE(dialog->GetButton(kIdOk)->isDefault());
 }
 
 INSTANTIATE_TEST_SUITE_P(

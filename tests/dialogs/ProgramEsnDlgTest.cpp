@@ -82,7 +82,7 @@ TEST_F(ProgramEsnDlg, ProgrammedRadioEndsTheDialogBeforeItShows) {
     radio.line.Answer(test::kAck);
     const test::ModalRun run = test::RunModal<CProgramEsnDlg>(dialog, [](Esn& d) { d.OnCancel(); });
     EXPECT_FALSE(run.shown);
-    EXPECT_EQ(run.result, IDCANCEL);
+    EXPECT_EQ(run.result, kIdCancel);
     EXPECT_EQ(radio.reporter.Ids(), std::vector<int>{IDS_ESN_ALREADY_PROGRAMMED});
     EXPECT_EQ(radio.log.live, 0);
 }
@@ -128,18 +128,18 @@ TEST_P(ProgramEsnWrite, ProgramWritesTheTypedEsnAndClosesOnlyOnSuccess) {
         radio.line.Answer(c.answer);
         radio.line.Answer(test::kAck);
         Type(d, "130", "5", "123456");
-        d.GetButton(IDOK)->click();
+        d.GetButton(kIdOk)->click();
         if (!d.IsEnded()) {
             // Open for another try, with the fields as typed.
             EXPECT_TRUE(d.isVisible());
             EXPECT_EQ(d.GetDlgItemText(Esn::IDC_ESN_FIELD1), "130");
             EXPECT_EQ(d.GetDlgItemText(Esn::IDC_ESN_FIELD2), "5");
             EXPECT_EQ(d.GetDlgItemText(Esn::IDC_ESN_FIELD3), "123456");
-            d.GetButton(IDCANCEL)->click();
+            d.GetButton(kIdCancel)->click();
         }
     });
     EXPECT_TRUE(run.shown);
-    EXPECT_EQ(run.result, c.closes ? IDOK : IDCANCEL);
+    EXPECT_EQ(run.result, c.closes ? kIdOk : kIdCancel);
     EXPECT_EQ(test::WrittenSince(radio, opening), test::Join({kWrite130_5_123456, test::kEnd}));
     EXPECT_EQ(radio.reporter.Ids(), std::vector<int>{c.message});
     EXPECT_EQ(radio.log.live, 0);
@@ -173,7 +173,7 @@ TEST_P(ProgramEsnLeave, SendsNothing) {
         GetParam().leave(d);
     });
     EXPECT_TRUE(run.shown);
-    EXPECT_EQ(run.result, IDCANCEL);
+    EXPECT_EQ(run.result, kIdCancel);
     EXPECT_EQ(radio.log.opened.size(), 1u);
     EXPECT_TRUE(test::WrittenSince(radio, opening).empty());
     EXPECT_TRUE(radio.reporter.Messages().empty());
@@ -181,7 +181,7 @@ TEST_P(ProgramEsnLeave, SendsNothing) {
 
 INSTANTIATE_TEST_SUITE_P(
     Ways, ProgramEsnLeave,
-    ::testing::Values(LeaveCase{"Abort", [](Esn& d) { d.GetButton(IDCANCEL)->click(); }},
+    ::testing::Values(LeaveCase{"Abort", [](Esn& d) { d.GetButton(kIdCancel)->click(); }},
                       LeaveCase{"Esc", [](Esn& d) { QTest::keyClick(&d, Qt::Key_Escape); }}),
     [](const auto& info) { return std::string(info.param.name); });
 

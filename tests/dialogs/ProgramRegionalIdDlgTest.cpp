@@ -63,7 +63,7 @@ TEST_F(ProgramRegionalIdDlg, RadioWithARegionEndsTheDialogBeforeItShows) {
     radio.line.Answer(test::kAck);
     const test::ModalRun run = test::RunModal<Region>(dialog, [](Region& d) { d.OnCancel(); });
     EXPECT_FALSE(run.shown);
-    EXPECT_EQ(run.result, IDCANCEL);
+    EXPECT_EQ(run.result, kIdCancel);
     EXPECT_EQ(radio.reporter.Ids(), std::vector<int>{IDS_REGION_ALREADY_PROGRAMMED});
     EXPECT_EQ(dialog.GetComboBox(kList)->count(), 0);
     EXPECT_EQ(radio.log.live, 0);
@@ -109,16 +109,16 @@ TEST_P(ProgramRegionalIdWrite, ProgramWritesTheChosenRegionAndClosesOnlyOnSucces
         radio.line.Answer(test::kAck);
         QComboBox* list = d.GetComboBox(kList);
         list->setCurrentIndex(list->findText(c.region));
-        d.GetButton(IDOK)->click();
+        d.GetButton(kIdOk)->click();
         if (!d.IsEnded()) {
             // Open for another try, with the choice unchanged.
             EXPECT_TRUE(d.isVisible());
             EXPECT_EQ(list->currentText(), c.region);
-            d.GetButton(IDCANCEL)->click();
+            d.GetButton(kIdCancel)->click();
         }
     });
     EXPECT_TRUE(run.shown);
-    EXPECT_EQ(run.result, c.closes ? IDOK : IDCANCEL);
+    EXPECT_EQ(run.result, c.closes ? kIdOk : kIdCancel);
     EXPECT_EQ(test::WrittenSince(radio, opening), test::Join({c.request, test::kEnd}));
     EXPECT_EQ(radio.reporter.Ids(), std::vector<int>{c.message});
     EXPECT_EQ(radio.log.live, 0);
@@ -155,7 +155,7 @@ TEST_P(ProgramRegionalIdLeave, SendsNothing) {
         GetParam().leave(d);
     });
     EXPECT_TRUE(run.shown);
-    EXPECT_EQ(run.result, IDCANCEL);
+    EXPECT_EQ(run.result, kIdCancel);
     EXPECT_EQ(radio.log.opened.size(), 1u);
     EXPECT_TRUE(test::WrittenSince(radio, opening).empty());
     EXPECT_TRUE(radio.reporter.Messages().empty());
@@ -163,7 +163,7 @@ TEST_P(ProgramRegionalIdLeave, SendsNothing) {
 
 INSTANTIATE_TEST_SUITE_P(
     Ways, ProgramRegionalIdLeave,
-    ::testing::Values(LeaveCase{"Abort", [](Region& d) { d.GetButton(IDCANCEL)->click(); }},
+    ::testing::Values(LeaveCase{"Abort", [](Region& d) { d.GetButton(kIdCancel)->click(); }},
                       LeaveCase{"Esc", [](Region& d) { QTest::keyClick(&d, Qt::Key_Escape); }}),
     [](const auto& info) { return std::string(info.param.name); });
 

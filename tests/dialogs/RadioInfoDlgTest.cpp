@@ -69,10 +69,10 @@ TEST(RadioInfoDlg, EachValueReachesItsOwnFieldAndTheDialogShows) {
     std::map<int, QString> shown;
     const test::ModalRun run = test::RunModal<CRadioInfoDlg>(dialog, [&](CRadioInfoDlg& d) {
         shown = Fields(d);
-        d.GetButton(IDOK)->click();
+        d.GetButton(kIdOk)->click();
     });
     EXPECT_TRUE(run.shown);
-    EXPECT_EQ(run.result, IDOK);
+    EXPECT_EQ(run.result, kIdOk);
     const std::map<int, QString> expected = {
         {Info::IDC_MODEL_NUMBER, ""},  // refused: the field stays empty
         {Info::IDC_SERIAL_NUMBER, "7A4C001932"},
@@ -116,7 +116,7 @@ TEST(RadioInfoDlg, AFailureEndsTheDialogBeforeItShows) {
         const test::ModalRun run =
             test::RunModal<CRadioInfoDlg>(dialog, [](CRadioInfoDlg& d) { d.OnCancel(); });
         EXPECT_FALSE(run.shown);
-        EXPECT_EQ(run.result, IDCANCEL);
+        EXPECT_EQ(run.result, kIdCancel);
         EXPECT_EQ(radio.reporter.Messages().size(), 1u);
         EXPECT_EQ(radio.log.live, 0);
     }

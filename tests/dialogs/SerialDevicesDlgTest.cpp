@@ -111,9 +111,9 @@ TEST_F(SerialDevicesDialog, TemplateRowsAndTabOrderFollowTheLayout) {
     auto dialog = Make();
     EXPECT_EQ(dialog->Template().id, 135);
     EXPECT_EQ(dialog->windowTitle(), "Serial Devices");
-    EXPECT_TRUE(dialog->GetButton(IDOK)->isDefault());
-    EXPECT_EQ(dialog->GetButton(IDOK)->text(), "OK");
-    EXPECT_EQ(dialog->GetButton(IDCANCEL)->text(), "Cancel");
+    EXPECT_TRUE(dialog->GetButton(kIdOk)->isDefault());
+    EXPECT_EQ(dialog->GetButton(kIdOk)->text(), "OK");
+    EXPECT_EQ(dialog->GetButton(kIdCancel)->text(), "Cancel");
     QStringList labels;
     for (const QLabel* label : dialog->findChildren<QLabel*>()) {
         labels << label->text();
@@ -125,8 +125,8 @@ TEST_F(SerialDevicesDialog, TemplateRowsAndTabOrderFollowTheLayout) {
         EXPECT_TRUE(labels.contains(QString("COM%1:").arg(number)));
         expected.push_back(Row(*dialog, number));
     }
-    expected.push_back(dialog->GetButton(IDOK));
-    expected.push_back(dialog->GetButton(IDCANCEL));
+    expected.push_back(dialog->GetButton(kIdOk));
+    expected.push_back(dialog->GetButton(kIdCancel));
     EXPECT_EQ(dialog->TabStops(), expected);
     // Each stop stands below the one before it, or on its line to the right of it.
     for (std::size_t i = 1; i < expected.size(); ++i) {
@@ -170,7 +170,7 @@ TEST_P(SerialDevicesEdit, OkWritesOnlyWhatChanged) {
     GetParam().edit(*dialog);
     dialog->OnOK();
     EXPECT_TRUE(dialog->IsEnded());
-    EXPECT_EQ(dialog->Result(), IDOK);
+    EXPECT_EQ(dialog->Result(), kIdOk);
     if (GetParam().written.empty()) {
         EXPECT_TRUE(writes.empty());
     } else {
@@ -272,7 +272,7 @@ TEST_F(SerialDevicesDialog, KeyboardTabEnterAndEsc) {
                 QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
             },
             played);
-        EXPECT_EQ(dialog->DoModal(), IDOK);
+        EXPECT_EQ(dialog->DoModal(), kIdOk);
         EXPECT_TRUE(*played);
         auto stop = [&](QWidget* w) {
             // An editable drop-down takes the focus in its edit box.
@@ -280,8 +280,8 @@ TEST_F(SerialDevicesDialog, KeyboardTabEnterAndEsc) {
                    : w && (w == Row(*dialog, 2) || w->parentWidget() == Row(*dialog, 2)) ? 2
                    : w && (w == Row(*dialog, 3) || w->parentWidget() == Row(*dialog, 3)) ? 3
                    : w && (w == Row(*dialog, 4) || w->parentWidget() == Row(*dialog, 4)) ? 4
-                   : w == dialog->GetButton(IDOK)                                        ? 5
-                   : w == dialog->GetButton(IDCANCEL)                                    ? 6
+                   : w == dialog->GetButton(kIdOk)                                       ? 5
+                   : w == dialog->GetButton(kIdCancel)                                   ? 6
                                                                                          : 0;
         };
         std::vector<int> order;
@@ -304,11 +304,11 @@ TEST_F(SerialDevicesDialog, KeyboardTabEnterAndEsc) {
                 if (byKey) {
                     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
                 } else {
-                    d.GetButton(IDCANCEL)->click();
+                    d.GetButton(kIdCancel)->click();
                 }
             },
             played);
-        EXPECT_EQ(dialog->DoModal(), IDCANCEL);
+        EXPECT_EQ(dialog->DoModal(), kIdCancel);
         EXPECT_TRUE(*played);
         EXPECT_TRUE(writes.empty());
         EXPECT_TRUE(dialog->Changes().empty());

@@ -78,10 +78,10 @@ TEST_F(SimulatedRadio, RadioInfoShowsAProgrammedRadio) {
                        CRadioInfoDlg::IDC_REGIONAL_ID, CRadioInfoDlg::IDC_UUID}) {
             shown[id] = d.GetDlgItemText(id).toStdString();
         }
-        d.GetButton(IDOK)->click();
+        d.GetButton(kIdOk)->click();
     });
     EXPECT_TRUE(run.shown);
-    EXPECT_EQ(run.result, IDOK);
+    EXPECT_EQ(run.result, kIdOk);
     EXPECT_EQ(shown[CRadioInfoDlg::IDC_MODEL_NUMBER], "ID = $45 $12");
     EXPECT_EQ(shown[CRadioInfoDlg::IDC_ESN], "130/05/123456");
     EXPECT_EQ(shown[CRadioInfoDlg::IDC_REGIONAL_ID], "North America");
@@ -103,14 +103,14 @@ TEST_F(SimulatedRadio, ProgramEsnWritesABlankRadioOnce) {
     dialog.SetDlgItemText(CProgramEsnDlg::IDC_ESN_FIELD3, "123456");
     dialog.OnOK();
     EXPECT_EQ(m_reporter.Ids(), std::vector<int>{IDS_ESN_PROGRAMMED});
-    EXPECT_EQ(dialog.Result(), IDOK);
+    EXPECT_EQ(dialog.Result(), kIdOk);
     EXPECT_EQ(m_sim->Value(2), (sim::Bytes{0x82, 0x51, 0xE2, 0x40, 0x4C}));
     EXPECT_EQ(RequestOpcodesAndIds(), (std::vector<std::uint8_t>{35, 2, 16, 24, 1, 16}));
 
     // The radio is programmed now: the next opening refuses it.
     m_reporter.Clear();
     CProgramEsnDlg again(MakeSession(ID_PROGRAM_ESN));
-    EXPECT_EQ(again.DoModal(), IDCANCEL);
+    EXPECT_EQ(again.DoModal(), kIdCancel);
     EXPECT_EQ(m_reporter.Ids(), std::vector<int>{IDS_ESN_ALREADY_PROGRAMMED});
     EXPECT_EQ(m_app.GetRadioLink().m_pPort, nullptr);
 }
@@ -122,10 +122,10 @@ TEST_F(SimulatedRadio, ChoosingAsiaProgramsTheRegionalId) {
         test::RunModal<CProgramRegionalIdDlg>(dialog, [](CProgramRegionalIdDlg& d) {
             QComboBox* list = d.GetComboBox(CProgramRegionalIdDlg::IDC_REGIONAL_ID);
             list->setCurrentIndex(list->findText("Asia"));
-            d.GetButton(IDOK)->click();
+            d.GetButton(kIdOk)->click();
         });
     EXPECT_TRUE(run.shown);
-    EXPECT_EQ(run.result, IDOK);
+    EXPECT_EQ(run.result, kIdOk);
     EXPECT_EQ(m_reporter.Ids(), std::vector<int>{IDS_REGION_PROGRAMMED});
     EXPECT_EQ(m_sim->Value(16), sim::Bytes{4});
     EXPECT_EQ(RequestOpcodesAndIds(), (std::vector<std::uint8_t>{35, 16, 16, 24, 4, 16}));

@@ -227,7 +227,7 @@ TEST(AboutCommand, OpensTheAboutBoxThatEnterCloses) {
             }
         }
         auto* dialog = qobject_cast<CAboutDlg*>(modal);
-        okHadFocus = dialog && QApplication::focusWidget() == dialog->GetDlgItem(IDOK);
+        okHadFocus = dialog && QApplication::focusWidget() == dialog->GetDlgItem(kIdOk);
         QTest::keyClick(modal, Qt::Key_Return);
     });
     EXPECT_TRUE(app.DispatchCommand(ID_APP_ABOUT));
@@ -256,7 +256,7 @@ private:
 
 class ConfigurationApp : public CVarnelApp {
 public:
-    int dialogResult = IDOK;
+    int dialogResult = kIdOk;
     int dialogSaw = -100;
 
 protected:
@@ -268,7 +268,7 @@ protected:
 };
 
 TEST(ConfigurationCommand, TakesThePortOnlyOnOk) {
-    for (int result : {int(IDOK), int(IDCANCEL)}) {
+    for (int result : {int(kIdOk), int(kIdCancel)}) {
         test::ClearSettings();
         ConfigurationApp app;
         ASSERT_TRUE(app.InitInstance());
@@ -276,8 +276,8 @@ TEST(ConfigurationCommand, TakesThePortOnlyOnOk) {
         app.dialogResult = result;
         app.DispatchCommand(ID_CONFIGURATION);
         EXPECT_EQ(app.dialogSaw, 1);
-        EXPECT_EQ(app.m_nSerialPort, result == IDOK ? 2 : 1);
-        EXPECT_EQ(app.GetPortName(), result == IDOK ? "COM3" : "COM2");
+        EXPECT_EQ(app.m_nSerialPort, result == kIdOk ? 2 : 1);
+        EXPECT_EQ(app.GetPortName(), result == kIdOk ? "COM3" : "COM2");
         app.ExitInstance();
     }
 }

@@ -50,7 +50,7 @@ const ControlTemplate kControls[] = {
     {ControlKind::DropDownEdit, 100, 8, 8, 100, 60, "", CS_TABSTOP},
     {ControlKind::DropDownList, 101, 8, 24, 100, 60, "", CS_TABSTOP},
     {ControlKind::Text, 102, 8, 40, 40, 24, "", CS_WORDWRAP},
-    {ControlKind::DefPushButton, IDOK, 60, 70, 40, 14, "OK", CS_TABSTOP},
+    {ControlKind::DefPushButton, kIdOk, 60, 70, 40, 14, "OK", CS_TABSTOP},
 };
 const DialogTemplate kTemplate = {999, "Controls", 120, 90, kControls};
 

@@ -17,8 +17,8 @@ const ControlTemplate kControls[] = {
     {ControlKind::Edit, 1001, 70, 40, 40, 14, "", CS_TABSTOP},
     {ControlKind::DropDownList, 1002, 70, 4, 48, 60, "", CS_TABSTOP},
     {ControlKind::Edit, 1003, 70, 22, 40, 14, "", CS_TABSTOP | CS_READONLY},
-    {ControlKind::DefPushButton, IDOK, 144, 4, 50, 14, "OK", CS_TABSTOP},
-    {ControlKind::PushButton, IDCANCEL, 144, 24, 50, 14, "Cancel", CS_TABSTOP},
+    {ControlKind::DefPushButton, kIdOk, 144, 4, 50, 14, "OK", CS_TABSTOP},
+    {ControlKind::PushButton, kIdCancel, 144, 24, 50, 14, "Cancel", CS_TABSTOP},
 };
 const DialogTemplate kTemplate = {900, "Test Dialog", 200, 60, kControls};
 
@@ -66,8 +66,8 @@ TEST(Dialog, ControlsFollowTheTemplateInDialogUnits) {
     EXPECT_NE(dialog.GetEdit(1001), nullptr);
     EXPECT_NE(dialog.GetComboBox(1002), nullptr);
     EXPECT_TRUE(dialog.GetEdit(1003)->isReadOnly());
-    EXPECT_TRUE(dialog.GetButton(IDOK)->isDefault());
-    EXPECT_FALSE(dialog.GetButton(IDCANCEL)->isDefault());
+    EXPECT_TRUE(dialog.GetButton(kIdOk)->isDefault());
+    EXPECT_FALSE(dialog.GetButton(kIdCancel)->isDefault());
     EXPECT_EQ(dialog.GetDlgItem(4711), nullptr);
     dialog.SetDlgItemText(1001, "abc");
     EXPECT_EQ(dialog.GetDlgItemText(1001), QStringLiteral("abc"));
@@ -76,8 +76,8 @@ TEST(Dialog, ControlsFollowTheTemplateInDialogUnits) {
 TEST(Dialog, TabOrderIsTheTableOrder) {
     TestDlg dialog;
     const std::vector<QWidget*> expected = {dialog.GetDlgItem(1001), dialog.GetDlgItem(1002),
-                                            dialog.GetDlgItem(1003), dialog.GetDlgItem(IDOK),
-                                            dialog.GetDlgItem(IDCANCEL)};
+                                            dialog.GetDlgItem(1003), dialog.GetDlgItem(kIdOk),
+                                            dialog.GetDlgItem(kIdCancel)};
     EXPECT_EQ(dialog.TabStops(), expected);
     std::vector<QWidget*> visited;
     test::WhenModal([&](QWidget* modal) {
@@ -100,7 +100,8 @@ TEST(Dialog, EnterPressesTheDefaultButtonAndEscCancels) {
         int result;
         int oks, cancels;
     };
-    for (const Case& c : {Case{Qt::Key_Return, IDOK, 1, 0}, Case{Qt::Key_Escape, IDCANCEL, 0, 1}}) {
+    for (const Case& c :
+         {Case{Qt::Key_Return, kIdOk, 1, 0}, Case{Qt::Key_Escape, kIdCancel, 0, 1}}) {
         TestDlg dialog;
         test::WhenModal(
             [&](QWidget*) { QTest::keyClick(QApplication::focusWidget(), Qt::Key(c.key)); });
@@ -115,17 +116,17 @@ TEST(Dialog, OkThatDoesNotEndKeepsTheDialogOpen) {
     TestDlg dialog;
     dialog.okEnds = false;
     test::WhenModal([&](QWidget* modal) {
-        dialog.GetButton(IDOK)->click();
+        dialog.GetButton(kIdOk)->click();
         EXPECT_TRUE(modal->isVisible());
         modal->close();  // the close box cancels
     });
-    EXPECT_EQ(dialog.DoModal(), IDCANCEL);
+    EXPECT_EQ(dialog.DoModal(), kIdCancel);
     EXPECT_EQ(dialog.oks, 1);
     EXPECT_EQ(dialog.cancels, 1);
 }
 
 TEST(Dialog, EndDialogDuringInitEndsWithoutShowing) {
-    for (int result : {int(IDCANCEL), int(IDOK)}) {
+    for (int result : {int(kIdCancel), int(kIdOk)}) {
         TestDlg dialog;
         dialog.endAtInit = result;
         EXPECT_EQ(dialog.DoModal(), result);
@@ -140,7 +141,7 @@ TEST(Dialog, HooksCanBeCalledDirectly) {
     EXPECT_TRUE(dialog.OnInitDialog());
     dialog.OnOK();
     EXPECT_TRUE(dialog.IsEnded());
-    EXPECT_EQ(dialog.Result(), IDOK);
+    EXPECT_EQ(dialog.Result(), kIdOk);
     EXPECT_FALSE(dialog.isVisible());
 }
 

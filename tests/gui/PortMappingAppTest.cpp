@@ -100,7 +100,7 @@ TEST_F(DevicesCommand, OkWritesTheChangedKeyAtOnceAndTheListShowsThePort) {
             auto* devices = qobject_cast<CSerialDevicesDlg*>(devicesWindow);
             ASSERT_NE(devices, nullptr);
             devices->GetComboBox(SerialDevicesIds::IDC_COM2_DEVICE)->setEditText(typed);
-            devices->GetButton(IDOK)->click();
+            devices->GetButton(kIdOk)->click();
         });
         configuration->GetButton(CConfigurationDlg::IDC_DEVICES)->click();
         fileAfterDevices = test::ReadSettingsFile();
@@ -108,7 +108,7 @@ TEST_F(DevicesCommand, OkWritesTheChangedKeyAtOnceAndTheListShowsThePort) {
         QComboBox* list = configuration->GetComboBox(CConfigurationDlg::IDC_SERIAL_PORT);
         list->setCurrentIndex(list->findText("COM2"));
         line = configuration->GetDlgItemText(CConfigurationDlg::IDC_PORT_DEVICE);
-        configuration->GetButton(IDOK)->click();
+        configuration->GetButton(kIdOk)->click();
     });
     EXPECT_TRUE(app.DispatchCommand(ID_CONFIGURATION));
 
@@ -151,12 +151,12 @@ TEST_F(DevicesCommand, ADamagedFileIsNotWrittenAndABoxSaysWhy) {
                 boxDetail = box->informativeText();
                 box->button(QMessageBox::Ok)->click();
             });
-            devices->GetButton(IDOK)->click();
+            devices->GetButton(kIdOk)->click();
             devicesStayedOpen = devices->isVisible() && !devices->IsEnded();
-            devices->GetButton(IDCANCEL)->click();
+            devices->GetButton(kIdCancel)->click();
         });
         configuration->GetButton(CConfigurationDlg::IDC_DEVICES)->click();
-        configuration->GetButton(IDCANCEL)->click();
+        configuration->GetButton(kIdCancel)->click();
     });
     EXPECT_TRUE(app.DispatchCommand(ID_CONFIGURATION));
     EXPECT_EQ(boxText, "The port mapping could not be saved.\nNothing has been changed.");

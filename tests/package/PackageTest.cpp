@@ -97,8 +97,8 @@ TEST_F(PackageContents, ShipsTheFilesOfThisSourceTree) {
         const char* shipped;
         bool gzipped;
     } files[] = {
-        {"app/resources/varnel.desktop", "usr/share/applications/varnel.desktop", false},
-        {"app/resources/varnel.svg", "usr/share/icons/hicolor/scalable/apps/varnel.svg", false},
+        {"packaging/varnel.desktop", "usr/share/applications/varnel.desktop", false},
+        {"artwork/varnel.svg", "usr/share/icons/hicolor/scalable/apps/varnel.svg", false},
         {"packaging/com.tessaran.Varnel.metainfo.xml",
          "usr/share/metainfo/com.tessaran.Varnel.metainfo.xml", false},
         {"packaging/copyright", "usr/share/doc/varnel/copyright", false},

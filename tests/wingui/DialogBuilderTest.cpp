@@ -8,7 +8,7 @@
 
 #include "win32/DialogBuilder.h"
 
-namespace varnel {
+namespace varnel::win32 {
 namespace {
 
 struct ParsedItem {
@@ -242,4 +242,4 @@ TEST(DialogBuilder, ANamedClassAndOddLengthTextsKeepTheItemsAligned) {
 }
 
 }  // namespace
-}  // namespace varnel
+}  // namespace varnel::win32

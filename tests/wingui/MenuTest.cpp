@@ -6,7 +6,7 @@
 
 #include "win32/Menu.h"
 
-namespace varnel {
+namespace varnel::win32 {
 namespace {
 
 // "title: id id - id" per menu, "-" for a separator.
@@ -66,4 +66,4 @@ TEST(Menu128, NoMenuIsNoTrimming) {
 }
 
 }  // namespace
-}  // namespace varnel
+}  // namespace varnel::win32

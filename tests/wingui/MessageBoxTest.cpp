@@ -5,7 +5,7 @@
 #include "strings/StringTable.h"
 #include "win32/MessageBoxReporter.h"
 
-namespace varnel {
+namespace varnel::win32 {
 namespace {
 
 TEST(MessageBoxReporter, ErrorsHaveTheStopIconAndInformationTheInformationIcon) {
@@ -33,4 +33,4 @@ TEST(MessageBoxReporter, TextsOutsideAsciiArriveWhole) {
 }
 
 }  // namespace
-}  // namespace varnel
+}  // namespace varnel::win32

@@ -12,7 +12,7 @@
 #include "settings/RegistrySettings.h"
 #include "win32/VarnelApp.h"
 
-namespace varnel {
+namespace varnel::win32 {
 namespace {
 
 class RegistrySettingsTest : public ::testing::Test {
@@ -120,4 +120,4 @@ TEST_F(RegistrySettingsTest, ExitWritesADwordThatStartUpReadsBack) {
 }
 
 }  // namespace
-}  // namespace varnel
+}  // namespace varnel::win32

@@ -6,7 +6,7 @@
 #include "win32/Images.h"
 #include "win32/Xpm.h"
 
-namespace varnel {
+namespace varnel::win32 {
 namespace {
 
 TEST(Xpm, TheShippedDrawingsDecodeAtTheirSizes) {
@@ -95,4 +95,4 @@ TEST(Images, IconsAndToolbarImagesAreMade) {
 }
 
 }  // namespace
-}  // namespace varnel
+}  // namespace varnel::win32
