@@ -12,10 +12,113 @@
 
 namespace varnel {
 
+class CExchangeRunner::Host final : public IExchangeHost {
+public:
+    explicit Host(CExchangeRunner& runner) : m_runner(runner) {}
+
+    void RunOnWorker(const std::function<void()>& work) override {
+        QEventLoop loop;
+        std::atomic<bool> done{false};
+        std::thread worker([&] {
+            work();
+            done = true;
+            QMetaObject::invokeMethod(
+                &loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
+        });
+        loop.exec();
+        if (!done) {
+            // The application is quitting under the exchange: stop it, and keep serving the
+            // boxes it may still raise until it has stopped.
+            m_runner.m_policy.Cancel();
+            while (!done) {
+                // Wakes for each box and for the worker's last word, which always comes.
+                QCoreApplication::processEvents(QEventLoop::AllEvents |
+                                                QEventLoop::WaitForMoreEvents);
+            }
+        }
+        worker.join();
+    }
+
+    void Post(std::function<void()> call) override {
+        QMetaObject::invokeMethod(&m_runner, std::move(call), Qt::QueuedConnection);
+    }
+    void Call(const std::function<void()>& call) override {
+        QMetaObject::invokeMethod(&m_runner, call, Qt::BlockingQueuedConnection);
+    }
+
+    void BeginBusy() override {
+        qApp->installEventFilter(&m_runner);
+        QApplication::setOverrideCursor(Qt::BusyCursor);
+        emit m_runner.ExchangeStarted();
+    }
+    void EndBusy() override {
+        if (m_runner.m_progress) {
+            m_runner.m_progress->hide();
+            m_runner.m_progress->deleteLater();
+        }
+        QApplication::restoreOverrideCursor();
+        qApp->removeEventFilter(&m_runner);
+        emit m_runner.ExchangeEnded();
+        if (m_runner.m_closeAfter) {
+            // Closed while the exchange ran: now it may go.
+            QTimer::singleShot(0, m_runner.m_closeAfter, &QWidget::close);
+        }
+    }
+
+    void StartTimer(std::int64_t ms) override { m_delay.start(static_cast<int>(ms)); }
+    void StopTimer() override { m_delay.stop(); }
+    QTimer& Delay() { return m_delay; }
+
+    void ShowProgress(const std::string& title, const ProgressStep* first) override {
+        auto* progress = new QProgressDialog(m_runner.m_owner);
+        progress->setWindowTitle(QString::fromStdString(title));
+        progress->setCancelButtonText(QStringLiteral("Cancel"));
+        progress->setAutoClose(false);
+        progress->setAutoReset(false);
+        progress->setMinimumDuration(0);
+        progress->setWindowModality(Qt::ApplicationModal);
+        // Wide enough for the longest step, so the window does not change size as the steps go
+        // by.
+        progress->setMinimumWidth(progress->fontMetrics().horizontalAdvance(QLatin1Char('x')) * 44);
+        connect(progress, &QProgressDialog::canceled, &m_runner, &CExchangeRunner::Cancel);
+        m_runner.m_progress = progress;
+        if (first != nullptr) {
+            ShowStep(*first);
+        } else {
+            progress->setRange(0, 0);
+        }
+        progress->show();
+    }
+    void ShowStep(const ProgressStep& step) override {
+        QProgressDialog* progress = m_runner.m_progress;
+        if (progress == nullptr) {
+            return;
+        }
+        if (step.count > 0) {
+            progress->setRange(0, step.count);
+            progress->setValue(step.done);
+        } else {
+            progress->setValue(progress->maximum());
+        }
+        progress->setLabelText(QString::fromStdString(step.text));
+    }
+
+    void ShowBox(IMessageReporter& target, const Message& message) override {
+        // The box wants a click, not patience.
+        QApplication::setOverrideCursor(Qt::ArrowCursor);
+        target.Show(message);
+        QApplication::restoreOverrideCursor();
+    }
+
+private:
+    CExchangeRunner& m_runner;
+    QTimer m_delay;
+};
+
 CExchangeRunner::CExchangeRunner(QObject* parent)
-    : QObject(parent), m_progressDelay(new QTimer(this)) {
-    m_progressDelay->setSingleShot(true);
-    connect(m_progressDelay, &QTimer::timeout, this, [this] { m_policy.DelayPassed(); });
+    : QObject(parent), m_host(std::make_unique<Host>(*this)) {
+    m_host->Delay().setSingleShot(true);
+    connect(&m_host->Delay(), &QTimer::timeout, this, [this] { m_policy.DelayPassed(); });
 }
 
 CExchangeRunner::~CExchangeRunner() = default;
@@ -29,110 +132,12 @@ ProcedureRunner CExchangeRunner::For(const QString& commandName, QWidget* owner)
         }
         m_owner = guardedOwner;
         m_closeAfter = nullptr;
-        m_policy.Run(*this, session, procedure, name);
+        m_policy.Run(*m_host, session, procedure, name);
     };
 }
 
 QProgressDialog* CExchangeRunner::ProgressWindow() const {
     return m_progress && m_progress->isVisible() ? m_progress.data() : nullptr;
-}
-
-void CExchangeRunner::RunOnWorker(const std::function<void()>& work) {
-    QEventLoop loop;
-    std::atomic<bool> done{false};
-    std::thread worker([&] {
-        work();
-        done = true;
-        QMetaObject::invokeMethod(
-            &loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
-    });
-    loop.exec();
-    if (!done) {
-        // The application is quitting under the exchange: stop it, and keep serving the boxes
-        // it may still raise until it has stopped.
-        m_policy.Cancel();
-        while (!done) {
-            // Wakes for each box and for the worker's last word, which always comes.
-            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-        }
-    }
-    worker.join();
-}
-
-void CExchangeRunner::Post(std::function<void()> call) {
-    QMetaObject::invokeMethod(this, std::move(call), Qt::QueuedConnection);
-}
-
-void CExchangeRunner::Call(const std::function<void()>& call) {
-    QMetaObject::invokeMethod(this, call, Qt::BlockingQueuedConnection);
-}
-
-void CExchangeRunner::BeginBusy() {
-    qApp->installEventFilter(this);
-    QApplication::setOverrideCursor(Qt::BusyCursor);
-    emit ExchangeStarted();
-}
-
-void CExchangeRunner::EndBusy() {
-    if (m_progress) {
-        m_progress->hide();
-        m_progress->deleteLater();
-    }
-    QApplication::restoreOverrideCursor();
-    qApp->removeEventFilter(this);
-    emit ExchangeEnded();
-    if (m_closeAfter) {
-        // Closed while the exchange ran: now it may go.
-        QTimer::singleShot(0, m_closeAfter, &QWidget::close);
-    }
-}
-
-void CExchangeRunner::StartTimer(std::int64_t ms) {
-    m_progressDelay->start(static_cast<int>(ms));
-}
-
-void CExchangeRunner::StopTimer() {
-    m_progressDelay->stop();
-}
-
-void CExchangeRunner::ShowProgress(const std::string& title, const ProgressStep* first) {
-    auto* progress = new QProgressDialog(m_owner);
-    progress->setWindowTitle(QString::fromStdString(title));
-    progress->setCancelButtonText(QStringLiteral("Cancel"));
-    progress->setAutoClose(false);
-    progress->setAutoReset(false);
-    progress->setMinimumDuration(0);
-    progress->setWindowModality(Qt::ApplicationModal);
-    // Wide enough for the longest step, so the window does not change size as the steps go by.
-    progress->setMinimumWidth(progress->fontMetrics().horizontalAdvance(QLatin1Char('x')) * 44);
-    connect(progress, &QProgressDialog::canceled, this, &CExchangeRunner::Cancel);
-    m_progress = progress;
-    if (first != nullptr) {
-        ShowStep(*first);
-    } else {
-        progress->setRange(0, 0);
-    }
-    progress->show();
-}
-
-void CExchangeRunner::ShowStep(const ProgressStep& step) {
-    if (!m_progress) {
-        return;
-    }
-    if (step.count > 0) {
-        m_progress->setRange(0, step.count);
-        m_progress->setValue(step.done);
-    } else {
-        m_progress->setValue(m_progress->maximum());
-    }
-    m_progress->setLabelText(QString::fromStdString(step.text));
-}
-
-void CExchangeRunner::ShowBox(IMessageReporter& target, const Message& message) {
-    // The box wants a click, not patience.
-    QApplication::setOverrideCursor(Qt::ArrowCursor);
-    target.Show(message);
-    QApplication::restoreOverrideCursor();
 }
 
 bool CExchangeRunner::TakesInput(QObject* watched) const {

@@ -5,12 +5,12 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 #include "procedures/Session.h"
 #include "usecases/ExchangePolicy.h"
 
 class QProgressDialog;
-class QTimer;
 class QWidget;
 
 namespace varnel {
@@ -20,7 +20,7 @@ namespace varnel {
 // the arrow cursor over them, and input to Varnel's windows dropped (never replayed) while the
 // exchange runs. A window closed meanwhile (the main window, the desktop quitting) cancels the
 // exchange and is closed once the exchange has ended.
-class CExchangeRunner : public QObject, private IExchangeHost {
+class CExchangeRunner : public QObject {
     Q_OBJECT
 public:
     explicit CExchangeRunner(QObject* parent = nullptr);
@@ -48,21 +48,13 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void RunOnWorker(const std::function<void()>& work) override;
-    void Post(std::function<void()> call) override;
-    void Call(const std::function<void()>& call) override;
-    void BeginBusy() override;
-    void EndBusy() override;
-    void StartTimer(std::int64_t ms) override;
-    void StopTimer() override;
-    void ShowProgress(const std::string& title, const ProgressStep* first) override;
-    void ShowStep(const ProgressStep& step) override;
-    void ShowBox(IMessageReporter& target, const Message& message) override;
+    // What the policy is lent: this window's thread, timer and progress window.
+    class Host;
 
     bool TakesInput(QObject* watched) const;
 
     CExchangePolicy m_policy;
-    QTimer* m_progressDelay;
+    std::unique_ptr<Host> m_host;
     QPointer<QWidget> m_owner;
     QPointer<QProgressDialog> m_progress;
     QPointer<QWidget> m_closeAfter;
