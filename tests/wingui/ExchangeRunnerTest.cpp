@@ -25,12 +25,48 @@ void ServeMessagesFor(DWORD ms) {
     }
 }
 
+// Counts the dialogs this thread creates while it lives: the progress window is one, so none
+// may come.
+class DialogCounter {
+public:
+    DialogCounter() {
+        s_count = 0;
+        m_hook = ::SetWindowsHookExW(WH_CBT, &DialogCounter::Hook, nullptr, ::GetCurrentThreadId());
+    }
+    ~DialogCounter() {
+        if (m_hook != nullptr) {
+            ::UnhookWindowsHookEx(m_hook);
+        }
+    }
+    bool Hooked() const { return m_hook != nullptr; }
+    int Count() const { return s_count; }
+
+private:
+    static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam) {
+        if (code == HCBT_CREATEWND) {
+            const CREATESTRUCTW* create = reinterpret_cast<CBT_CREATEWNDW*>(lParam)->lpcs;
+            // The dialog class, by its atom or by its name.
+            const LPCWSTR name = create->lpszClass;
+            if (IS_INTRESOURCE(name) ? reinterpret_cast<ULONG_PTR>(name) == 0x8002
+                                     : ::lstrcmpiW(name, L"#32770") == 0) {
+                ++s_count;
+            }
+        }
+        return ::CallNextHookEx(nullptr, code, wParam, lParam);
+    }
+
+    static inline int s_count = 0;
+    HHOOK m_hook = nullptr;
+};
+
 TEST(Win32ExchangeRunner, APortErrorBoxHeldPastTheDelayBringsNoEmptyProgressWindow) {
     CExchangeRunner runner(::GetModuleHandleW(nullptr));
     test::ScriptedRadio radio;
     radio.portAvailable = false;
     Session session = radio.MakeSession();
     session.runner = runner.For("Radio Info", nullptr);
+    DialogCounter dialogs;
+    ASSERT_TRUE(dialogs.Hooked());
     std::vector<bool> progressWhileBoxUp;
     radio.reporter.OnShow([&] {
         ServeMessagesFor(CExchangeRunner::kProgressDelayMs + 200);  // the timer runs out now
@@ -40,6 +76,7 @@ TEST(Win32ExchangeRunner, APortErrorBoxHeldPastTheDelayBringsNoEmptyProgressWind
     EXPECT_EQ(radio.reporter.Ids(), std::vector<int>{IDS_PORT_OPEN_FAILED});
     EXPECT_EQ(progressWhileBoxUp, std::vector<bool>{false});
     EXPECT_EQ(runner.ProgressWindow(), nullptr);
+    EXPECT_EQ(dialogs.Count(), 0);  // not after the box either, while the exchange wound up
 }
 
 }  // namespace
