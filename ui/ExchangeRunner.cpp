@@ -65,9 +65,13 @@ public:
         }
     }
 
-    void StartTimer(std::int64_t ms) override { m_delay.start(static_cast<int>(ms)); }
-    void StopTimer() override { m_delay.stop(); }
-    QTimer& Delay() { return m_delay; }
+    void StartTimer(ExchangeTimer timer, std::int64_t ms) override {
+        Timer(timer).start(static_cast<int>(ms));
+    }
+    void StopTimer(ExchangeTimer timer) override { Timer(timer).stop(); }
+    QTimer& Timer(ExchangeTimer timer) {
+        return timer == ExchangeTimer::Progress ? m_progressDelay : m_stepDelay;
+    }
 
     void ShowProgress(const std::string& title, const ProgressStep* first) override {
         auto* progress = new QProgressDialog(m_runner.m_owner);
@@ -112,13 +116,17 @@ public:
 
 private:
     CExchangeRunner& m_runner;
-    QTimer m_delay;
+    QTimer m_progressDelay;
+    QTimer m_stepDelay;
 };
 
 CExchangeRunner::CExchangeRunner(QObject* parent)
     : QObject(parent), m_host(std::make_unique<Host>(*this)) {
-    m_host->Delay().setSingleShot(true);
-    connect(&m_host->Delay(), &QTimer::timeout, this, [this] { m_policy.DelayPassed(); });
+    for (const ExchangeTimer timer : {ExchangeTimer::Progress, ExchangeTimer::Step}) {
+        m_host->Timer(timer).setSingleShot(true);
+        connect(&m_host->Timer(timer), &QTimer::timeout, this,
+                [this, timer] { m_policy.TimerFired(timer); });
+    }
 }
 
 CExchangeRunner::~CExchangeRunner() = default;

@@ -83,13 +83,14 @@ void CExchangePolicy::Run(IExchangeHost& host, Session& session,
     m_delayPassed = false;
     m_portOpen = false;
     m_progressShown = false;
+    m_stepDue = false;
     m_boxesUp = 0;
     m_title = "Varnel - " + commandName;
     m_lastStep.reset();
     m_requestCancel = [&cancel] { cancel.Cancel(); };
 
     host.BeginBusy();
-    host.StartTimer(kProgressDelayMs);
+    host.StartTimer(ExchangeTimer::Progress, kProgressDelayMs);
     std::exception_ptr failure;
     host.RunOnWorker([&] {
         try {
@@ -98,7 +99,9 @@ void CExchangePolicy::Run(IExchangeHost& host, Session& session,
             failure = std::current_exception();
         }
     });
-    host.StopTimer();
+    host.StopTimer(ExchangeTimer::Progress);
+    host.StopTimer(ExchangeTimer::Step);
+    m_stepDue = false;
     m_requestCancel = nullptr;
     m_running = false;
     host.EndBusy();
@@ -122,9 +125,17 @@ bool CExchangePolicy::HoldClose() {
     return true;
 }
 
-void CExchangePolicy::DelayPassed() {
-    m_delayPassed = true;
-    MaybeShowProgress();
+void CExchangePolicy::TimerFired(ExchangeTimer timer) {
+    if (!m_running) {
+        return;
+    }
+    if (timer == ExchangeTimer::Progress) {
+        m_delayPassed = true;
+        MaybeShowProgress();
+    } else if (m_stepDue) {
+        m_stepDue = false;
+        m_host->ShowStep(LastStep());
+    }
 }
 
 void CExchangePolicy::PortOpened() {
@@ -138,8 +149,10 @@ void CExchangePolicy::PortClosed() {
 
 void CExchangePolicy::Step(const ExchangeStep& step) {
     m_lastStep = step;
-    if (m_progressShown) {
-        m_host->ShowStep(LastStep());
+    if (m_progressShown && !m_stepDue) {
+        // Steps that come faster than that are drawn once, as the last of them.
+        m_stepDue = true;
+        m_host->StartTimer(ExchangeTimer::Step, kStepDrawDelayMs);
     }
 }
 

@@ -21,6 +21,9 @@ struct ProgressStep {
     int count = 0;
 };
 
+// The policy's two timers: the delay before the progress window, and the moment a step is drawn.
+enum class ExchangeTimer { Progress, Step };
+
 // What a window lends an exchange: a worker thread, a way back to its own thread, a timer and a
 // progress window. Everything but RunOnWorker's work and the two calls back is called on the
 // window's thread.
@@ -39,9 +42,10 @@ public:
     // progress window if one was shown.
     virtual void BeginBusy() = 0;
     virtual void EndBusy() = 0;
-    // Calls the policy's DelayPassed once ms have gone by; StopTimer stops it if it has not.
-    virtual void StartTimer(std::int64_t ms) = 0;
-    virtual void StopTimer() = 0;
+    // Calls the policy's TimerFired(timer) once, when ms have gone by; StopTimer stops it if it
+    // has not fired yet. The two timers run apart.
+    virtual void StartTimer(ExchangeTimer timer, std::int64_t ms) = 0;
+    virtual void StopTimer(ExchangeTimer timer) = 0;
 
     // Shows the progress window titled title, with Cancel, at step first; without a step yet
     // (null), its bar just says that something runs.
@@ -57,12 +61,15 @@ public:
 //   moment they are raised, and the exchange waits for each box to be dismissed;
 // - the progress window comes kProgressDelayMs after the start, and only once the port is open
 //   and no box is up: it never covers a box that waits for the user, nor shows a port that could
-//   not be opened; it follows every step from then on;
+//   not be opened; it follows every step from then on, each kStepDrawDelayMs after the step
+//   begins: by then the request and its answer are off the line and the link rests for the
+//   settle wait, so that drawing never competes with the exchange for the processor;
 // - Cancel stops the exchange at once, without ending it on the radio; so does closing a window
 //   meanwhile, which is then closed once the exchange has ended.
 class CExchangePolicy {
 public:
     static constexpr std::int64_t kProgressDelayMs = 300;
+    static constexpr std::int64_t kStepDrawDelayMs = 40;
 
     // Runs procedure on a copy of session that reports, observes and cancels through this
     // policy; the progress window is titled "Varnel - " + commandName. Nothing when an exchange
@@ -79,8 +86,8 @@ public:
     // exchange has ended (the exchange is cancelled), false when it may close now.
     bool HoldClose();
 
-    // From the host, on the window's thread: the timer of StartTimer has run out.
-    void DelayPassed();
+    // From the host, on the window's thread: a timer of StartTimer has run out.
+    void TimerFired(ExchangeTimer timer);
 
 private:
     class Reporter;
@@ -100,6 +107,7 @@ private:
     bool m_delayPassed = false;
     bool m_portOpen = false;
     bool m_progressShown = false;
+    bool m_stepDue = false;
     int m_boxesUp = 0;
     std::string m_title;
     std::optional<ExchangeStep> m_lastStep;

@@ -15,7 +15,9 @@ constexpr wchar_t kNotifierClass[] = L"VarnelExchangeNotifier";
 constexpr UINT kCall = WM_APP + 1;  // lParam: const std::function<void()>*, run and left
 constexpr UINT kPost = WM_APP + 2;  // lParam: std::function<void()>*, run and deleted
 constexpr UINT kWorkerDone = WM_APP + 3;
-constexpr UINT_PTR kProgressTimer = 1;
+UINT_PTR TimerId(ExchangeTimer timer) {
+    return timer == ExchangeTimer::Progress ? 1 : 2;
+}
 
 constexpr int kIdStepText = 100;
 constexpr int kIdProgressBar = 101;
@@ -172,12 +174,12 @@ void CExchangeRunner::EndBusy() {
     m_closeAfter = nullptr;
 }
 
-void CExchangeRunner::StartTimer(std::int64_t ms) {
-    ::SetTimer(m_notifier, kProgressTimer, static_cast<UINT>(ms), nullptr);
+void CExchangeRunner::StartTimer(ExchangeTimer timer, std::int64_t ms) {
+    ::SetTimer(m_notifier, TimerId(timer), static_cast<UINT>(ms), nullptr);
 }
 
-void CExchangeRunner::StopTimer() {
-    ::KillTimer(m_notifier, kProgressTimer);
+void CExchangeRunner::StopTimer(ExchangeTimer timer) {
+    ::KillTimer(m_notifier, TimerId(timer));
 }
 
 void CExchangeRunner::ShowProgress(const std::string& title, const ProgressStep* first) {
@@ -255,10 +257,12 @@ LRESULT CALLBACK CExchangeRunner::NotifierProc(HWND window, UINT message, WPARAM
             self->m_done = true;
             return 0;
         case WM_TIMER:
-            if (wParam == kProgressTimer) {
-                ::KillTimer(window, kProgressTimer);
-                self->m_policy.DelayPassed();
-                return 0;
+            for (const ExchangeTimer timer : {ExchangeTimer::Progress, ExchangeTimer::Step}) {
+                if (wParam == TimerId(timer)) {
+                    ::KillTimer(window, wParam);  // each fires once
+                    self->m_policy.TimerFired(timer);
+                    return 0;
+                }
             }
             break;
         default:

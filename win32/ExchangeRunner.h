@@ -43,8 +43,8 @@ private:
     void Call(const std::function<void()>& call) override;
     void BeginBusy() override;
     void EndBusy() override;
-    void StartTimer(std::int64_t ms) override;
-    void StopTimer() override;
+    void StartTimer(ExchangeTimer timer, std::int64_t ms) override;
+    void StopTimer(ExchangeTimer timer) override;
     void ShowProgress(const std::string& title, const ProgressStep* first) override;
     void ShowStep(const ProgressStep& step) override;
     void ShowBox(IMessageReporter& target, const Message& message) override;

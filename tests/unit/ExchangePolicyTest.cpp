@@ -1,8 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <deque>
-#include <optional>
+#include <map>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -20,13 +21,24 @@ class VirtualWindow final : public IExchangeHost {
 public:
     explicit VirtualWindow(CExchangePolicy& policy) : m_policy(policy) {}
 
-    // The window serves its events up to moment at: posted calls first, then the timer.
+    // The window serves its events up to moment at: posted calls first, then the timers as they
+    // come due.
     void AdvanceTo(std::int64_t at) {
         Serve();
-        if (m_timerDue && *m_timerDue <= at) {
-            m_now = *m_timerDue;
-            m_timerDue.reset();
-            m_policy.DelayPassed();
+        for (;;) {
+            auto due = m_timers.end();
+            for (auto it = m_timers.begin(); it != m_timers.end(); ++it) {
+                if (it->second <= at && (due == m_timers.end() || it->second < due->second)) {
+                    due = it;
+                }
+            }
+            if (due == m_timers.end()) {
+                break;
+            }
+            const ExchangeTimer timer = due->first;
+            m_now = std::max(m_now, due->second);
+            m_timers.erase(due);
+            m_policy.TimerFired(timer);
         }
         m_now = std::max(m_now, at);
     }
@@ -46,8 +58,8 @@ private:
     }
     void BeginBusy() override { Log("busy"); }
     void EndBusy() override { Log("idle"); }
-    void StartTimer(std::int64_t ms) override { m_timerDue = m_now + ms; }
-    void StopTimer() override { m_timerDue.reset(); }
+    void StartTimer(ExchangeTimer timer, std::int64_t ms) override { m_timers[timer] = m_now + ms; }
+    void StopTimer(ExchangeTimer timer) override { m_timers.erase(timer); }
     void ShowProgress(const std::string& title, const ProgressStep* first) override {
         Log("progress " + title + ": " + (first != nullptr ? Describe(*first) : "waiting"));
     }
@@ -74,7 +86,7 @@ private:
 
     CExchangePolicy& m_policy;
     std::int64_t m_now = 0;
-    std::optional<std::int64_t> m_timerDue;
+    std::map<ExchangeTimer, std::int64_t> m_timers;
     std::deque<std::function<void()>> m_posted;
 };
 
@@ -150,12 +162,12 @@ INSTANTIATE_TEST_SUITE_P(
               {Action::Close, 1415}},
              0,
              {"0 busy", "300 progress Varnel - Radio Info: Reading 3 (3 of 11) [2/11]",
-              "311 step Reading 4 (4 of 11) [3/11]", "414 step Ending [0/0]", "1415 idle"}},
+              "351 step Reading 4 (4 of 11) [3/11]", "454 step Ending [0/0]", "1415 idle"}},
         Case{"PortOpenedLateShowsItWhenItOpens",
              {{Action::Open, 450}, {Action::StepOf11, 450, 1}, {Action::Close, 600}},
              0,
              {"0 busy", "450 progress Varnel - Radio Info: waiting",
-              "450 step Reading 1 (1 of 11) [0/11]", "600 idle"}},
+              "490 step Reading 1 (1 of 11) [0/11]", "600 idle"}},
         // The port could not be opened, and its box is held past the delay: no empty progress
         // window may come up behind it, nor after it.
         Case{"PortErrorBoxHeldPastTheDelayShowsNone",
@@ -171,7 +183,7 @@ INSTANTIATE_TEST_SUITE_P(
              500,
              {"0 busy", "100 box No port", "600 box gone",
               "600 progress Varnel - Radio Info: Reading 1 (1 of 11) [0/11]",
-              "700 step Reading 2 (2 of 11) [1/11]", "800 idle"}},
+              "740 step Reading 2 (2 of 11) [1/11]", "800 idle"}},
         Case{
             "BoxAfterThePortClosedShowsNone",
             {{Action::Open, 0}, {Action::StepOf11, 0, 1}, {Action::Close, 100}, {Action::Box, 110}},
