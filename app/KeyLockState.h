@@ -2,9 +2,9 @@
 
 #include <optional>
 
-namespace varnel {
+#include "templates/WindowShell.h"
 
-enum class LockKey { Caps, Num, Scroll };
+namespace varnel {
 
 // Whether a lock key is on, where the platform tells it; nullopt where it does not (Qt itself
 // offers no way to ask).

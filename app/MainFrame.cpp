@@ -23,47 +23,10 @@ QString Text(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-struct MenuItem {
-    int command;  // 0 is a separator
-    const char* text;
-};
-
-struct MenuDefinition {
-    const char* title;
-    std::vector<MenuItem> items;
-};
-
-// Menu 128 as it is defined; start-up trims it.
-const std::vector<MenuDefinition>& Menu128() {
-    static const std::vector<MenuDefinition> menu = {
-        {"&File", {{ID_APP_EXIT, "E&xit"}}},
-        {"&Radio Access",
-         {{ID_RADIO_INFO, "Radio &Info..."},
-          {0, nullptr},
-          {ID_PROGRAM_ESN, "Program &ESN..."},
-          {ID_PROGRAM_REGIONAL_ID, "Program &Regional ID..."}}},
-        {"&Options", {{ID_CONFIGURATION, "&Configuration..."}}},
-        {"&View", {{ID_VIEW_TOOLBAR, "&Toolbar"}, {ID_VIEW_STATUS_BAR, "&Status Bar"}}},
-        {"&Help",
-         {{ID_HELP_FINDER, "&Help Topics"}, {0, nullptr}, {ID_APP_ABOUT, "&About Varnel..."}}},
-    };
-    return menu;
+QKeyCombination KeyOf(const AcceleratorDefinition& key) {
+    const Qt::Key name = key.key == ShellKey::F1 ? Qt::Key_F1 : Qt::Key_F6;
+    return key.shift ? QKeyCombination(Qt::ShiftModifier, name) : QKeyCombination(name);
 }
-
-struct Accelerator {
-    QKeyCombination key;
-    int command;
-};
-
-const Accelerator kAccelerators[] = {
-    {QKeyCombination(Qt::Key_F1), ID_HELP},
-    {QKeyCombination(Qt::ShiftModifier, Qt::Key_F1), ID_CONTEXT_HELP},
-    {QKeyCombination(Qt::Key_F6), ID_NEXT_PANE},
-    {QKeyCombination(Qt::ShiftModifier, Qt::Key_F6), ID_PREV_PANE},
-};
-
-const int kIndicatorIds[] = {ID_INDICATOR_CAPS, ID_INDICATOR_NUM, ID_INDICATOR_SCRL};
-const LockKey kIndicatorKeys[] = {LockKey::Caps, LockKey::Num, LockKey::Scroll};
 
 }  // namespace
 
@@ -120,13 +83,13 @@ void CMainFrame::CreateMenu() {
     QMenuBar* bar = menuBar();
     for (const MenuDefinition& definition : Menu128()) {
         QMenu* menu = bar->addMenu(QString::fromUtf8(definition.title));
-        for (const MenuItem& item : definition.items) {
+        for (const MenuItemDefinition& item : definition.items) {
             if (item.command == 0) {
                 menu->addSeparator();
                 continue;
             }
             QAction* action = CreateCommandAction(item.command, QString::fromUtf8(item.text));
-            if (item.command == ID_VIEW_TOOLBAR || item.command == ID_VIEW_STATUS_BAR) {
+            if (IsToggleCommand(item.command)) {
                 action->setCheckable(true);
             }
             menu->addAction(action);
@@ -136,9 +99,9 @@ void CMainFrame::CreateMenu() {
 }
 
 void CMainFrame::CreateAccelerators() {
-    for (const Accelerator& accelerator : kAccelerators) {
+    for (const AcceleratorDefinition& accelerator : varnel::Accelerators()) {
         QAction* action = CreateCommandAction(accelerator.command, QString());
-        action->setShortcut(QKeySequence(accelerator.key));
+        action->setShortcut(QKeySequence(KeyOf(accelerator)));
         action->setShortcutContext(Qt::WindowShortcut);
         addAction(action);
         m_accelerators.push_back(action);
@@ -154,7 +117,7 @@ int CMainFrame::OnCreate() {
     m_wndToolBar->setAllowedAreas(Qt::AllToolBarAreas);
     m_wndToolBar->setIconSize(QSize(16, 15));
     m_wndToolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
-    for (int command : {int(ID_APP_ABOUT), int(ID_CONTEXT_HELP)}) {
+    for (const int command : ToolbarCommands()) {
         const QIcon icon = ToolbarIcon(command);
         if (icon.isNull()) {
             return -1;
@@ -173,7 +136,7 @@ int CMainFrame::OnCreate() {
     m_messagePane = new QLabel(Text(LoadString(AFX_IDS_IDLEMESSAGE)), m_wndStatusBar);
     m_wndStatusBar->addWidget(m_messagePane, 1);
     for (std::size_t i = 0; i < m_indicators.size(); ++i) {
-        const QString text = Text(LoadString(kIndicatorIds[i]));
+        const QString text = Text(LoadString(Indicators()[i].textId));
         auto* pane = new QLabel(text, m_wndStatusBar);
         pane->setFrameShape(QFrame::Panel);
         pane->setFrameShadow(QFrame::Sunken);
@@ -235,7 +198,7 @@ void CMainFrame::UpdateIndicators() {
             continue;
         }
         // Lit shows the name; off, or not known, leaves the pane empty.
-        const bool on = IsLockOn(kIndicatorKeys[i]).value_or(false);
+        const bool on = IsLockOn(Indicators()[i].key).value_or(false);
         m_indicators[i]->setText(on ? m_indicators[i]->property("indicatorText").toString()
                                     : QString());
     }

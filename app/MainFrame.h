@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "templates/CommandMap.h"
+#include "templates/WindowShell.h"
 
 class QAction;
 class QLabel;
@@ -60,7 +61,7 @@ private:
     const CCommandMap* m_pAppCommands;
     CVarnelView* m_pView = nullptr;
     QLabel* m_messagePane = nullptr;
-    std::array<QLabel*, 3> m_indicators{};
+    std::array<QLabel*, kIndicatorCount> m_indicators{};
     std::vector<QAction*> m_accelerators;
 };
 

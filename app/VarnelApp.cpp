@@ -28,18 +28,14 @@ CVarnelApp::CVarnelApp()
       m_pRunner(std::make_unique<CExchangeRunner>()) {
     SetPortResolver({});
     SetPortOpener({});
-    // The application's own commands, in the order of its message map.
-    m_commands.Add(ID_APP_ABOUT, [this] { OnAppAbout(); });
-    m_commands.Add(ID_RADIO_INFO, [this] { OnRadioInfo(); });
-    m_commands.Add(ID_PROGRAM_ESN, [this] { OnProgramEsn(); });
-    m_commands.Add(ID_CONFIGURATION, [this] { OnConfiguration(); });
-    m_commands.Add(ID_PROGRAM_REGIONAL_ID, [this] { OnProgramRegionalId(); });
-    // Exit closes the main window, which ends the event loop.
-    m_commands.Add(ID_APP_EXIT, [this] {
-        if (m_pMainWnd) {
-            m_pMainWnd->close();
-        }
-    });
+    AddAppCommands(m_commands,
+                   {[this] { OnAppAbout(); }, [this] { OnRadioInfo(); }, [this] { OnProgramEsn(); },
+                    [this] { OnConfiguration(); }, [this] { OnProgramRegionalId(); },
+                    [this] {
+                        if (m_pMainWnd) {
+                            m_pMainWnd->close();
+                        }
+                    }});
 }
 
 CVarnelApp::~CVarnelApp() {
@@ -109,12 +105,11 @@ void CVarnelApp::TrimMenu() {
     if (!bar) {
         return;
     }
-    // The Regional ID command stays routed but is offered nowhere; help topics do not exist, and
-    // the separator that stood under them, now first in the menu of the About command, goes
-    // with them.
-    RemoveMenuCommand(bar, ID_PROGRAM_REGIONAL_ID);
-    RemoveMenuCommand(bar, ID_HELP_FINDER);
-    if (QMenu* help = MenuOfCommand(bar, ID_APP_ABOUT)) {
+    const MenuTrimDefinition trim = MenuTrim();
+    for (const int command : trim.commands) {
+        RemoveMenuCommand(bar, command);
+    }
+    if (QMenu* help = MenuOfCommand(bar, trim.leadingSeparatorOf)) {
         if (!help->actions().isEmpty() && help->actions().front()->isSeparator()) {
             RemoveMenuItemAt(help, 0);
         }

@@ -1,6 +1,7 @@
 #include "cli/Console.h"
 
 #include "cli/Output.h"
+#include "usecases/ExchangePolicy.h"
 
 namespace varnel::cli {
 namespace {
@@ -61,12 +62,7 @@ void CliReporter::Warn(std::string_view text) {
 }
 
 void ProgressLine::StepStarted(const ExchangeStep& step) {
-    if (step.count > 0) {
-        m_stream.Progress(step.description + " (" + std::to_string(step.number) + " of " +
-                          std::to_string(step.count) + ")");
-    } else {
-        m_stream.Progress(step.description);
-    }
+    m_stream.Progress(StepText(step));
 }
 
 void ProgressLine::ExchangeFinished() {

@@ -1,23 +1,23 @@
 #include "win32/ExchangeRunner.h"
 
-#include <exception>
+#include <memory>
 #include <thread>
 #include <vector>
 
-#include "link/CancelToken.h"
 #include "win32/DialogBuilder.h"
 #include "win32/Text.h"
 #include "win32/WaitCursor.h"
-#include "win32/WindowDisabler.h"
 
 namespace varnel::win32 {
 namespace {
 
 constexpr wchar_t kNotifierClass[] = L"VarnelExchangeNotifier";
-constexpr UINT kShowMessage = WM_APP + 1;  // wParam: IMessageReporter*, lParam: const Message*
-constexpr UINT kStepChanged = WM_APP + 2;
+constexpr UINT kCall = WM_APP + 1;  // lParam: const std::function<void()>*, run and left
+constexpr UINT kPost = WM_APP + 2;  // lParam: std::function<void()>*, run and deleted
 constexpr UINT kWorkerDone = WM_APP + 3;
-constexpr UINT_PTR kProgressTimer = 1;
+UINT_PTR TimerId(ExchangeTimer timer) {
+    return timer == ExchangeTimer::Progress ? 1 : 2;
+}
 
 constexpr int kIdStepText = 100;
 constexpr int kIdProgressBar = 101;
@@ -54,55 +54,6 @@ std::vector<WORD> ProgressTemplate() {
 
 }  // namespace
 
-// Shows each message on the user-interface thread and holds the exchange until it is dismissed.
-class CExchangeRunner::UiReporter final : public IMessageReporter {
-public:
-    UiReporter(CExchangeRunner& runner, IMessageReporter& target)
-        : m_runner(runner), m_target(target) {}
-
-    void Show(const Message& message) override {
-        // The texts stay valid: this thread waits until the box is gone.
-        ::SendMessageW(m_runner.m_notifier, kShowMessage, reinterpret_cast<WPARAM>(&m_target),
-                       reinterpret_cast<LPARAM>(&message));
-    }
-
-private:
-    CExchangeRunner& m_runner;
-    IMessageReporter& m_target;
-};
-
-// Passes each step to the progress window, and on to the session's own observer.
-class CExchangeRunner::StepForwarder final : public IExchangeObserver {
-public:
-    StepForwarder(CExchangeRunner& runner, IExchangeObserver* next)
-        : m_runner(runner), m_next(next) {}
-
-    void ExchangeStarted() override {
-        if (m_next != nullptr) {
-            m_next->ExchangeStarted();
-        }
-    }
-    void StepStarted(const ExchangeStep& step) override {
-        {
-            std::lock_guard lock(m_runner.m_stepMutex);
-            m_runner.m_lastStep = step;
-        }
-        ::PostMessageW(m_runner.m_notifier, kStepChanged, 0, 0);
-        if (m_next != nullptr) {
-            m_next->StepStarted(step);
-        }
-    }
-    void ExchangeFinished() override {
-        if (m_next != nullptr) {
-            m_next->ExchangeFinished();
-        }
-    }
-
-private:
-    CExchangeRunner& m_runner;
-    IExchangeObserver* m_next;
-};
-
 CExchangeRunner::CExchangeRunner(HINSTANCE instance) : m_instance(instance) {
     WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof(windowClass);
@@ -123,14 +74,13 @@ CExchangeRunner::~CExchangeRunner() {
 ProcedureRunner CExchangeRunner::For(std::string commandName, HWND owner) {
     return [this, commandName = std::move(commandName), owner](
                Session& session, const std::function<void(Session&)>& procedure) {
-        Execute(session, procedure, commandName, owner);
+        if (m_policy.IsRunning() || m_notifier == nullptr) {
+            return;
+        }
+        m_owner = owner;
+        m_closeAfter = nullptr;
+        m_policy.Run(*this, session, procedure, commandName);
     };
-}
-
-void CExchangeRunner::Cancel() {
-    if (m_requestCancel) {
-        m_requestCancel();
-    }
 }
 
 bool CExchangeRunner::IsInput(UINT message) {
@@ -147,47 +97,14 @@ bool CExchangeRunner::TakesInput(HWND window) const {
     return m_progress != nullptr && (window == m_progress || ::IsChild(m_progress, window));
 }
 
-void CExchangeRunner::Execute(Session& session, const std::function<void(Session&)>& procedure,
-                              const std::string& commandName, HWND owner) {
-    if (m_running || m_notifier == nullptr) {
-        // Input is shut out while an exchange runs, so a second one cannot be asked for.
-        return;
-    }
-    CancelToken cancel;
-    UiReporter reporter(*this, session.reporter);
-    StepForwarder steps(*this, session.observer);
-    Session onWorker(session.link, reporter, session.openPort, session.portName);
-    onWorker.observer = &steps;
-    onWorker.cancel = &cancel;
-    onWorker.trace = session.trace;
-
-    m_running = true;
+void CExchangeRunner::RunOnWorker(const std::function<void()>& work) {
     m_done = false;
-    m_requestCancel = [&cancel] { cancel.Cancel(); };
-    m_title = L"Varnel - " + Widen(commandName);
-    m_owner = owner;
-    m_closeAfter = nullptr;
-    m_progressDue = false;
-    {
-        std::lock_guard lock(m_stepMutex);
-        m_lastStep.reset();
-    }
-    CWindowDisabler disabler;
-    PushOverrideCursor(IDC_WAIT);
-    ::SetTimer(m_notifier, kProgressTimer, kProgressDelayMs, nullptr);
-
-    std::exception_ptr failure;
+    m_quit = false;
+    m_quitCode = 0;
     std::thread worker([&] {
-        try {
-            procedure(onWorker);
-        } catch (...) {
-            failure = std::current_exception();
-        }
+        work();
         ::PostMessageW(m_notifier, kWorkerDone, 0, 0);
     });
-
-    bool quit = false;
-    WPARAM quitCode = 0;
     while (!m_done) {
         MSG msg;
         const BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
@@ -197,9 +114,9 @@ void CExchangeRunner::Execute(Session& session, const std::function<void(Session
         if (got == 0) {
             // The program is asked to end under the exchange: stop it, keep serving the boxes
             // it may still raise until it has stopped, and pass the request on afterwards.
-            quit = true;
-            quitCode = msg.wParam;
-            cancel.Cancel();
+            m_quit = true;
+            m_quitCode = msg.wParam;
+            m_policy.Cancel();
             continue;
         }
         if (IsInput(msg.message) && !TakesInput(msg.hwnd)) {
@@ -212,8 +129,25 @@ void CExchangeRunner::Execute(Session& session, const std::function<void(Session
         ::DispatchMessageW(&msg);
     }
     worker.join();
-    ::KillTimer(m_notifier, kProgressTimer);
+}
 
+void CExchangeRunner::Post(std::function<void()> call) {
+    auto* posted = new std::function<void()>(std::move(call));
+    if (!::PostMessageW(m_notifier, kPost, 0, reinterpret_cast<LPARAM>(posted))) {
+        delete posted;
+    }
+}
+
+void CExchangeRunner::Call(const std::function<void()>& call) {
+    ::SendMessageW(m_notifier, kCall, 0, reinterpret_cast<LPARAM>(&call));
+}
+
+void CExchangeRunner::BeginBusy() {
+    m_disabler = std::make_unique<CWindowDisabler>();
+    PushOverrideCursor(IDC_WAIT);
+}
+
+void CExchangeRunner::EndBusy() {
     // Input still queued from the time of the exchange goes the same way.
     MSG stale;
     while (::PeekMessageW(&stale, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {
@@ -222,36 +156,36 @@ void CExchangeRunner::Execute(Session& session, const std::function<void(Session
     }
     // The windows get their input back before the progress window goes, so that the system
     // does not hand the activation to another program meanwhile.
-    disabler.Restore();
+    m_disabler->Restore();
+    m_disabler.reset();
     if (m_progress != nullptr) {
         ::DestroyWindow(m_progress);
         m_progress = nullptr;
     }
     PopOverrideCursor();
-    m_requestCancel = nullptr;
-    m_running = false;
-    if (quit) {
-        ::PostQuitMessage(static_cast<int>(quitCode));
+    if (m_quit) {
+        ::PostQuitMessage(static_cast<int>(m_quitCode));
+        m_quit = false;
     }
     if (m_closeAfter != nullptr && ::IsWindow(m_closeAfter)) {
         // Closed while the exchange ran: now it may go.
         ::PostMessageW(m_closeAfter, WM_CLOSE, 0, 0);
     }
     m_closeAfter = nullptr;
-    if (failure) {
-        std::rethrow_exception(failure);
-    }
 }
 
-void CExchangeRunner::ShowProgress() {
-    if (!m_running || m_progress != nullptr) {
+void CExchangeRunner::StartTimer(ExchangeTimer timer, std::int64_t ms) {
+    ::SetTimer(m_notifier, TimerId(timer), static_cast<UINT>(ms), nullptr);
+}
+
+void CExchangeRunner::StopTimer(ExchangeTimer timer) {
+    ::KillTimer(m_notifier, TimerId(timer));
+}
+
+void CExchangeRunner::ShowProgress(const std::string& title, const ProgressStep* first) {
+    if (m_progress != nullptr) {
         return;
     }
-    if (m_boxesShown > 0) {
-        m_progressDue = true;
-        return;
-    }
-    m_progressDue = false;
     const std::vector<WORD> bytes = ProgressTemplate();
     m_progress = ::CreateDialogIndirectParamW(
         m_instance, reinterpret_cast<const DLGTEMPLATE*>(bytes.data()), m_owner,
@@ -259,7 +193,7 @@ void CExchangeRunner::ShowProgress() {
     if (m_progress == nullptr) {
         return;
     }
-    ::SetWindowTextW(m_progress, m_title.c_str());
+    ::SetWindowTextW(m_progress, Widen(title).c_str());
     RECT window{};
     RECT area{};
     ::GetWindowRect(m_progress, &window);
@@ -273,34 +207,29 @@ void CExchangeRunner::ShowProgress() {
     ::SetWindowPos(m_progress, nullptr, area.left + ((area.right - area.left) - width) / 2,
                    area.top + ((area.bottom - area.top) - height) / 2, 0, 0,
                    SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    ShowStep();
+    if (first != nullptr) {
+        ShowStep(*first);
+    }
     ::ShowWindow(m_progress, SW_SHOW);
 }
 
-void CExchangeRunner::ShowStep() {
+void CExchangeRunner::ShowStep(const ProgressStep& step) {
     if (m_progress == nullptr) {
         return;
     }
-    std::optional<ExchangeStep> step;
-    {
-        std::lock_guard lock(m_stepMutex);
-        step = m_lastStep;
-    }
-    if (!step) {
-        return;
-    }
-    std::wstring text = Widen(step->description);
     HWND bar = ::GetDlgItem(m_progress, kIdProgressBar);
-    if (step->count > 0) {
-        text +=
-            L" (" + std::to_wstring(step->number) + L" of " + std::to_wstring(step->count) + L")";
-        ::SendMessageW(bar, PBM_SETRANGE32, 0, step->count);
-        ::SendMessageW(bar, PBM_SETPOS, static_cast<WPARAM>(step->number - 1), 0);
+    if (step.count > 0) {
+        ::SendMessageW(bar, PBM_SETRANGE32, 0, step.count);
+        ::SendMessageW(bar, PBM_SETPOS, static_cast<WPARAM>(step.done), 0);
     } else {
         const auto top = ::SendMessageW(bar, PBM_GETRANGE, FALSE, 0);
         ::SendMessageW(bar, PBM_SETPOS, static_cast<WPARAM>(top), 0);
     }
-    ::SetDlgItemTextW(m_progress, kIdStepText, text.c_str());
+    ::SetDlgItemTextW(m_progress, kIdStepText, Widen(step.text).c_str());
+}
+
+void CExchangeRunner::ShowBox(IMessageReporter& target, const Message& message) {
+    target.Show(message);
 }
 
 LRESULT CALLBACK CExchangeRunner::NotifierProc(HWND window, UINT message, WPARAM wParam,
@@ -315,26 +244,25 @@ LRESULT CALLBACK CExchangeRunner::NotifierProc(HWND window, UINT message, WPARAM
         return ::DefWindowProcW(window, message, wParam, lParam);
     }
     switch (message) {
-        case kShowMessage:
-            ++self->m_boxesShown;
-            reinterpret_cast<IMessageReporter*>(wParam)->Show(
-                *reinterpret_cast<const Message*>(lParam));
-            --self->m_boxesShown;
-            if (self->m_progressDue && self->m_boxesShown == 0) {
-                self->ShowProgress();
-            }
+        case kCall:
+            (*reinterpret_cast<const std::function<void()>*>(lParam))();
             return 0;
-        case kStepChanged:
-            self->ShowStep();
+        case kPost: {
+            std::unique_ptr<std::function<void()>> posted(
+                reinterpret_cast<std::function<void()>*>(lParam));
+            (*posted)();
             return 0;
+        }
         case kWorkerDone:
             self->m_done = true;
             return 0;
         case WM_TIMER:
-            if (wParam == kProgressTimer) {
-                ::KillTimer(window, kProgressTimer);
-                self->ShowProgress();
-                return 0;
+            for (const ExchangeTimer timer : {ExchangeTimer::Progress, ExchangeTimer::Step}) {
+                if (wParam == TimerId(timer)) {
+                    ::KillTimer(window, wParam);  // each fires once
+                    self->m_policy.TimerFired(timer);
+                    return 0;
+                }
             }
             break;
         default:

@@ -3,75 +3,68 @@
 #include "win32/Win32Api.h"
 
 #include <functional>
-#include <mutex>
-#include <optional>
+#include <memory>
 #include <string>
 
 #include "procedures/Session.h"
+#include "usecases/ExchangePolicy.h"
+#include "win32/WindowDisabler.h"
 
 namespace varnel::win32 {
 
-// Runs the window's exchanges on a worker thread while the user-interface thread keeps pumping
-// messages, so that the windows keep painting while a slow radio takes its time:
-// - a message raised meanwhile is shown on the user-interface thread at the moment it is raised,
-//   while the exchange waits for the box to be dismissed (the port stays open), so the order of
-//   bytes and boxes is that of a run on one thread;
-// - from the first moment, Varnel's windows are disabled: input given then is dropped, never
-//   replayed; the wait cursor shows over them, the arrow over message boxes;
-// - after kProgressDelayMs a progress window ("Varnel - <command>") shows the step, a progress
-//   bar and Cancel; Cancel or Esc stops the exchange at once, without EndExchange;
-// - a window closed meanwhile (the main window, the session ending) cancels the exchange and is
-//   closed once the exchange has ended.
-class CExchangeRunner {
+// The Win32 window's part in an exchange, whose course CExchangePolicy decides: a worker thread
+// while the user-interface thread keeps pumping messages, a progress dialog built from a
+// template, message boxes with the arrow cursor over them, and Varnel's windows disabled (input
+// given meanwhile is dropped, never replayed) while the exchange runs.
+class CExchangeRunner : private IExchangeHost {
 public:
     explicit CExchangeRunner(HINSTANCE instance);
-    ~CExchangeRunner();
+    ~CExchangeRunner() override;
     CExchangeRunner(const CExchangeRunner&) = delete;
     CExchangeRunner& operator=(const CExchangeRunner&) = delete;
 
-    static constexpr UINT kProgressDelayMs = 300;
+    static constexpr UINT kProgressDelayMs = CExchangePolicy::kProgressDelayMs;
 
     // The runner of a session of the command commandName ("Radio Info"): its progress window is
     // titled "Varnel - Radio Info" and owned by owner.
     ProcedureRunner For(std::string commandName, HWND owner);
 
-    bool IsRunning() const { return m_running; }
+    bool IsRunning() const { return m_policy.IsRunning(); }
     // Stops the running exchange; nothing when none runs.
-    void Cancel();
+    void Cancel() { m_policy.Cancel(); }
     // Closes window (WM_CLOSE) once the running exchange has ended.
     void CloseAfter(HWND window) { m_closeAfter = window; }
     // The progress window while it is shown, else null.
     HWND ProgressWindow() const { return m_progress; }
 
 private:
-    class UiReporter;
-    class StepForwarder;
+    void RunOnWorker(const std::function<void()>& work) override;
+    void Post(std::function<void()> call) override;
+    void Call(const std::function<void()>& call) override;
+    void BeginBusy() override;
+    void EndBusy() override;
+    void StartTimer(ExchangeTimer timer, std::int64_t ms) override;
+    void StopTimer(ExchangeTimer timer) override;
+    void ShowProgress(const std::string& title, const ProgressStep* first) override;
+    void ShowStep(const ProgressStep& step) override;
+    void ShowBox(IMessageReporter& target, const Message& message) override;
 
-    void Execute(Session& session, const std::function<void(Session&)>& procedure,
-                 const std::string& commandName, HWND owner);
-    void ShowProgress();
-    void ShowStep();
     bool TakesInput(HWND window) const;
     static bool IsInput(UINT message);
     static LRESULT CALLBACK NotifierProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     static INT_PTR CALLBACK ProgressProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
+    CExchangePolicy m_policy;
     HINSTANCE m_instance;
     // A message-only window: the worker reaches the user-interface thread through it.
     HWND m_notifier = nullptr;
-    bool m_running = false;
     bool m_done = false;
-    std::function<void()> m_requestCancel;
-    std::wstring m_title;
+    bool m_quit = false;
+    WPARAM m_quitCode = 0;
     HWND m_owner = nullptr;
     HWND m_progress = nullptr;
     HWND m_closeAfter = nullptr;
-    // Boxes up now: the progress window waits for them, so that it never comes up over a box
-    // and takes the keys meant for it.
-    int m_boxesShown = 0;
-    bool m_progressDue = false;
-    std::mutex m_stepMutex;
-    std::optional<ExchangeStep> m_lastStep;  // guarded by m_stepMutex
+    std::unique_ptr<CWindowDisabler> m_disabler;
 };
 
 }  // namespace varnel::win32

@@ -1,6 +1,7 @@
 #include "win32/MainFrame.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "strings/StringTable.h"
 #include "win32/Images.h"
@@ -14,17 +15,22 @@ namespace {
 constexpr wchar_t kFrameClass[] = L"VarnelFrame";
 constexpr wchar_t kViewClass[] = L"VarnelView";
 
-const ACCEL kAccelerators[] = {
-    {FVIRTKEY | FNOINVERT, VK_F1, ID_HELP},
-    {FVIRTKEY | FSHIFT | FNOINVERT, VK_F1, ID_CONTEXT_HELP},
-    {FVIRTKEY | FNOINVERT, VK_F6, ID_NEXT_PANE},
-    {FVIRTKEY | FSHIFT | FNOINVERT, VK_F6, ID_PREV_PANE},
-};
+// The window's keys as the system's accelerator table wants them.
+std::vector<ACCEL> AcceleratorTable() {
+    std::vector<ACCEL> table;
+    for (const AcceleratorDefinition& key : Accelerators()) {
+        ACCEL accel{};
+        accel.fVirt = static_cast<BYTE>(FVIRTKEY | FNOINVERT | (key.shift ? FSHIFT : 0));
+        accel.key = key.key == ShellKey::F1 ? VK_F1 : VK_F6;
+        accel.cmd = static_cast<WORD>(key.command);
+        table.push_back(accel);
+    }
+    return table;
+}
 
-const int kToolbarCommands[] = {ID_APP_ABOUT, ID_CONTEXT_HELP};
-
-const int kIndicatorIds[] = {ID_INDICATOR_CAPS, ID_INDICATOR_NUM, ID_INDICATOR_SCRL};
-const int kIndicatorKeys[] = {VK_CAPITAL, VK_NUMLOCK, VK_SCROLL};
+int VirtualKey(LockKey key) {
+    return key == LockKey::Caps ? VK_CAPITAL : key == LockKey::Num ? VK_NUMLOCK : VK_SCROLL;
+}
 
 std::wstring LoadText(int id) {
     return Widen(LoadString(id));
@@ -90,8 +96,9 @@ bool CMainFrame::LoadFrame() {
     if (::RegisterClassExW(&frameClass) == 0 || ::RegisterClassExW(&viewClass) == 0) {
         return false;
     }
+    std::vector<ACCEL> accelerators = AcceleratorTable();
     m_accelerators =
-        ::CreateAcceleratorTableW(const_cast<ACCEL*>(kAccelerators), std::size(kAccelerators));
+        ::CreateAcceleratorTableW(accelerators.data(), static_cast<int>(accelerators.size()));
     HMENU menu = CreateMenuBar(Menu128());
     if (m_accelerators == nullptr || menu == nullptr) {
         if (menu != nullptr) {
@@ -126,15 +133,16 @@ int CMainFrame::OnCreate() {
     ::SendMessageW(m_wndToolBar, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(m_toolbarImages));
     ::SendMessageW(m_wndToolBar, TB_SETDISABLEDIMAGELIST, 0,
                    reinterpret_cast<LPARAM>(m_disabledToolbarImages));
-    TBBUTTON buttons[std::size(kToolbarCommands)] = {};
-    for (std::size_t i = 0; i < std::size(kToolbarCommands); ++i) {
+    const std::span<const int> commands = ToolbarCommands();
+    std::vector<TBBUTTON> buttons(commands.size());
+    for (std::size_t i = 0; i < commands.size(); ++i) {
         buttons[i].iBitmap = static_cast<int>(i);
-        buttons[i].idCommand = kToolbarCommands[i];
+        buttons[i].idCommand = commands[i];
         buttons[i].fsState = 0;
         buttons[i].fsStyle = BTNS_BUTTON;
     }
-    if (!::SendMessageW(m_wndToolBar, TB_ADDBUTTONSW, std::size(buttons),
-                        reinterpret_cast<LPARAM>(buttons))) {
+    if (!::SendMessageW(m_wndToolBar, TB_ADDBUTTONSW, buttons.size(),
+                        reinterpret_cast<LPARAM>(buttons.data()))) {
         return -1;
     }
     ::SendMessageW(m_wndToolBar, TB_AUTOSIZE, 0, 0);
@@ -183,14 +191,14 @@ void CMainFrame::UpdateIndicators() {
     if (m_wndStatusBar == nullptr) {
         return;
     }
-    for (std::size_t i = 0; i < std::size(kIndicatorKeys); ++i) {
-        const bool on = (::GetKeyState(kIndicatorKeys[i]) & 1) != 0;
+    for (std::size_t i = 0; i < kIndicatorCount; ++i) {
+        const bool on = (::GetKeyState(VirtualKey(Indicators()[i].key)) & 1) != 0;
         if (m_indicatorsShown && on == m_indicatorOn[i]) {
             continue;
         }
         m_indicatorOn[i] = on;
         // Lit shows the name; off leaves the pane empty.
-        const std::wstring text = on ? LoadText(kIndicatorIds[i]) : std::wstring();
+        const std::wstring text = on ? LoadText(Indicators()[i].textId) : std::wstring();
         ::SendMessageW(m_wndStatusBar, SB_SETTEXTW, static_cast<WPARAM>(i + 1),
                        reinterpret_cast<LPARAM>(text.c_str()));
     }
@@ -205,9 +213,9 @@ void CMainFrame::LayOutStatusPanes() {
     HDC dc = ::GetDC(m_wndStatusBar);
     HFONT font = reinterpret_cast<HFONT>(::SendMessageW(m_wndStatusBar, WM_GETFONT, 0, 0));
     HGDIOBJ previous = font != nullptr ? ::SelectObject(dc, font) : nullptr;
-    int widths[std::size(kIndicatorIds)] = {};
-    for (std::size_t i = 0; i < std::size(kIndicatorIds); ++i) {
-        const std::wstring text = LoadText(kIndicatorIds[i]);
+    int widths[kIndicatorCount] = {};
+    for (std::size_t i = 0; i < kIndicatorCount; ++i) {
+        const std::wstring text = LoadText(Indicators()[i].textId);
         SIZE size{};
         ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
         widths[i] = size.cx + 2 * ::GetSystemMetrics(SM_CXEDGE) + 8;
@@ -220,14 +228,14 @@ void CMainFrame::LayOutStatusPanes() {
     RECT client{};
     ::GetClientRect(m_hWnd, &client);
     const int grip = ::GetSystemMetrics(SM_CXVSCROLL);
-    int edges[1 + std::size(kIndicatorIds)] = {};
+    int edges[1 + kIndicatorCount] = {};
     int right = client.right - grip;
-    for (int i = static_cast<int>(std::size(kIndicatorIds)) - 1; i >= 0; --i) {
+    for (int i = static_cast<int>(kIndicatorCount) - 1; i >= 0; --i) {
         edges[i + 1] = right;
         right -= widths[i];
     }
     edges[0] = std::max(0, right);
-    edges[std::size(kIndicatorIds)] = -1;  // the last pane runs to the edge, past the grip
+    edges[kIndicatorCount] = -1;  // the last pane runs to the edge, past the grip
     ::SendMessageW(m_wndStatusBar, SB_SETPARTS, std::size(edges), reinterpret_cast<LPARAM>(edges));
 }
 
@@ -252,7 +260,7 @@ void CMainFrame::ShowPrompt(int commandId) {
 }
 
 void CMainFrame::UpdateToolbarButtons() {
-    for (const int command : kToolbarCommands) {
+    for (const int command : ToolbarCommands()) {
         ::SendMessageW(m_wndToolBar, TB_ENABLEBUTTON, static_cast<WPARAM>(command),
                        MAKELPARAM(HasHandler(command) ? TRUE : FALSE, 0));
     }

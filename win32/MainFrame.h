@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "templates/CommandMap.h"
+#include "templates/WindowShell.h"
 
 namespace varnel::win32 {
 
@@ -69,7 +70,7 @@ private:
     HIMAGELIST m_disabledToolbarImages = nullptr;
     HICON m_iconLarge = nullptr;
     HICON m_iconSmall = nullptr;
-    std::array<bool, 3> m_indicatorOn{};
+    std::array<bool, kIndicatorCount> m_indicatorOn{};
     bool m_indicatorsShown = false;
     std::wstring m_tooltip;  // the text a tooltip is showing: it must outlive the request
 };

@@ -4,31 +4,6 @@
 #include "win32/Text.h"
 
 namespace varnel::win32 {
-namespace {
-
-const MenuItemDefinition kFile[] = {{ID_APP_EXIT, "E&xit"}};
-const MenuItemDefinition kRadioAccess[] = {{ID_RADIO_INFO, "Radio &Info..."},
-                                           {0, nullptr},
-                                           {ID_PROGRAM_ESN, "Program &ESN..."},
-                                           {ID_PROGRAM_REGIONAL_ID, "Program &Regional ID..."}};
-const MenuItemDefinition kOptions[] = {{ID_CONFIGURATION, "&Configuration..."}};
-const MenuItemDefinition kView[] = {{ID_VIEW_TOOLBAR, "&Toolbar"},
-                                    {ID_VIEW_STATUS_BAR, "&Status Bar"}};
-const MenuItemDefinition kHelp[] = {
-    {ID_HELP_FINDER, "&Help Topics"}, {0, nullptr}, {ID_APP_ABOUT, "&About Varnel..."}};
-
-const MenuDefinition kMenu128[] = {
-    {"&File", kFile}, {"&Radio Access", kRadioAccess}, {"&Options", kOptions}, {"&View", kView},
-    {"&Help", kHelp},
-};
-
-constexpr int kHelpMenuPosition = 4;
-
-}  // namespace
-
-std::span<const MenuDefinition> Menu128() {
-    return kMenu128;
-}
 
 HMENU CreateMenuBar(std::span<const MenuDefinition> definition) {
     HMENU bar = ::CreateMenu();
@@ -58,10 +33,21 @@ void TrimMenu(HMENU menuBar) {
     if (menuBar == nullptr) {
         return;
     }
-    ::DeleteMenu(menuBar, ID_PROGRAM_REGIONAL_ID, MF_BYCOMMAND);
-    ::DeleteMenu(menuBar, ID_HELP_FINDER, MF_BYCOMMAND);
-    if (HMENU help = ::GetSubMenu(menuBar, kHelpMenuPosition)) {
-        ::DeleteMenu(help, 0, MF_BYPOSITION);
+    const MenuTrimDefinition trim = MenuTrim();
+    for (const int command : trim.commands) {
+        ::DeleteMenu(menuBar, static_cast<UINT>(command), MF_BYCOMMAND);
+    }
+    const int menus = ::GetMenuItemCount(menuBar);
+    for (int i = 0; i < menus; ++i) {
+        HMENU menu = ::GetSubMenu(menuBar, i);
+        if (menu == nullptr || ::GetMenuState(menu, static_cast<UINT>(trim.leadingSeparatorOf),
+                                              MF_BYCOMMAND) == static_cast<UINT>(-1)) {
+            continue;
+        }
+        if ((::GetMenuState(menu, 0, MF_BYPOSITION) & MF_SEPARATOR) != 0) {
+            ::DeleteMenu(menu, 0, MF_BYPOSITION);
+        }
+        break;
     }
 }
 

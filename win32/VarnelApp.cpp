@@ -19,18 +19,14 @@ CVarnelApp::CVarnelApp(HINSTANCE instance, std::unique_ptr<SettingsStore> settin
       m_pReporter(std::make_unique<CMessageBoxReporter>()),
       // COMn is the system's own \\.\COMn: on Windows no mapping of names to devices is kept.
       m_portOpener(SerialPortOpener(PortResolver())) {
-    // The application's own commands, in the order of its message map.
-    m_commands.Add(ID_APP_ABOUT, [this] { OnAppAbout(); });
-    m_commands.Add(ID_RADIO_INFO, [this] { OnRadioInfo(); });
-    m_commands.Add(ID_PROGRAM_ESN, [this] { OnProgramEsn(); });
-    m_commands.Add(ID_CONFIGURATION, [this] { OnConfiguration(); });
-    m_commands.Add(ID_PROGRAM_REGIONAL_ID, [this] { OnProgramRegionalId(); });
-    // Exit closes the main window, which ends the message loop.
-    m_commands.Add(ID_APP_EXIT, [this] {
-        if (HWND window = GetMainWnd()) {
-            ::PostMessageW(window, WM_CLOSE, 0, 0);
-        }
-    });
+    AddAppCommands(m_commands,
+                   {[this] { OnAppAbout(); }, [this] { OnRadioInfo(); }, [this] { OnProgramEsn(); },
+                    [this] { OnConfiguration(); }, [this] { OnProgramRegionalId(); },
+                    [this] {
+                        if (HWND window = GetMainWnd()) {
+                            ::PostMessageW(window, WM_CLOSE, 0, 0);
+                        }
+                    }});
 }
 
 CVarnelApp::~CVarnelApp() = default;
