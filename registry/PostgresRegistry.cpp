@@ -67,11 +67,23 @@ struct SqlFailure {
     std::string message;
 };
 
-std::string Trimmed(std::string text) {
-    while (!text.empty() && (text.back() == '\n' || text.back() == ' ' || text.back() == '.')) {
-        text.pop_back();
+// libpq's messages span lines with tabs; a user reads them as one sentence.
+std::string Trimmed(const std::string& text) {
+    std::string result;
+    for (const char c : text) {
+        const bool space = c == '\n' || c == '\t' || c == '\r' || c == ' ';
+        if (space) {
+            if (!result.empty() && result.back() != ' ') {
+                result += ' ';
+            }
+        } else {
+            result += c;
+        }
     }
-    return text;
+    while (!result.empty() && (result.back() == ' ' || result.back() == '.')) {
+        result.pop_back();
+    }
+    return result;
 }
 
 EsnEntry ReadEntry(PGresult* result, int row) {
@@ -517,12 +529,13 @@ private:
     // rolled back whatever it had done. A drop during the commit is not retried, since the
     // transaction may have been committed; it is reported instead.
     std::optional<RegistryError> Transact(const std::function<void(Transaction&)>& body) {
-        for (int attempt = 0;; ++attempt) {
+        bool reconnected = false;
+        for (;;) {
             if (PQstatus(connection_) != CONNECTION_OK) {
-                if (attempt > 0) {
+                if (reconnected) {
                     return Unreachable();
                 }
-                ++attempt;
+                reconnected = true;
                 PQreset(connection_);
                 if (PQstatus(connection_) != CONNECTION_OK) {
                     return Unreachable();
@@ -547,11 +560,11 @@ private:
                         " was lost while a change was being committed: " + failure.message +
                         ". Whether it was kept is unknown; check the entry before going on."};
                 }
-                if (attempt > 0) {
+                if (reconnected) {
                     return Unreachable();
                 }
             }
-            // The connection dropped: one reconnect, at the top of the loop.
+            // The connection dropped before anything was committed: one reconnect, at the top.
         }
     }
 
