@@ -1,5 +1,6 @@
 #include "tests/registry/RegistryBackends.h"
 
+#include <gtest/gtest.h>
 #include <sqlite3.h>
 
 #include <atomic>
@@ -11,6 +12,10 @@
 #include <process.h>
 #else
 #include <unistd.h>
+#endif
+
+#if VARNEL_HAVE_POSTGRES
+#include "tests/support/PostgresServer.h"
 #endif
 
 namespace varnel::test {
@@ -53,6 +58,31 @@ Scratch& TheScratch() {
     return scratch;
 }
 
+#if VARNEL_HAVE_POSTGRES
+// A new database on the program's own PostgreSQL server, named over the Unix socket or over TCP
+// loopback. A server that cannot start fails the case with the reason, never skips it.
+std::string FreshPostgresDatabase(bool overTcp) {
+    std::string reason;
+    PostgresServer* server = PostgresServer::Shared(reason);
+    if (!server) {
+        ADD_FAILURE() << "No PostgreSQL server for the registry cases: " << reason;
+        return "postgresql://no-server.invalid/none";
+    }
+    const std::string database = server->CreateDatabase(reason);
+    if (database.empty()) {
+        ADD_FAILURE() << "No fresh PostgreSQL database: " << reason;
+        return "postgresql://no-server.invalid/none";
+    }
+    return overTcp ? server->TcpUri(database) : server->SocketUri(database);
+}
+
+bool ExecutePostgres(const std::string& uri, const std::string& sql, std::string& error) {
+    PostgresSession session(uri);
+    error = session.Exec(sql);
+    return error.empty();
+}
+#endif
+
 }  // namespace
 
 std::string ScratchFolder() {
@@ -81,6 +111,10 @@ bool ExecuteSqlite(const std::string& path, const std::string& sql, std::string&
 const std::vector<RegistryBackend>& RegistryBackends() {
     static const std::vector<RegistryBackend> backends = {
         {"SQLite", [] { return ScratchFolder() + "/registry/esn-registry.sqlite"; }, ExecuteSqlite},
+#if VARNEL_HAVE_POSTGRES
+        {"PostgreSQL_socket", [] { return FreshPostgresDatabase(false); }, ExecutePostgres},
+        {"PostgreSQL_tcp", [] { return FreshPostgresDatabase(true); }, ExecutePostgres},
+#endif
     };
     return backends;
 }
