@@ -2,6 +2,7 @@
 
 #include <libpq-fe.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <functional>
 #include <optional>
@@ -708,14 +709,56 @@ std::string PostgresLocationWithoutPassword(const std::string& uri) {
     return result;
 }
 
+namespace {
+
+// The password texts of uri as written (in the user part, or as a parameter).
+std::vector<std::string> PasswordsIn(const std::string& uri) {
+    std::vector<std::string> passwords;
+    const std::size_t scheme = uri.find("://");
+    if (scheme == std::string::npos) {
+        return passwords;
+    }
+    const std::size_t start = scheme + 3;
+    const std::size_t end = std::min(uri.find_first_of("/?", start), uri.size());
+    const std::string authority = uri.substr(start, end - start);
+    const std::size_t at = authority.rfind('@');
+    const std::size_t colon = authority.find(':');
+    if (at != std::string::npos && colon < at && at > colon + 1) {
+        passwords.push_back(authority.substr(colon + 1, at - colon - 1));
+    }
+    for (std::size_t from = uri.find("password=", end); from != std::string::npos;
+         from = uri.find("password=", from + 1)) {
+        const std::size_t value = from + 9;
+        const std::size_t stop = std::min(uri.find('&', value), uri.size());
+        if (stop > value) {
+            passwords.push_back(uri.substr(value, stop - value));
+        }
+    }
+    return passwords;
+}
+
+// libpq quotes the pieces of a URI it cannot read, a password among them: those never reach a
+// message.
+std::string WithoutPasswords(std::string message, const std::string& uri) {
+    for (const std::string& password : PasswordsIn(uri)) {
+        for (std::size_t at; (at = message.find(password)) != std::string::npos;) {
+            message.replace(at, password.size(), "(password)");
+        }
+    }
+    return message;
+}
+
+}  // namespace
+
 std::unique_ptr<IEsnRegistry> OpenPostgresRegistry(const std::string& uri, RegistryError& error) {
     const std::string location = PostgresLocationWithoutPassword(uri);
     char* parseError = nullptr;
     PQconninfoOption* parsed = PQconninfoParse(uri.c_str(), &parseError);
     if (!parsed) {
-        error.message = "The registry location " + location + " is not a PostgreSQL URI the " +
-                        "client library accepts" +
-                        (parseError ? ": " + Trimmed(parseError) : std::string()) + ".";
+        error.message =
+            "The registry location " + location + " is not a PostgreSQL URI the " +
+            "client library accepts" +
+            (parseError ? ": " + WithoutPasswords(Trimmed(parseError), uri) : std::string()) + ".";
         PQfreemem(parseError);
         return nullptr;
     }
@@ -735,8 +778,8 @@ std::unique_ptr<IEsnRegistry> OpenPostgresRegistry(const std::string& uri, Regis
         return nullptr;
     }
     if (PQstatus(connection) != CONNECTION_OK) {
-        error.message = "The ESN registry at " + location +
-                        " cannot be reached: " + Trimmed(PQerrorMessage(connection)) + ".";
+        error.message = "The ESN registry at " + location + " cannot be reached: " +
+                        WithoutPasswords(Trimmed(PQerrorMessage(connection)), uri) + ".";
         PQfinish(connection);
         return nullptr;
     }

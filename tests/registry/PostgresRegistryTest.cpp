@@ -241,6 +241,11 @@ TEST_F(PostgresRegistry, TcpTakesThePasswordAndTheSslModeOfTheUriAndNeverShowsTh
         {m_server->TcpUri(m_database) + "?sslmode=require", "SSL"},
         {"postgresql://varnel@127.0.0.1:1/esn?connect_timeout=2", "cannot be reached"},
         {"postgresql://varnel@/esn?sslmode=no-such-mode", "sslmode"},
+        // libpq quotes a token it cannot decode; the password must not come out with it.
+        {"postgresql://varnel:" + std::string(PostgresServer::Password()) + "%zz@127.0.0.1/esn",
+         "percent"},
+        {"postgresql://127.0.0.1/esn?password=" + std::string(PostgresServer::Password()) + "%zz",
+         "percent"},
     };
     for (const auto& c : refused) {
         RegistryError error;
