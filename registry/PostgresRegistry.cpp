@@ -531,6 +531,7 @@ private:
     // transaction may have been committed; it is reported instead.
     std::optional<RegistryError> Transact(const std::function<void(Transaction&)>& body) {
         bool reconnected = false;
+        int conflicts = 0;
         for (;;) {
             if (PQstatus(connection_) != CONNECTION_OK) {
                 if (reconnected) {
@@ -553,6 +554,13 @@ private:
             } catch (const SqlFailure& failure) {
                 if (!failure.connectionLost) {
                     Result(PQexec(connection_, "ROLLBACK"));
+                    // The server broke a deadlock with another station by undoing this
+                    // transaction: nothing of it stands, so it is run again, a few times.
+                    const bool conflict =
+                        failure.sqlState == "40P01" || failure.sqlState == "40001";
+                    if (conflict && ++conflicts < 3) {
+                        continue;
+                    }
                     return Refused(failure);
                 }
                 if (committing) {
@@ -765,12 +773,16 @@ std::unique_ptr<IEsnRegistry> OpenPostgresRegistry(const std::string& uri, Regis
     PQconninfoFree(parsed);
 
     // Defaults first, the URI after them: whatever the URI says wins (libpq's order), so a line
-    // may set its own timeouts, sslmode and the rest.
+    // may set its own timeouts, sslmode and the rest. A station stopped inside a transaction
+    // (Ctrl+Z, a debugger) loses it after 5 s, before the others' 10 s statement limit runs out.
     const char* keywords[] = {"connect_timeout",           "options",          "keepalives_idle",
                               "keepalives_interval",       "keepalives_count", "tcp_user_timeout",
                               "fallback_application_name", "dbname",           nullptr};
     const char* values[] = {
-        "10",   "-c statement_timeout=10000", "10", "5", "3", "15000", "varnel", uri.c_str(),
+        "10",     "-c statement_timeout=10000 -c idle_in_transaction_session_timeout=5000",
+        "10",     "5",
+        "3",      "15000",
+        "varnel", uri.c_str(),
         nullptr};
     PGconn* connection = PQconnectdbParams(keywords, values, 1);
     if (!connection) {
