@@ -20,6 +20,13 @@ namespace {
 // exactly one of them creates them and the others then find them.
 constexpr const char* kSchemaLock = "7420013011";
 
+// The lock class of an ESN a station is taking from a pool (the ESN's 30 bits are the key).
+constexpr const char* kCandidateLockClass = "742001";
+
+std::int64_t EsnKey(const EsnFields& esn) {
+    return (static_cast<std::int64_t>(esn.field1) << 22) | (esn.field2 << 18) | esn.field3;
+}
+
 constexpr const char* kCreateSchema[] = {
     "CREATE TABLE varnel_schema (version integer NOT NULL)",
     "CREATE TABLE varnel_pool ("
@@ -210,12 +217,8 @@ public:
         ReserveResult outcome;
         auto failure = Transact([&](Transaction& tx) {
             outcome = ReserveResult{};
-            // The pool's row is the line's turnstile: one station at a time searches it, so two
-            // never settle on the same candidate; a typed reservation racing past is caught by
-            // the unique key and the search goes on.
             Result row = tx.Exec(
-                "SELECT field1, field2, last3, next3 FROM varnel_pool WHERE name = $1 FOR UPDATE",
-                {pool});
+                "SELECT field1, field2, last3, next3 FROM varnel_pool WHERE name = $1", {pool});
             if (PQntuples(row.get()) == 0) {
                 outcome.status = ReserveStatus::Exhausted;
                 outcome.error = NoSuchPool(pool);
@@ -225,7 +228,11 @@ public:
             esn.field1 = std::atoi(PQgetvalue(row.get(), 0, 0));
             esn.field2 = std::atoi(PQgetvalue(row.get(), 0, 1));
             const std::string last = PQgetvalue(row.get(), 0, 2);
-            std::string from = PQgetvalue(row.get(), 0, 3);
+            const std::string start = PQgetvalue(row.get(), 0, 3);
+            std::string from = start;
+            // The lowest ESN another station is taking right now: below it all is held once
+            // those stations commit, so the pool's start may move up to it but not past it.
+            std::optional<std::string> firstInFlight;
             for (;;) {
                 // The lowest free ESN at or above from is from itself or one past a held one.
                 Result candidate = tx.Exec(
@@ -237,19 +244,30 @@ public:
                     " AND n.state <> 'released') ORDER BY c LIMIT 1",
                     {Number(esn.field1), Number(esn.field2), from, last});
                 if (PQntuples(candidate.get()) == 0) {
-                    tx.Exec("UPDATE varnel_pool SET next3 = last3 + 1 WHERE name = $1", {pool});
+                    MovePoolStart(tx, pool, start,
+                                  firstInFlight.value_or(Number(std::atoll(last.c_str()) + 1)));
                     outcome.status = ReserveStatus::Exhausted;
                     outcome.error = PoolExhausted(pool);
                     return;
                 }
                 esn.field3 = std::atoi(PQgetvalue(candidate.get(), 0, 0));
+                from = Number(esn.field3 + 1);
+                // Stations racing for one pool never wait on each other: each candidate is
+                // claimed by a lock that lasts until its transaction ends, and one another
+                // station holds is passed over. The unique key still has the last word.
+                Result claimed = tx.Exec("SELECT pg_try_advisory_xact_lock($1, $2)",
+                                         {kCandidateLockClass, Number(EsnKey(esn))});
+                if (std::string(PQgetvalue(claimed.get(), 0, 0)) != "t") {
+                    if (!firstInFlight) {
+                        firstInFlight = Number(esn.field3);
+                    }
+                    continue;
+                }
                 outcome = TryReserve(tx, esn, pool, origin);
                 if (outcome.status == ReserveStatus::Reserved) {
-                    tx.Exec("UPDATE varnel_pool SET next3 = $2 WHERE name = $1",
-                            {pool, Number(esn.field3 + 1)});
+                    MovePoolStart(tx, pool, start, firstInFlight.value_or(from));
                     return;
                 }
-                from = Number(esn.field3 + 1);
             }
         });
         return Finish(std::move(outcome), failure);
@@ -654,6 +672,19 @@ private:
     static RegistryError NotSending(Transaction& tx, const std::string& esn) {
         const auto entry = FindIn(tx, esn);
         return entry ? NotBeingSent(esn, entry->state) : NotHeld(esn);
+    }
+
+    // Moves the pool's start from what this transaction read to to, unless another station is
+    // moving it (it will) or a freed ESN has lowered it since (it must stay).
+    static void MovePoolStart(Transaction& tx, const std::string& pool, const std::string& read,
+                              const std::string& to) {
+        if (std::atoll(to.c_str()) <= std::atoll(read.c_str())) {
+            return;
+        }
+        tx.Exec(
+            "UPDATE varnel_pool SET next3 = $3 WHERE name IN (SELECT name FROM varnel_pool"
+            " WHERE name = $1 AND next3 = $2 FOR UPDATE SKIP LOCKED)",
+            {pool, read, to});
     }
 
     // An ESN became free: the search of every pool holding it starts no higher than it.
