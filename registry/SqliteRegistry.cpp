@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <system_error>
+#include <thread>
 #include <utility>
 
 #include "registry/RegistryRules.h"
@@ -149,7 +150,7 @@ public:
             return Failure(rc, "opening it");
         }
         ::sqlite3_extended_result_codes(m_db, 1);
-        ::sqlite3_busy_timeout(m_db, static_cast<int>(m_options.busyTimeout.count()));
+        ::sqlite3_busy_handler(m_db, &SqliteRegistry::WaitWhileBusy, this);
         // A file that is not a database shows here, at the first read of its header.
         if (auto problem = Execute("PRAGMA journal_mode=WAL", "switching it to WAL", "wal")) {
             return problem;
@@ -387,6 +388,25 @@ public:
     }
 
 private:
+    // Called by SQLite while another connection holds the lock it needs: waits a little and tries
+    // again, up to the busy timeout. SQLite's own timeout backs off to 100 ms between tries, so a
+    // station among several racing ones could lose the lock for seconds to those that try more
+    // often; a short, jittered wait keeps the queue fair at the price of a few cheap lock tries.
+    static int WaitWhileBusy(void* self, int count) {
+        auto& registry = *static_cast<SqliteRegistry*>(self);
+        const auto now = std::chrono::steady_clock::now();
+        if (count == 0) {
+            registry.m_busySince = now;
+        }
+        if (now - registry.m_busySince >= registry.m_options.busyTimeout) {
+            return 0;
+        }
+        registry.m_jitter = registry.m_jitter * 1103515245u + 12345u;
+        std::this_thread::sleep_for(
+            std::chrono::microseconds(200 + (registry.m_jitter >> 16) % 800));
+        return 1;
+    }
+
     // Creates the folder and, on POSIX, the file with the permissions the umask allows (SQLite
     // would make it 0644 whatever the umask, shutting out a second user of one station; its
     // journal files take the database file's permissions).
@@ -773,6 +793,9 @@ private:
     std::string m_path;
     SqliteRegistryOptions m_options;
     sqlite3* m_db = nullptr;
+    std::chrono::steady_clock::time_point m_busySince;
+    std::uint32_t m_jitter =
+        static_cast<std::uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count());
 };
 
 }  // namespace
