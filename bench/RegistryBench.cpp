@@ -41,7 +41,7 @@ double Ms(Clock::duration d) {
 
 void Report(const char* what, std::vector<double> ms) {
     if (ms.empty()) {
-        std::printf("%-44s no samples\n", what);
+        std::printf("%s: samples=0\n", what);
         return;
     }
     std::sort(ms.begin(), ms.end());
@@ -49,8 +49,8 @@ void Report(const char* what, std::vector<double> ms) {
         const auto index = static_cast<std::size_t>(q * static_cast<double>(ms.size() - 1) + 0.5);
         return ms[std::min(index, ms.size() - 1)];
     };
-    std::printf("%-44s median %8.3f ms  p99 %8.3f ms  max %8.3f ms  (%zu samples)\n", what, at(0.5),
-                at(0.99), ms.back(), ms.size());
+    std::printf("%s: median_ms=%.3f p99_ms=%.3f max_ms=%.3f samples=%zu\n", what, at(0.5), at(0.99),
+                ms.back(), ms.size());
 }
 
 std::unique_ptr<IEsnRegistry> OpenOrDie(const std::string& location) {
@@ -136,8 +136,7 @@ int Cycle(const std::string& location, int stations, int radios, int exchangeMs)
         failures += WIFEXITED(status) && WEXITSTATUS(status) == 0 ? 0 : 1;
     }
     char what[96];
-    std::snprintf(what, sizeof what, "reserve+settle per radio, %d station%s, %d ms apart",
-                  stations, stations == 1 ? "" : "s racing", exchangeMs);
+    std::snprintf(what, sizeof what, "cycle stations=%d exchange_ms=%d", stations, exchangeMs);
     Report(what, all);
     if (failures) {
         std::printf("%d failures\n", failures);
@@ -183,7 +182,7 @@ int Check(const std::string& location, long long entries) {
     if (!Fill(location, entries)) {
         return 1;
     }
-    std::printf("filled %lld entries in %.1f s\n", entries, Ms(Clock::now() - start) / 1000.0);
+    std::printf("fill entries=%lld seconds=%.1f\n", entries, Ms(Clock::now() - start) / 1000.0);
     auto registry = OpenOrDie(location);
     std::mt19937_64 random(42);
     std::uniform_int_distribution<long long> pick(0, entries - 1);
@@ -205,8 +204,8 @@ int Check(const std::string& location, long long entries) {
         }
     }
     const std::string n = std::to_string(entries);
-    Report(("check one ESN (Find), " + n + " entries").c_str(), find);
-    Report(("check one ESN (Reserve: held), " + n + " entries").c_str(), held);
+    Report(("find entries=" + n).c_str(), find);
+    Report(("held entries=" + n).c_str(), held);
 
     // A pool over the first field 2 of the filled range: all but its last ESNs are held.
     const long long filledInPool = std::min(entries, kPerField2);
@@ -223,8 +222,8 @@ int Check(const std::string& location, long long entries) {
             return 1;
         }
     }
-    Report(("first ReserveNext after " + std::to_string(filledInPool) + " held").c_str(), first);
-    Report(("later ReserveNext, " + n + " entries").c_str(), later);
+    Report(("first-next held_in_pool=" + std::to_string(filledInPool)).c_str(), first);
+    Report(("next entries=" + n).c_str(), later);
     return 0;
 }
 
