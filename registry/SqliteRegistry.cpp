@@ -13,9 +13,15 @@
 
 #include "registry/RegistryRules.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 #endif
 
@@ -70,6 +76,45 @@ constexpr const char* kEntryColumns =
 
 std::filesystem::path PathFromUtf8(const std::string& text) {
     return std::filesystem::path(std::u8string(text.begin(), text.end()));
+}
+
+// The name of the network file system that holds folder, or empty for a local one. SQLite's
+// locks and its WAL index (shared memory) hold only among the processes of one machine: two
+// stations sharing a file over the network could both take the same ESN.
+std::string NetworkFileSystem(const std::filesystem::path& folder) {
+#ifdef _WIN32
+    std::wstring text = std::filesystem::absolute(folder).wstring();
+    if (text.rfind(L"\\\\", 0) == 0 && text.rfind(L"\\\\?\\", 0) != 0) {
+        return "a network share";
+    }
+    if (text.size() >= 3 && text[1] == L':') {
+        const std::wstring root = text.substr(0, 2) + L"\\";
+        if (::GetDriveTypeW(root.c_str()) == DRIVE_REMOTE) {
+            return "a network drive";
+        }
+    }
+    return {};
+#else
+    struct statfs info {};
+    if (::statfs(folder.c_str(), &info) != 0) {
+        return {};
+    }
+    struct Kind {
+        unsigned long magic;
+        const char* name;
+    };
+    static constexpr Kind kNetwork[] = {
+        {0x6969, "NFS"},      {0x517B, "SMB"},        {0xFF534D42, "CIFS"},
+        {0xFE534D42, "SMB2"}, {0x5346414F, "AFS"},    {0x73757245, "Coda"},
+        {0x00C36400, "Ceph"}, {0x0BD00BD0, "Lustre"}, {0x01021997, "9P"},
+    };
+    for (const Kind& kind : kNetwork) {
+        if (static_cast<unsigned long>(info.f_type) == kind.magic) {
+            return kind.name;
+        }
+    }
+    return {};
+#endif
 }
 
 // One prepared statement, finalised when it goes.
@@ -421,6 +466,17 @@ private:
                                 " could not be made: " + ec.message() + ".";
                 return error;
             }
+        }
+        const std::string network =
+            NetworkFileSystem(path.has_parent_path() ? path.parent_path() : ".");
+        if (!network.empty()) {
+            RegistryError error;
+            error.message = "The ESN registry " + m_path + " is on " +
+                            (network.rfind("a ", 0) == 0 ? network : "a " + network + " mount") +
+                            ": an SQLite registry serves the stations of one machine only, and "
+                            "over the network two stations could take the same ESN. Use a "
+                            "PostgreSQL registry (postgresql://...) for a line of stations.";
+            return error;
         }
 #ifndef _WIN32
         const int fd = ::open(m_path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
