@@ -111,7 +111,11 @@ RegistryError Refusal(std::string message) {
 }
 
 RegistryError NotAnEsn(std::string_view text) {
-    return Refusal("\"" + std::string(text) + "\" is not an ESN (three fields: 130/05/123456).");
+    // Built by appending: GCC 12 warns falsely about a literal + a temporary string here.
+    std::string message = "\"";
+    message.append(text);
+    message.append("\" is not an ESN (three fields: 130/05/123456).");
+    return Refusal(std::move(message));
 }
 
 RegistryError NotHeld(const std::string& esn) {
