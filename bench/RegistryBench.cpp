@@ -6,12 +6,12 @@
 //       (default 0: back to back, the worst case) stands for the write exchange between the two
 //       and for the next radio being attached after it; it is not counted;
 //   varnel-registry-bench check LOCATION ENTRIES
-//       fills an SQLite registry with ENTRIES confirmed ESNs (written directly, in one
+//       fills the registry with ENTRIES confirmed ESNs (written directly, in one
 //       transaction), then times checking one ESN: Find, and a Reserve the registry refuses as
 //       held (what a station asks before it sends), and the first and later ReserveNext of a pool
 //       over the filled range.
 //
-// LOCATION is anything OpenEsnRegistry takes; check fills only SQLite files.
+// LOCATION is anything OpenEsnRegistry takes: an SQLite file or a PostgreSQL URI.
 #include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -26,6 +26,10 @@
 #include <vector>
 
 #include "registry/EsnRegistry.h"
+
+#if VARNEL_HAVE_POSTGRES
+#include <libpq-fe.h>
+#endif
 
 namespace {
 
@@ -147,7 +151,39 @@ int Cycle(const std::string& location, int stations, int radios, int exchangeMs)
 // Filled ESNs per field 2: the top of each range stays free, for a pool over a full range.
 constexpr long long kPerField2 = 262000;
 
+#if VARNEL_HAVE_POSTGRES
+bool FillPostgres(const std::string& uri, long long entries) {
+    PGconn* connection = PQconnectdb(uri.c_str());
+    const std::string per = std::to_string(kPerField2);
+    const std::string sql =
+        "INSERT INTO varnel_esn (esn, field1, field2, field3, state, station, user_name, port,"
+        " reserved_at, settled_at) SELECT to_char(f1, 'FM000') || '/' || to_char(f2, 'FM00') ||"
+        " '/' || to_char(f3, 'FM000000'), f1, f2, f3, 'confirmed', 'filled', 'bench', 'COM1',"
+        " '2026-01-01T00:00:00Z', '2026-01-01T00:00:01Z' FROM (SELECT 200 + i / (" +
+        per + " * 16) AS f1, (i / " + per + ") % 16 AS f2, i % " + per +
+        " + 1 AS f3 FROM generate_series(0, " + std::to_string(entries - 1) +
+        ") AS i) AS n; ANALYZE varnel_esn";
+    PGresult* result = PQexec(connection, sql.c_str());
+    const bool ok = PQresultStatus(result) == PGRES_COMMAND_OK;
+    if (!ok) {
+        std::fprintf(stderr, "varnel-registry-bench: filling failed: %s\n",
+                     PQerrorMessage(connection));
+    }
+    PQclear(result);
+    PQfinish(connection);
+    return ok;
+}
+#endif
+
 bool Fill(const std::string& path, long long entries) {
+    if (varnel::IsPostgresLocation(path)) {
+#if VARNEL_HAVE_POSTGRES
+        return FillPostgres(path, entries);
+#else
+        std::fprintf(stderr, "varnel-registry-bench: this build has no PostgreSQL client\n");
+        return false;
+#endif
+    }
     sqlite3* db = nullptr;
     bool ok = ::sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK;
     const std::string sql =
@@ -243,6 +279,6 @@ int main(int argc, char** argv) {
     }
     std::fprintf(stderr,
                  "usage: varnel-registry-bench cycle LOCATION [STATIONS [RADIOS [EXCHANGE_MS]]]\n"
-                 "       varnel-registry-bench check SQLITE-FILE ENTRIES\n");
+                 "       varnel-registry-bench check LOCATION ENTRIES\n");
     return 2;
 }
