@@ -409,17 +409,28 @@ TEST_P(RegistryContract, ListFiltersByPoolStateAndStationNewestFirst) {
     EXPECT_TRUE(unknown->refused);
 }
 
-TEST_P(RegistryContract, ASchemaNewerThanThisProgramIsRefusedWithAClearMessage) {
-    Reserve(800);
-    m_registry.reset();
-    std::string error;
-    ASSERT_TRUE(GetParam().execute(m_location, "UPDATE varnel_schema SET version = 99", error))
-        << error;
-    RegistryError opened;
-    EXPECT_FALSE(OpenEsnRegistry(m_location, opened));
-    EXPECT_NE(opened.message.find("newer Varnel"), std::string::npos) << opened.message;
-    EXPECT_NE(opened.message.find("99"), std::string::npos) << opened.message;
-    EXPECT_FALSE(opened.refused);
+TEST_P(RegistryContract, ASchemaNewerThanThisProgramOrWithoutAVersionIsRefused) {
+    struct Case {
+        const char* sql;
+        const char* says;
+    };
+    const Case cases[] = {
+        {"UPDATE varnel_schema SET version = 99", "newer Varnel (schema 99"},
+        {"DELETE FROM varnel_schema", "schema version is missing"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.sql);
+        m_location = GetParam().freshLocation();
+        m_registry.reset();
+        Reserve(800);
+        m_registry.reset();
+        std::string error;
+        ASSERT_TRUE(GetParam().execute(m_location, c.sql, error)) << error;
+        RegistryError opened;
+        EXPECT_FALSE(OpenEsnRegistry(m_location, opened));
+        EXPECT_NE(opened.message.find(c.says), std::string::npos) << opened.message;
+        EXPECT_FALSE(opened.refused);
+    }
 }
 
 // One racing station: each ESN it took from pool, one a line, or "failed: why".
