@@ -198,9 +198,13 @@ TEST_P(RegistryContract, NextGivesTheLowestFreeEsnOfThePoolUntilItIsExhausted) {
 
     // What becomes free is the next one handed out again, lowest first.
     ASSERT_FALSE(Registry().Settle(EsnText(4), Settlement::Freed));
+    EXPECT_EQ(Registry().ReserveNext("line-1", kStationB).entry.esn, EsnText(4));
     BringTo(3, EsnState::Released);
     EXPECT_EQ(Registry().ReserveNext("line-1", kStationB).entry.esn, EsnText(3));
-    EXPECT_EQ(Registry().ReserveNext("line-1", kStationB).entry.esn, EsnText(4));
+    ASSERT_FALSE(Registry().Settle(EsnText(5), Settlement::Freed));
+    BringTo(1, EsnState::Released);
+    EXPECT_EQ(Registry().ReserveNext("line-1", kStationB).entry.esn, EsnText(1));
+    EXPECT_EQ(Registry().ReserveNext("line-1", kStationB).entry.esn, EsnText(5));
     EXPECT_EQ(Registry().ReserveNext("line-1", kStationB).status, ReserveStatus::Exhausted);
 
     const ReserveResult none = Registry().ReserveNext("no-such-pool", kStationA);
