@@ -166,4 +166,13 @@ RegistryError SchemaTooNew(const std::string& location, long long found) {
     return error;
 }
 
+RegistryError SchemaDamaged(const std::string& location, long long found) {
+    RegistryError error;
+    error.message = "The ESN registry " + location + " is damaged: its schema version is " +
+                    (found < 0 ? std::string("missing")
+                               : std::to_string(found) + ", which no Varnel ever wrote") +
+                    ". It was left as it is; nothing was sent to the radio.";
+    return error;
+}
+
 }  // namespace varnel

@@ -156,6 +156,7 @@ public:
                     : std::string();
     }
     std::int64_t Int(int column) const { return ::sqlite3_column_int64(m_statement, column); }
+    sqlite3_stmt* Handle() const { return m_statement; }
 
 private:
     sqlite3_stmt* m_statement = nullptr;
@@ -529,7 +530,8 @@ private:
         if (rc != SQLITE_ROW) {
             return Failure(rc, "reading its schema version");
         }
-        version = read.Int(0);
+        // A table of ours without a version in it: damaged, never taken for a new file.
+        version = ::sqlite3_column_type(read.Handle(), 0) == SQLITE_NULL ? -1 : read.Int(0);
         return std::nullopt;
     }
 
@@ -544,6 +546,9 @@ private:
         if (version > kRegistrySchemaVersion) {
             return SchemaTooNew(m_path, version);
         }
+        if (version != 0) {
+            return SchemaDamaged(m_path, version);
+        }
         // A new file: its tables, made by whichever station gets there first.
         return Write("making its tables", [&]() -> std::optional<RegistryError> {
             if (auto problem = ReadSchemaVersion(version)) {
@@ -556,10 +561,7 @@ private:
                 return std::nullopt;
             }
             if (version != 0) {
-                RegistryError error;
-                error.message = "The ESN registry " + m_path + " has schema " +
-                                std::to_string(version) + ", which no Varnel ever wrote.";
-                return error;
+                return SchemaDamaged(m_path, version);
             }
             int rc = ::sqlite3_exec(m_db, kCreateSchema, nullptr, nullptr, nullptr);
             if (rc != SQLITE_OK) {
