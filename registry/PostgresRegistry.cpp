@@ -166,7 +166,7 @@ public:
 
     // Creates the tables on first use, and refuses a schema newer than this program knows.
     std::optional<RegistryError> PrepareSchema() {
-        int version = 0;
+        long long version = 0;
         auto failure = Transact([&](Transaction& tx) {
             tx.Exec(std::string("SELECT pg_advisory_xact_lock(") + kSchemaLock + ")");
             Result found = tx.Exec("SELECT to_regclass('varnel_schema') IS NOT NULL");
@@ -177,8 +177,8 @@ public:
                 tx.Exec("INSERT INTO varnel_schema (version) VALUES ($1)",
                         {Number(kRegistrySchemaVersion)});
             }
-            Result current = tx.Exec("SELECT coalesce(max(version), 0) FROM varnel_schema");
-            version = std::atoi(PQgetvalue(current.get(), 0, 0));
+            Result current = tx.Exec("SELECT coalesce(max(version), -1) FROM varnel_schema");
+            version = std::atoll(PQgetvalue(current.get(), 0, 0));
         });
         if (failure) {
             if (failure->message.find("permission denied") != std::string::npos) {
@@ -192,8 +192,7 @@ public:
             return SchemaTooNew(location_, version);
         }
         if (version < 1) {
-            return RegistryError{"The ESN registry at " + location_ +
-                                 " has no schema version: its tables were not made by Varnel."};
+            return SchemaDamaged(location_, version);
         }
         return std::nullopt;
     }
