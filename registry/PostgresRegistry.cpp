@@ -241,16 +241,20 @@ public:
             // those stations commit, so the pool's start may move up to it but not past it.
             std::optional<std::string> firstInFlight;
             for (;;) {
-                // The lowest free ESN at or above from is from itself or one past a held one.
+                // The lowest free ESN at or above from is from itself, or one past the first
+                // held one whose successor is not held: one walk along the index, which stops
+                // at the first gap.
                 Result candidate = tx.Exec(
-                    "SELECT c FROM (SELECT $3::integer AS c UNION ALL"
-                    " SELECT field3 + 1 FROM varnel_esn WHERE field1 = $1 AND field2 = $2"
-                    " AND field3 >= $3 AND field3 < $4 AND state <> 'released') AS k"
-                    " WHERE c <= $4 AND NOT EXISTS (SELECT 1 FROM varnel_esn n"
-                    " WHERE n.field1 = $1 AND n.field2 = $2 AND n.field3 = k.c"
-                    " AND n.state <> 'released') ORDER BY c LIMIT 1",
+                    "SELECT CASE WHEN NOT EXISTS (SELECT 1 FROM varnel_esn WHERE field1 = $1"
+                    " AND field2 = $2 AND field3 = $3 AND state <> 'released') THEN $3::integer"
+                    " ELSE (SELECT field3 + 1 FROM (SELECT field3, lead(field3) OVER"
+                    " (ORDER BY field3) AS following FROM varnel_esn WHERE field1 = $1"
+                    " AND field2 = $2 AND field3 >= $3 AND field3 <= $4"
+                    " AND state <> 'released') AS held WHERE field3 < $4"
+                    " AND following IS DISTINCT FROM field3 + 1 ORDER BY field3 LIMIT 1) END"
+                    " WHERE $3::integer <= $4::integer",
                     {Number(esn.field1), Number(esn.field2), from, last});
-                if (PQntuples(candidate.get()) == 0) {
+                if (PQntuples(candidate.get()) == 0 || PQgetisnull(candidate.get(), 0, 0)) {
                     MovePoolStart(tx, pool, start,
                                   firstInFlight.value_or(Number(std::atoll(last.c_str()) + 1)));
                     outcome.status = ReserveStatus::Exhausted;
