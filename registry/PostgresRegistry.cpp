@@ -794,6 +794,10 @@ std::unique_ptr<IEsnRegistry> OpenPostgresRegistry(const std::string& uri, Regis
         PQfinish(connection);
         return nullptr;
     }
+    // The server's notices (and a session ended while idle) would go to stderr, into a front
+    // end's output; every failure that matters reaches the caller as a result instead.
+    PQsetNoticeProcessor(
+        connection, [](void*, const char*) {}, nullptr);
     auto registry = std::make_unique<PostgresRegistry>(uri, connection);
     if (auto failure = registry->PrepareSchema()) {
         error = *failure;

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <functional>
 #include <set>
 #include <string>
@@ -225,6 +226,71 @@ TEST_F(PostgresRegistry, ALockHeldPastTheStatementTimeoutIsAClearErrorThatChange
     ASSERT_EQ(holder.Exec("ROLLBACK"), "");
     EXPECT_EQ(Query("SELECT count(*) FROM varnel_esn"), "0");
     EXPECT_EQ(registry->ReserveNext("line", kStation).entry.esn, FormatEsn(Esn(1)));
+}
+
+// Polls the server (every 20 ms, up to 20 s) until sql gives expected; the last answer.
+std::string WaitFor(test::PostgresSession& session, const std::string& sql,
+                    const std::string& expected) {
+    std::string value;
+    for (int i = 0; i < 1000 && (value = session.Value(sql)) != expected; ++i) {
+        ::usleep(20000);
+    }
+    return value;
+}
+
+TEST_F(PostgresRegistry, AStationStoppedInsideATransactionLosesItAndCarriesOnWhenResumed) {
+    auto setup = Open(m_server->SocketUri(m_database));
+    ASSERT_TRUE(setup);
+    ASSERT_FALSE(setup->AddPool("line", Esn(1), Esn(9)));
+    test::PostgresSession holder(m_server->SocketUri(m_database));
+    ASSERT_EQ(holder.Exec("BEGIN"), "");
+    ASSERT_EQ(holder.Exec("LOCK TABLE varnel_esn IN ACCESS EXCLUSIVE MODE"), "");
+
+    // The station's next free ESN waits on the lock inside its transaction; it is stopped
+    // there (Ctrl+Z), and the lock goes, so that its session sits idle inside the transaction.
+    const std::string uri = m_server->SocketUri(m_database) +
+                            "&application_name=stopped-station"
+                            "&options=-c%20idle_in_transaction_session_timeout%3D300";
+    int out[2];
+    ASSERT_EQ(::pipe(out), 0);
+    const pid_t station = ::fork();
+    ASSERT_GE(station, 0);
+    if (station == 0) {
+        ::close(out[0]);
+        RegistryError error;
+        auto registry = OpenPostgresRegistry(uri, error);
+        const ReserveResult next =
+            registry ? registry->ReserveNext("line", kStation) : ReserveResult{};
+        const std::string text = next.status == ReserveStatus::Reserved
+                                     ? next.entry.esn
+                                     : "failed: " + error.message + next.error.message;
+        const bool written =
+            ::write(out[1], text.data(), text.size()) == static_cast<ssize_t>(text.size());
+        registry.reset();
+        ::_exit(written ? 0 : 3);
+    }
+    ::close(out[1]);
+    test::PostgresSession watcher(m_server->SocketUri(m_database));
+    const std::string sessions =
+        "SELECT count(*) FROM pg_stat_activity WHERE application_name = 'stopped-station'";
+    EXPECT_EQ(WaitFor(watcher, sessions + " AND wait_event_type = 'Lock'", "1"), "1");
+    ::kill(station, SIGSTOP);
+    ASSERT_EQ(holder.Exec("ROLLBACK"), "");
+    // The server ends the stopped station's session, and with it whatever it held.
+    EXPECT_EQ(WaitFor(watcher, sessions, "0"), "0");
+    EXPECT_EQ(setup->Reserve(Esn(20), kStation).status, ReserveStatus::Reserved);
+
+    ::kill(station, SIGCONT);
+    std::string text;
+    char buffer[256];
+    for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;) {
+        text.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(out[0]);
+    int status = 0;
+    ASSERT_EQ(::waitpid(station, &status, 0), station);
+    // Its call ran again on a new session: the one reconnect, inside a transaction this time.
+    EXPECT_EQ(text, FormatEsn(Esn(1)));
 }
 
 TEST_F(PostgresRegistry, TcpTakesThePasswordAndTheSslModeOfTheUriAndNeverShowsThePassword) {
