@@ -3,10 +3,13 @@
 # As root it runs apt-get itself; otherwise it prints the one command to run first.
 set -euo pipefail
 
-# The last line is what making and checking the Debian package needs: dpkg-shlibdeps (dpkg-dev)
-# and file for its dependencies, and the validators that the tests labelled "package" run.
+# The second line is the ESN registry: SQLite and libpq to build against, and the PostgreSQL
+# server that the registry tests start in a temporary folder. The last line is what making and
+# checking the Debian package needs: dpkg-shlibdeps (dpkg-dev) and file for its dependencies, and
+# the validators that the tests labelled "package" run.
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev googletest libgtest-dev
           libgmock-dev clang libclang-rt-14-dev nlohmann-json3-dev
+          libsqlite3-dev libpq-dev postgresql
           dpkg-dev file lintian desktop-file-utils appstream ${VARNEL_EXTRA_PACKAGES:-})
 
 missing=()
