@@ -163,7 +163,8 @@ private:
     int m_rc = SQLITE_OK;
 };
 
-// An entry from a row of kEntryColumns, starting at column 0.
+// An entry from a row of kEntryColumns, starting at column 0. A state word this program does not
+// know (the table's check allows none) reads as Confirmed, which blocks the ESN for good.
 EsnEntry EntryFromRow(const Statement& row) {
     EsnEntry entry;
     entry.esn = row.Text(0);

@@ -156,6 +156,49 @@ TEST(SqliteRegistry, ANewFileAndFolderTakeTheUmaskNotAFixedMode) {
     EXPECT_EQ(dir.st_mode & 0777, 0775u);
 }
 
+// A station killed in the middle of a write: its lock goes with it, its half-done write is never
+// seen, and the next station goes on at once.
+TEST(SqliteRegistry, AStationKilledInsideAWriteLeavesNothingHalfDoneAndNoLock) {
+    const std::string path = test::ScratchFolder() + "/esn-registry.sqlite";
+    {
+        RegistryError error;
+        ASSERT_TRUE(OpenEsnRegistry(path, error)) << error.message;
+    }
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        ::close(ready[0]);
+        sqlite3* db = nullptr;
+        bool ok = ::sqlite3_open(path.c_str(), &db) == SQLITE_OK &&
+                  ::sqlite3_exec(db,
+                                 "BEGIN IMMEDIATE; INSERT INTO esn_entries (esn, field1, field2, "
+                                 "field3, state, reserved_at) VALUES ('130/05/000001', 130, 5, 1, "
+                                 "'sending', 'now')",
+                                 nullptr, nullptr, nullptr) == SQLITE_OK;
+        const char byte = ok ? 'y' : 'n';
+        (void)::write(ready[1], &byte, 1);
+        ::pause();  // killed here, the transaction open
+        ::_exit(0);
+    }
+    ::close(ready[1]);
+    char byte = 0;
+    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+    ::close(ready[0]);
+    ASSERT_EQ(byte, 'y');
+    ::kill(pid, SIGKILL);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+
+    RegistryError error;
+    auto registry = OpenSqliteRegistry(path, error, {std::chrono::milliseconds(100)});
+    ASSERT_TRUE(registry) << error.message;
+    EXPECT_FALSE(registry->Find(FormatEsn(Esn(1)), error));
+    const ReserveResult result = registry->Reserve(Esn(1), kStation);
+    EXPECT_EQ(result.status, ReserveStatus::Reserved) << result.error.message;
+}
+
 // A file that cannot be written, tried in a child process (as an unprivileged user when the tests
 // run as root, since root writes read-only files): every call that says Reserved has committed,
 // and the one that could not gives a message, never a crash or a false success.
