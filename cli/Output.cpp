@@ -4,6 +4,7 @@
 #include <ctime>
 
 #include "cli/Json.h"
+#include "usecases/RadioInfoFields.h"
 
 namespace varnel::cli {
 
@@ -51,9 +52,9 @@ std::string InfoFieldsJson(const RadioInfoResult& result) {
     for (std::size_t i = 0; i < kRadioInfoQueries.size(); ++i) {
         const auto& field = result.fields[i];
         if (field) {
-            fields.Add(kRadioInfoQueries[i].key, *field, TextBytes::Latin1);
+            fields.Add(kRadioInfoFields[i].key, *field, TextBytes::Latin1);
         } else {
-            fields.AddNull(kRadioInfoQueries[i].key);
+            fields.AddNull(kRadioInfoFields[i].key);
         }
     }
     return fields.Str();
