@@ -449,7 +449,7 @@ int RunCli(const std::vector<std::string>& args, CliContext& context) {
         record = &recordFile;
     }
 
-    Session session(context.link, reporter, context.opener, port);
+    Session session(context.link, reporter, context.clock, context.opener, port);
     ProgressLine progress(errors);
     session.observer = &progress;
     session.cancel = context.cancel;

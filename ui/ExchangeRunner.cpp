@@ -113,7 +113,7 @@ void CExchangeRunner::Execute(Session& session, const std::function<void(Session
     CancelToken cancel;
     GuiReporter reporter(*this, session.reporter);
     StepForwarder steps(*this, session.observer);
-    Session onWorker(session.link, reporter, session.openPort, session.portName);
+    Session onWorker(session.link, reporter, session.clock, session.openPort, session.portName);
     onWorker.observer = &steps;
     onWorker.cancel = &cancel;
     onWorker.trace = session.trace;

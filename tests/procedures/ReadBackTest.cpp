@@ -15,7 +15,6 @@
 namespace varnel {
 namespace {
 
-using test::Concat;
 using test::Join;
 using test::kAck;
 using test::kEndExchange;

@@ -77,6 +77,7 @@ TEST(WinSerialPort, ReadsParametersFromTheSimulatedRadioAndEndsTheExchange) {
     CRadioLink link;
     link.m_pPort = &port;
     link.m_pReporter = &reporter;
+    link.m_pClock = &SystemClock();
 
     char value[CRadioLink::kValueSize] = {};
     std::uint32_t length = 0;
@@ -147,6 +148,7 @@ TEST(WinSerialPort, SilentLineGivesNothingAfterASecondWithoutSpinning) {
     CRadioLink link;
     link.m_pPort = &port;
     link.m_pReporter = &reporter;
+    link.m_pClock = &SystemClock();
     char value[CRadioLink::kValueSize] = {};
     std::uint32_t length = 0;
     bool ok = true;
@@ -185,6 +187,7 @@ TEST(WinSerialPort, PulledAdapterReadsAsSilenceWithoutSpinning) {
     CRadioLink link;
     link.m_pPort = &port;
     link.m_pReporter = &reporter;
+    link.m_pClock = &SystemClock();
     char value[CRadioLink::kValueSize] = {};
     std::uint32_t length = 0;
     ASSERT_TRUE(link.ReadParameter(value, 0, length, false));  // the line works until pulled
@@ -310,6 +313,7 @@ TEST(WinSerialPort, OpeningAnOpenPortClosesItFirst) {
     CRadioLink link;
     link.m_pPort = &port;
     link.m_pReporter = &reporter;
+    link.m_pClock = &SystemClock();
     char value[CRadioLink::kValueSize] = {};
     std::uint32_t length = 0;
     EXPECT_TRUE(link.ReadParameter(value, 1, length, false));
