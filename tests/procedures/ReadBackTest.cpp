@@ -15,12 +15,9 @@
 namespace varnel {
 namespace {
 
-using test::Join;
 using test::kAck;
-using test::kEndExchange;
 using test::ProcedureFixture;
 using test::ReadAnswer;
-using test::ReadRequest;
 
 TEST(RegionalIdRead, GivesTheTextRadioInfoShowsAndTheCodeOfAOneByteReply) {
     const struct {
@@ -86,9 +83,9 @@ TEST(RegionalIdRead, GivesTheTextRadioInfoShowsAndTheCodeOfAOneByteReply) {
         EXPECT_EQ(result.code, c.code);
         EXPECT_EQ(result.text, c.text);
         EXPECT_EQ(f.radio.reporter.Ids(), c.messages);
-        EXPECT_EQ(f.radio.Written(), c.endSent
-                                         ? Join({ReadRequest(PARAM_REGIONAL_ID), kEndExchange})
-                                         : ReadRequest(PARAM_REGIONAL_ID));
+        const test::Bytes request = test::ReadRequest(PARAM_REGIONAL_ID);
+        EXPECT_EQ(f.radio.Written(),
+                  c.endSent ? test::Join({request, test::kEndExchange}) : request);
         EXPECT_EQ(f.observer.events.at(1), "Reading Regional Identifier (1 of 1)");
         f.ExpectPortReleased();
     }
