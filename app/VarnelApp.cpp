@@ -212,7 +212,7 @@ std::string CVarnelApp::GetPortName() const {
 }
 
 Session CVarnelApp::MakeSession(int commandId) {
-    Session session(m_radioLink, *m_pReporter, m_portOpener, GetPortName());
+    Session session(m_radioLink, *m_pReporter, *m_pClock, m_portOpener, GetPortName());
     const std::string_view command = TooltipPart(LoadString(commandId));
     session.runner = m_pRunner->For(
         QString::fromUtf8(command.data(), static_cast<qsizetype>(command.size())), GetMainWnd());

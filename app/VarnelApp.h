@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "link/Clock.h"
 #include "link/PortNames.h"
 #include "link/RadioLink.h"
 #include "procedures/PortMapping.h"
@@ -80,6 +81,8 @@ public:
     void SetPortResolver(PortResolver resolver);
     const PortResolver& GetPortResolver() const { return m_portResolver; }
     CRadioLink& GetRadioLink() { return m_radioLink; }
+    // The clock every exchange's timing runs on: the machine's, or one a test hands in.
+    void SetClock(IClock& clock) { m_pClock = &clock; }
 
     // The serial port index: 0 for COM1 to 3 for COM4 (a negative stored value is kept as it is).
     int m_nSerialPort = 0;
@@ -110,6 +113,7 @@ private:
     // The one link of the program: it lives for the whole run, with a port attached only for the
     // span of an exchange.
     CRadioLink m_radioLink;
+    IClock* m_pClock = &SystemClock();
     // Where the port index and the port mapping are kept between runs.
     std::unique_ptr<SettingsStore> m_pSettings;
     std::unique_ptr<CMessageBoxReporter> m_pReporter;

@@ -49,7 +49,7 @@ Figures Measure(const std::string& profileDir, const char* profileName, Procedur
     QuietReporter reporter;
     CExchangeRunner runner;
     Session session(
-        link, reporter,
+        link, reporter, SystemClock(),
         SerialPortOpener([path = radio.SlavePath()](const std::string&) { return path; }), "COM1");
     session.runner = runner.For(QStringLiteral("Benchmark"), nullptr);
 

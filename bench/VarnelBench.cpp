@@ -178,7 +178,7 @@ protected:
 private:
     Session RecordedSession(int commandId) {
         const Session made = MakeSession(commandId);
-        Session session(made.link, m_reporter, made.openPort, made.portName);
+        Session session(made.link, m_reporter, made.clock, made.openPort, made.portName);
         session.observer = made.observer;
         session.cancel = made.cancel;
         session.runner = made.runner;

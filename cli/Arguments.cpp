@@ -4,6 +4,7 @@
 
 #include "radio/Regions.h"
 #include "strings/StringTable.h"
+#include "usecases/EsnEntry.h"
 
 namespace varnel::cli {
 namespace {
@@ -56,41 +57,6 @@ std::string_view CommandName(Command command) {
         }
     }
     return {};
-}
-
-std::optional<EsnFields> ParseEsnArgument(std::string_view text) {
-    // The dialog's three entry fields, their lengths and ranges.
-    struct Field {
-        std::size_t maxLength;
-        std::int32_t min;
-        std::int32_t max;
-    };
-    constexpr std::array<Field, 3> kFields = {{
-        {3, 0, kEsnField1Max},
-        {2, 0, kEsnField2Max},
-        {6, kEsnField3Min, kEsnField3Max},
-    }};
-    std::array<std::int32_t, 3> values = {};
-    for (std::size_t i = 0; i < kFields.size(); ++i) {
-        const std::size_t slash = text.find('/');
-        const bool last = i + 1 == kFields.size();
-        if (last != (slash == std::string_view::npos)) {
-            return std::nullopt;  // not three fields
-        }
-        const std::string_view field = last ? text : text.substr(0, slash);
-        if (field.size() > kFields[i].maxLength ||
-            !ParseDecimalField(field, values[i], kFields[i].min, kFields[i].max)) {
-            return std::nullopt;
-        }
-        if (!last) {
-            text.remove_prefix(slash + 1);
-        }
-    }
-    EsnFields esn;
-    esn.field1 = values[0];
-    esn.field2 = values[1];
-    esn.field3 = values[2];
-    return esn;
 }
 
 std::optional<std::uint8_t> ParseRegionArgument(std::string_view text) {
@@ -206,11 +172,12 @@ Arguments ParseArguments(const std::vector<std::string>& args) {
         fail("The option --verify belongs to program-esn.");
     }
     if (error.empty() && result.command == Command::ProgramEsn) {
-        if (auto esn = ParseEsnArgument(result.argument)) {
-            result.esn = *esn;
+        const EsnEntry entry = EsnFromText(result.argument, EsnEntryRule::CommandLine);
+        if (entry.esn) {
+            result.esn = *entry.esn;
         } else {
             result.invalidEsn = true;
-            fail(std::string(LoadString(IDS_ESN_INVALID)));
+            fail(std::string(LoadString(entry.message)));
         }
     }
     if (error.empty() && result.command == Command::ProgramRegion) {

@@ -40,11 +40,6 @@ struct Arguments {
 // over everything else, even a command line that is otherwise wrong.
 Arguments ParseArguments(const std::vector<std::string>& args);
 
-// An ESN as FIELD1/FIELD2/FIELD3 in decimal, each field as the Program ESN dialog takes it: at
-// most 3, 2 and 6 characters, digits only, within 0-255, 0-15 and 1-262143 (an empty first or
-// second field counts as 0, as in the dialog).
-std::optional<EsnFields> ParseEsnArgument(std::string_view text);
-
 // A region by its name as the Program Regional ID dialog lists it ("North America", "Latin
 // America", "EMEA", "Asia", in any case) or by its code 1 to 4; nothing for anything else.
 std::optional<std::uint8_t> ParseRegionArgument(std::string_view text);

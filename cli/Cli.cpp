@@ -9,10 +9,10 @@
 #include "cli/Output.h"
 #include "cli/RecordFile.h"
 #include "procedures/EsnProgramming.h"
+#include "procedures/EsnReadBack.h"
 #include "procedures/Programming.h"
 #include "procedures/RadioInfo.h"
 #include "procedures/RegionProgramming.h"
-#include "radio/Catalogue.h"
 #include "radio/Regions.h"
 #include "settings/SettingsStore.h"
 #include "strings/StringTable.h"
@@ -154,22 +154,17 @@ public:
     }
 
     void Region(Run& run) {
-        const ReadResult read =
-            ReadAndJudge(m_session, PARAM_REGIONAL_ID, "Reading Regional Identifier", ValueJudge());
-        run.outcome = FromOutcome(read.outcome);
-        if (!read.read) {
+        const RegionalIdReadResult region = ReadRegionalId(m_session);
+        run.outcome = FromOutcome(region.read.outcome);
+        if (!region.read.read) {
             run.Result("region", nullptr);
             run.Result("region_code", nullptr);
             return;
         }
-        // The Radio Info dialog's rule for the field: one byte is a code, anything else "?".
-        const bool oneByte = read.value.size() == 1;
-        const int code = oneByte ? static_cast<std::uint8_t>(read.value[0]) : -1;
-        const std::string text = oneByte ? RegionalIdText(code) : "?";
-        run.Result("region", JsonText(text, TextBytes::Latin1));
-        run.Result("region_code", oneByte ? Json(code) : Json(nullptr));
-        if (read.outcome == Outcome::Done) {
-            run.lines.push_back(TerminalText(text));
+        run.Result("region", JsonText(region.text, TextBytes::Latin1));
+        run.Result("region_code", region.code ? Json(*region.code) : Json(nullptr));
+        if (region.read.outcome == Outcome::Done) {
+            run.lines.push_back(TerminalText(region.text));
         }
     }
 
@@ -310,29 +305,9 @@ private:
         if (Stopped()) {
             return RunOutcome::Cancelled;
         }
-        const ReadResult back =
-            ReadAndJudge(m_session, PARAM_ESN, "Reading ESN back", ValueJudge());
-        if (back.outcome != Outcome::Done) {
-            return FromOutcome(back.outcome);
-        }
-        if (back.value.size() != kEsnReadFormSize) {
-            verified = false;
-            ShowMessage(m_reporter, MSG_ERROR, IDS_ESN_FORMAT_UNSUPPORTED);
-            return RunOutcome::Refused;
-        }
-        std::uint8_t bytes[kEsnReadFormSize];
-        for (std::size_t i = 0; i < kEsnReadFormSize; ++i) {
-            bytes[i] = static_cast<std::uint8_t>(back.value[i]);
-        }
-        const EsnFields read = DecodeEsn(bytes);
-        verified =
-            read.field1 == esn.field1 && read.field2 == esn.field2 && read.field3 == esn.field3;
-        if (!*verified) {
-            m_reporter.Tell(MSG_ERROR, "The ESN read back, " + FormatEsn(read) +
-                                           ", differs from the ESN written, " + display + ".");
-            return RunOutcome::Refused;
-        }
-        return RunOutcome::Done;
+        const EsnReadBackResult back = ReadEsnBack(m_session, esn);
+        verified = back.verified;
+        return FromOutcome(back.outcome);
     }
 
     CliContext& m_context;
@@ -473,7 +448,7 @@ int RunCli(const std::vector<std::string>& args, CliContext& context) {
         record = &recordFile;
     }
 
-    Session session(context.link, reporter, context.opener, port);
+    Session session(context.link, reporter, context.clock, context.opener, port);
     ProgressLine progress(errors);
     session.observer = &progress;
     session.cancel = context.cancel;

@@ -8,6 +8,7 @@
 #include "cli/Console.h"
 #include "cli/Settings.h"
 #include "link/CancelToken.h"
+#include "link/Clock.h"
 #include "link/PortNames.h"
 #include "link/RadioLink.h"
 #include "procedures/PortList.h"
@@ -26,14 +27,17 @@ inline constexpr int kExitSignalBase = 128;
 
 // Everything a run of the tool talks to, handed in by main() or by a test.
 struct CliContext {
-    CliContext(ITextSink& output, ITextSink& errors, ISettings& appSettings, CRadioLink& radioLink)
-        : out(output), err(errors), settings(appSettings), link(radioLink) {}
+    CliContext(ITextSink& output, ITextSink& errors, ISettings& appSettings, CRadioLink& radioLink,
+               IClock& exchangeClock)
+        : out(output), err(errors), settings(appSettings), link(radioLink), clock(exchangeClock) {}
 
     ITextSink& out;
     ITextSink& err;
     bool errIsTerminal = false;
     ISettings& settings;
     CRadioLink& link;
+    // The clock the exchanges' timing runs on.
+    IClock& clock;
     // Opens the port an exchange asks for; the real one resolves through the settings.
     PortOpener opener;
     PortProbe probe = ProbePort;

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <ctime>
 
+#include "usecases/RadioInfoFields.h"
+
 namespace varnel::cli {
 
 std::string TerminalText(std::string_view latin1) {
@@ -48,7 +50,7 @@ Json InfoFields(const RadioInfoResult& result) {
     Json fields = Json::object();
     for (std::size_t i = 0; i < kRadioInfoQueries.size(); ++i) {
         const auto& field = result.fields[i];
-        fields[std::string(kRadioInfoQueries[i].key)] =
+        fields[std::string(kRadioInfoFields[i].key)] =
             field ? JsonText(*field, TextBytes::Latin1) : Json(nullptr);
     }
     return fields;

@@ -7,6 +7,7 @@
 #include "cli/Process.h"
 #include "cli/Settings.h"
 #include "link/CancelToken.h"
+#include "link/Clock.h"
 #include "link/RadioLink.h"
 #include "procedures/SerialPortOpener.h"
 
@@ -23,7 +24,7 @@ int main(int argc, char** argv) {
     const std::unique_ptr<cli::ISettings> settings = cli::OpenApplicationSettings();
     CRadioLink link;
 
-    cli::CliContext context(*out, *err, *settings, link);
+    cli::CliContext context(*out, *err, *settings, link, SystemClock());
     context.errIsTerminal = cli::StandardErrorIsTerminal();
     context.opener = SerialPortOpener(
         [&settings](const std::string& name) { return settings->PortDevice(name); });

@@ -20,10 +20,7 @@ CConfigurationDlg::CConfigurationDlg(PortResolver resolver, QWidget* parent, Por
     if (!m_mapping.listDevices) {
         m_mapping.listDevices = DefaultSerialDeviceLister();
     }
-    if (!m_mapping.reporter) {
-        m_mapping.reporter = &StderrReporter();
-    }
-    GetButton(IDC_DEVICES)->setEnabled(static_cast<bool>(m_mapping.write));
+    GetButton(IDC_DEVICES)->setEnabled(CanMapDevices());
     connect(GetComboBox(IDC_SERIAL_PORT), &QComboBox::currentIndexChanged, this,
             &CConfigurationDlg::ShowPortDevice);
 }
@@ -86,8 +83,12 @@ void CConfigurationDlg::OnCommand(int id) {
     }
 }
 
+bool CConfigurationDlg::CanMapDevices() const {
+    return m_mapping.write && m_mapping.reporter != nullptr;
+}
+
 int CConfigurationDlg::OnDevices() {
-    if (!m_mapping.write) {
+    if (!CanMapDevices()) {
         return kIdCancel;
     }
     // The entry chosen here stays chosen if its port is still listed afterwards.

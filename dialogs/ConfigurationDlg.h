@@ -17,7 +17,7 @@ struct PortMappingAccess {
     SerialDeviceLister listDevices;
     // Empty: the Devices button is disabled, since a choice would have nowhere to go.
     PortMappingWriter write;
-    // Null: standard error.
+    // Null: the Devices button is disabled too, since a failed write would have nobody to tell.
     IMessageReporter* reporter = nullptr;
 };
 
@@ -49,6 +49,8 @@ private:
     // Finds the ports and the devices, fills the list and selects the entry of portIndex.
     void FillPortList(int portIndex);
     void ShowPortDevice();
+    // A mapping can be both written and, when that fails, told.
+    bool CanMapDevices() const;
 
     PortResolver m_resolver;
     PortProbe m_probe;

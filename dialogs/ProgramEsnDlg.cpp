@@ -5,24 +5,12 @@
 
 #include <algorithm>
 
-#include <cstdint>
 #include <string>
 #include <utility>
 
-#include "procedures/EsnProgramming.h"
-#include "radio/Esn.h"
-#include "strings/Messages.h"
-#include "strings/StringTable.h"
+#include "usecases/EsnEntry.h"
 
 namespace varnel {
-namespace {
-
-// The entry fields, in the order of kEsnEntryFields.
-constexpr int kFieldIds[] = {ProgramEsnIds::IDC_ESN_FIELD1, ProgramEsnIds::IDC_ESN_FIELD2,
-                             ProgramEsnIds::IDC_ESN_FIELD3};
-static_assert(std::size(kFieldIds) == kEsnEntryFields.size());
-
-}  // namespace
 
 CProgramEsnDlg::CProgramEsnDlg(Session session, QWidget* parent)
     : CDialog(ProgramEsnTemplate(), parent), m_session(std::move(session)) {
@@ -43,30 +31,21 @@ CProgramEsnDlg::CProgramEsnDlg(Session session, QWidget* parent)
 
 bool CProgramEsnDlg::OnInitDialog() {
     CDialog::OnInitDialog();
-    if (RunProcedure(m_session, CheckEsnBlank).outcome != Outcome::Done) {
+    if (!MayEnterEsn(m_session)) {
         EndDialog(kIdCancel);
         return true;
     }
-    for (std::size_t i = 0; i < kEsnEntryFields.size(); ++i) {
-        if (QLineEdit* edit = GetEdit(kFieldIds[i])) {
-            edit->setMaxLength(kEsnEntryFields[i].maxLength);
+    for (const EsnEntryControl& control : kEsnEntryControls) {
+        if (QLineEdit* edit = GetEdit(control.id)) {
+            edit->setMaxLength(control.maxLength);
         }
     }
     return true;
 }
 
 void CProgramEsnDlg::OnOK() {
-    std::int32_t values[kEsnEntryFields.size()] = {};
-    for (std::size_t i = 0; i < kEsnEntryFields.size(); ++i) {
-        const std::string text = GetDlgItemText(kFieldIds[i]).toStdString();
-        if (!ParseDecimalField(text, values[i], kEsnEntryFields[i].min, kEsnEntryFields[i].max)) {
-            ShowMessage(m_session.reporter, MSG_ERROR, IDS_ESN_INVALID);
-            return;
-        }
-    }
-    const EsnFields esn{values[0], values[1], values[2]};
-    if (RunProcedure(m_session, [&](Session& s) { return ProgramEsn(s, esn); }).outcome ==
-        Outcome::Done) {
+    if (ProgramTypedEsn(m_session,
+                        [this](int control) { return GetDlgItemText(control).toStdString(); })) {
         CDialog::OnOK();
     }
     // Otherwise the dialog stays open with the fields as typed, for another try or Abort.

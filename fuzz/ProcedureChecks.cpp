@@ -102,12 +102,13 @@ public:
         m_finished = true;
         CloseStep();
         // The port is closed before the front end hears that the exchange is over, and the link
-        // keeps nothing of the session: no port, no token, not its reporter.
+        // keeps nothing of the session: no port, no token, no reporter, no clock.
         STREAM_RULE(m_line.radio.log.live == 0);
         const CRadioLink& link = m_line.Link();
         STREAM_RULE(link.m_pPort == nullptr);
         STREAM_RULE(link.m_pCancel == nullptr);
-        STREAM_RULE(link.m_pReporter != &m_line.radio.reporter);
+        STREAM_RULE(link.m_pReporter == nullptr);
+        STREAM_RULE(link.m_pClock == nullptr);
         m_closed = Now();
     }
 
@@ -202,6 +203,7 @@ private:
         const CRadioLink& link = m_line.Link();
         STREAM_RULE(link.m_pPort != nullptr);
         STREAM_RULE(link.m_pReporter == &m_line.radio.reporter);
+        STREAM_RULE(link.m_pClock == &m_line.radio.clock);
         STREAM_RULE(link.m_pCancel == m_line.Cancel());
     }
 

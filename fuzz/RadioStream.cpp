@@ -63,6 +63,7 @@ unsigned CheckBareReceives(const RadioStream& stream) {
     CRadioLink& link = s.Link();
     link.m_pPort = &s.timed;
     link.m_pReporter = &s.radio.reporter;
+    link.m_pClock = &s.radio.clock;
     link.m_pCancel = nullptr;  // a bare receive knows nothing of a user
     test::ScriptedPort& line = s.radio.line;
     unsigned frames = 0;
@@ -258,6 +259,7 @@ unsigned CheckCommands(const RadioStream& stream) {
     CRadioLink& link = s.Link();
     link.m_pPort = &s.timed;
     link.m_pReporter = &s.radio.reporter;
+    link.m_pClock = &s.radio.clock;
     unsigned ok = 0;
     for (const RadioInfoQuery& query : kRadioInfoQueries) {
         ok += CheckRead(s, query.id, query.quiet) ? 1 : 0;

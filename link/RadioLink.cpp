@@ -31,7 +31,17 @@ std::uint8_t CRadioLink::Checksum(const std::uint8_t* bytes, std::uint32_t count
 }
 
 void CRadioLink::Report(int stringId) {
-    ShowMessage(*m_pReporter, MSG_ERROR, stringId);
+    if (m_pReporter != nullptr) {
+        ShowMessage(*m_pReporter, MSG_ERROR, stringId);
+    }
+}
+
+bool CRadioLink::Attached() const {
+    return m_pPort != nullptr && m_pClock != nullptr && m_pReporter != nullptr;
+}
+
+bool CRadioLink::Wait(std::int64_t ms) {
+    return m_pClock != nullptr && WaitMs(*m_pClock, ms, m_pCancel);
 }
 
 bool CRadioLink::Cancelled() {
@@ -49,7 +59,7 @@ void CRadioLink::Purge() {
 }
 
 void CRadioLink::SendFrame(std::uint8_t opcode, const std::uint8_t* data, std::uint32_t length) {
-    if (m_pPort == nullptr) {
+    if (!Attached()) {
         Report(IDS_NO_PORT);
         m_status = RadioStatus::NoPort;
         return;
@@ -124,14 +134,14 @@ void CRadioLink::TraceReceived() {
 
 RadioStatus CRadioLink::ReceiveFrame(std::uint8_t& opcodeOut, std::uint8_t* destination,
                                      std::uint32_t& lengthOut, std::uint32_t timeoutMs) {
-    const std::int64_t t0 = m_pClock->NowMs();
     m_rxCount = 0;
-    std::int64_t deadline = t0 + timeoutMs + 1;
-    if (m_pPort == nullptr) {
+    if (!Attached()) {
         Report(IDS_NO_PORT);
         m_status = RadioStatus::NoPort;
         return m_status;
     }
+    const std::int64_t t0 = m_pClock->NowMs();
+    std::int64_t deadline = t0 + timeoutMs + 1;
 
     RxState state = RxState::Header;
     std::uint32_t n = 0;
@@ -297,7 +307,7 @@ bool CRadioLink::ReadParameter(char (&destination)[kValueSize], std::uint8_t id,
         destination[n] = '\0';
         length = n;
     }
-    WaitMs(*m_pClock, radio_protocol::kSettleMs, m_pCancel);
+    Wait(radio_protocol::kSettleMs);
     return ok;
 }
 
@@ -320,7 +330,7 @@ bool CRadioLink::WriteParameter(const std::uint8_t* payload, std::uint32_t lengt
     }
     // A write the radio has confirmed stays a success even when a cancel comes during the
     // settle wait: the value is in the radio.
-    WaitMs(*m_pClock, radio_protocol::kSettleMs, m_pCancel);
+    Wait(radio_protocol::kSettleMs);
     return ok;
 }
 
@@ -332,7 +342,7 @@ bool CRadioLink::EndExchange() {
     if (!AwaitAcknowledge()) {
         return false;
     }
-    return WaitMs(*m_pClock, radio_protocol::kEndExchangeWaitMs, m_pCancel);
+    return Wait(radio_protocol::kEndExchangeWaitMs);
 }
 
 }  // namespace varnel

@@ -48,8 +48,10 @@ public:
     std::uint32_t m_rxCount = 0;
     std::uint8_t m_rxBuffer[kRxBufferSize] = {};
     std::uint8_t m_reply[kMaxPayload] = {};
-    IClock* m_pClock = &SystemClock();
-    IMessageReporter* m_pReporter = &StderrReporter();
+    // Both handed in with the port by whoever runs the exchange. A link missing any of the three
+    // is not attached: it sends nothing and fails with NoPort (told when a reporter is there).
+    IClock* m_pClock = nullptr;
+    IMessageReporter* m_pReporter = nullptr;
     // When set and cancelled, the link sends nothing more, stops waiting, shows nothing and
     // leaves Cancelled in m_status.
     const CancelToken* m_pCancel = nullptr;
@@ -93,6 +95,9 @@ private:
     void ReportWrongAnswer(std::uint8_t opcode);
     void Purge();
     void Report(int stringId);
+    bool Attached() const;
+    // Waits on the link's clock; false when cancelled or when no clock is attached.
+    bool Wait(std::int64_t ms);
     bool Cancelled();
     void TraceReceived();
 

@@ -22,6 +22,7 @@ bool Exchange::Open() {
     m_port = std::move(opened.port);
     CRadioLink& link = m_session.link;
     link.m_pReporter = &m_session.reporter;
+    link.m_pClock = &m_session.clock;
     link.m_pCancel = m_session.cancel;
     link.m_pTrace = m_session.trace;
     link.m_pPort = m_port.get();
@@ -77,7 +78,10 @@ void Exchange::Release() {
     link.m_pPort = nullptr;
     link.m_pCancel = nullptr;
     link.m_pTrace = nullptr;
-    link.m_pReporter = &StderrReporter();  // the session's may not outlive it
+    // The session's reporter and clock may not outlive it, and a link left holding them would
+    // tell or time the next exchange through them.
+    link.m_pReporter = nullptr;
+    link.m_pClock = nullptr;
     if (link.m_status == RadioStatus::Cancelled) {
         link.m_status = RadioStatus::Ok;  // the next exchange starts afresh
     }

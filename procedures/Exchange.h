@@ -8,8 +8,8 @@
 namespace varnel {
 
 // The road every exchange with the radio takes: open the session's port, attach it (with the
-// session's reporter, cancel token and trace) to the link, run the commands, then either end the
-// exchange (EndExchange, detach, close) or abort it after a link failure (detach, close, and no
+// session's reporter, clock, cancel token and trace) to the link, run the commands, then either end
+// the exchange (EndExchange, detach, close) or abort it after a link failure (detach, close, and no
 // EndExchange: a radio that stopped answering would only time out again).
 //
 // The object owns the port for its lifetime; its destructor takes the abort way when neither End

@@ -5,23 +5,6 @@
 
 namespace varnel {
 
-const std::array<RadioInfoQuery, kRadioInfoFieldCount> kRadioInfoQueries = {{
-    {PARAM_MODEL_NUMBER, "Model Number", "model_number", false, Tolerates::Refusal},
-    {PARAM_SERIAL_NUMBER, "Serial Number", "serial_number", false, Tolerates::Refusal},
-    {PARAM_SOFTWARE_VERSION, "Software Version", "software_version", false,
-     Tolerates::NotSupported},
-    {PARAM_CODEPLUG_VERSION, "Codeplug Version", "codeplug_version", false,
-     Tolerates::NotSupported},
-    {PARAM_LAST_PROGRAMMED, "Last Programmed", "last_programmed", true, Tolerates::NotSupported},
-    {PARAM_CODEPLUG_PART_NO, "Codeplug Part No", "codeplug_part_no", true, Tolerates::NotSupported},
-    {PARAM_FIRMWARE_PART_NO, "Firmware Part No", "firmware_part_no", true, Tolerates::NotSupported},
-    {PARAM_ESN, "ESN", "esn", true, Tolerates::NotSupported},
-    {PARAM_REGIONAL_ID, "Regional Identifier", "regional_id", true, Tolerates::NotSupported},
-    {PARAM_UUID, "UUID", "uuid", true, Tolerates::NotSupported},
-    {PARAM_RADIO_IC_VERSIONS, "Radio IC Versions", "radio_ic_versions", true,
-     Tolerates::NotSupported},
-}};
-
 RadioInfoResult ReadRadioInfo(Session& session) {
     RadioInfoResult result;
     Exchange exchange(session);

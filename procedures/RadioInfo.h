@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "procedures/Session.h"
+#include "radio/Catalogue.h"
 
 namespace varnel {
 
@@ -19,7 +20,6 @@ enum class Tolerates { Refusal, NotSupported };
 struct RadioInfoQuery {
     std::uint8_t id;
     std::string_view label;  // as the Radio Info dialog labels the field, without the colon
-    std::string_view key;    // the field's name in machine-readable output
     bool quiet;              // a missing parameter is not told aloud
     Tolerates tolerates;
 };
@@ -27,7 +27,19 @@ struct RadioInfoQuery {
 inline constexpr std::size_t kRadioInfoFieldCount = 11;
 
 // The reads of Radio Info, in the order the radio is asked.
-extern const std::array<RadioInfoQuery, kRadioInfoFieldCount> kRadioInfoQueries;
+inline constexpr std::array<RadioInfoQuery, kRadioInfoFieldCount> kRadioInfoQueries = {{
+    {PARAM_MODEL_NUMBER, "Model Number", false, Tolerates::Refusal},
+    {PARAM_SERIAL_NUMBER, "Serial Number", false, Tolerates::Refusal},
+    {PARAM_SOFTWARE_VERSION, "Software Version", false, Tolerates::NotSupported},
+    {PARAM_CODEPLUG_VERSION, "Codeplug Version", false, Tolerates::NotSupported},
+    {PARAM_LAST_PROGRAMMED, "Last Programmed", true, Tolerates::NotSupported},
+    {PARAM_CODEPLUG_PART_NO, "Codeplug Part No", true, Tolerates::NotSupported},
+    {PARAM_FIRMWARE_PART_NO, "Firmware Part No", true, Tolerates::NotSupported},
+    {PARAM_ESN, "ESN", true, Tolerates::NotSupported},
+    {PARAM_REGIONAL_ID, "Regional Identifier", true, Tolerates::NotSupported},
+    {PARAM_UUID, "UUID", true, Tolerates::NotSupported},
+    {PARAM_RADIO_IC_VERSIONS, "Radio IC Versions", true, Tolerates::NotSupported},
+}};
 
 struct RadioInfoResult {
     Outcome outcome = Outcome::PortNotOpened;

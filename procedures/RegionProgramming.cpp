@@ -6,6 +6,19 @@
 
 namespace varnel {
 
+RegionalIdReadResult ReadRegionalId(Session& session) {
+    RegionalIdReadResult result;
+    result.read =
+        ReadAndJudge(session, PARAM_REGIONAL_ID, "Reading Regional Identifier", ValueJudge());
+    if (result.read.read) {
+        const std::string& value = result.read.value;
+        const auto length = static_cast<std::uint32_t>(value.size());
+        result.code = RegionalIdCodeOf(value.data(), length);
+        result.text = FormatParameter(PARAM_REGIONAL_ID, value.data(), length);
+    }
+    return result;
+}
+
 ReadResult CheckNoRegionalId(Session& session) {
     return ReadAndJudge(session, PARAM_REGIONAL_ID, "Reading Regional Identifier",
                         [](const std::string& value) {

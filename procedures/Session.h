@@ -8,6 +8,7 @@
 
 #include "link/BytePort.h"
 #include "link/CancelToken.h"
+#include "link/Clock.h"
 #include "link/FrameTrace.h"
 #include "link/RadioLink.h"
 #include "strings/Messages.h"
@@ -57,18 +58,22 @@ using ProcedureRunner =
     std::function<void(Session& session, const std::function<void(Session&)>& procedure)>;
 
 // Everything a procedure needs to talk to the radio, handed in by the front end that runs it:
-// the port to open and how, the link, where messages go, who watches, how to cancel, and who
-// sees the frames.
+// the port to open and how, the link, where messages go, the clock the protocol's timing runs
+// on, who watches, how to cancel, and who sees the frames. An exchange lends the link the
+// session's reporter and clock for its own span only, so nothing is told or timed through
+// anything the front end did not choose.
 struct Session {
-    Session(CRadioLink& radioLink, IMessageReporter& messageReporter, PortOpener opener,
-            std::string port)
+    Session(CRadioLink& radioLink, IMessageReporter& messageReporter, IClock& exchangeClock,
+            PortOpener opener, std::string port)
         : link(radioLink),
           reporter(messageReporter),
+          clock(exchangeClock),
           openPort(std::move(opener)),
           portName(std::move(port)) {}
 
     CRadioLink& link;
     IMessageReporter& reporter;
+    IClock& clock;
     PortOpener openPort;
     std::string portName;
     IExchangeObserver* observer = nullptr;

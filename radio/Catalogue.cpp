@@ -59,8 +59,10 @@ std::string FormatParameter(std::uint8_t id, const char* value, std::uint32_t le
                           bytes[7], bytes[8], bytes[9], bytes[10], bytes[11], bytes[12], bytes[13],
                           bytes[14], bytes[15]);
             return text;
-        case PARAM_REGIONAL_ID:
-            return length == 1 ? RegionalIdText(bytes[0]) : "?";
+        case PARAM_REGIONAL_ID: {
+            const auto code = RegionalIdCodeOf(value, length);
+            return code ? RegionalIdText(*code) : "?";
+        }
         default:
             return ValueAsText(value, length);
     }

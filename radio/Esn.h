@@ -13,6 +13,8 @@ struct EsnFields {
     std::int32_t field1 = 0;  // 0 to 255
     std::int32_t field2 = 0;  // 0 to 15
     std::int32_t field3 = 0;  // 1 to 262143 in a value the tool writes
+
+    bool operator==(const EsnFields&) const = default;
 };
 
 inline constexpr std::int32_t kEsnField1Max = 255;

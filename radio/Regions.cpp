@@ -21,6 +21,13 @@ std::string RegionalIdText(int code) {
     return "Invalid Region";
 }
 
+std::optional<std::uint8_t> RegionalIdCodeOf(const char* value, std::uint32_t length) {
+    if (length != 1) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint8_t>(value[0]);
+}
+
 std::optional<std::uint8_t> RegionCodeAt(int position) {
     if (position < 0 || position >= static_cast<int>(std::size(kOfferedRegionStrings))) {
         return std::nullopt;

@@ -27,6 +27,10 @@ RegionState RegionStateOf(std::uint8_t code);
 // "Invalid Region" for 5 to 254.
 std::string RegionalIdText(int code);
 
+// The code in a Regional ID value as the radio sends it: one byte is a code; any other length is
+// no code at all (and is shown as "?").
+std::optional<std::uint8_t> RegionalIdCodeOf(const char* value, std::uint32_t length);
+
 // The regions a user may write, in the order they are offered: a region's code is its position
 // in this list plus one. Code 0 and the "none" code are never offered.
 inline constexpr std::array<int, 4> kOfferedRegionStrings = {

@@ -1,31 +1,8 @@
 #include "strings/Messages.h"
 
-#include <cstdio>
-
 #include "strings/StringTable.h"
 
 namespace varnel {
-namespace {
-
-class CStderrReporter final : public IMessageReporter {
-public:
-    void Show(const Message& message) override {
-        std::fprintf(stderr, "%.*s: %.*s\n", static_cast<int>(message.caption.size()),
-                     message.caption.data(), static_cast<int>(message.text.size()),
-                     message.text.data());
-        if (!message.detail.empty()) {
-            std::fprintf(stderr, "%.*s\n", static_cast<int>(message.detail.size()),
-                         message.detail.data());
-        }
-    }
-};
-
-}  // namespace
-
-IMessageReporter& StderrReporter() {
-    static CStderrReporter reporter;
-    return reporter;
-}
 
 std::string_view CaptionForKind(int kind) {
     return LoadString(kind == MSG_ERROR ? IDS_ERROR_CAPTION : AFX_IDS_APP_TITLE);

@@ -31,10 +31,6 @@ public:
     virtual void Show(const Message& message) = 0;
 };
 
-// A reporter that writes "Caption: text" lines to standard error. It keeps no state, so any
-// number of users may share it.
-IMessageReporter& StderrReporter();
-
 // Shows the string-table text of stringId with the caption and icon of the kind.
 void ShowMessage(IMessageReporter& reporter, int kind, int stringId);
 

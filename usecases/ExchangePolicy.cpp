@@ -74,7 +74,7 @@ void CExchangePolicy::Run(IExchangeHost& host, Session& session,
     m_host = &host;
     Reporter reporter(*this, session.reporter);
     Observer observer(*this, session.observer);
-    Session onWorker(session.link, reporter, session.openPort, session.portName);
+    Session onWorker(session.link, reporter, session.clock, session.openPort, session.portName);
     onWorker.observer = &observer;
     onWorker.cancel = &cancel;
     onWorker.trace = session.trace;

@@ -1,38 +1,22 @@
 #include "win32/RadioInfoDlg.h"
 
+#include <string>
 #include <utility>
 
-#include "procedures/RadioInfo.h"
+#include "usecases/RadioInfoFields.h"
 #include "win32/Text.h"
 
 namespace varnel::win32 {
-namespace {
-
-// The field each read of the sequence fills, in the order of the reads.
-constexpr int kFields[kRadioInfoFieldCount] = {
-    RadioInfoIds::IDC_MODEL_NUMBER,      RadioInfoIds::IDC_SERIAL_NUMBER,
-    RadioInfoIds::IDC_SOFTWARE_VERSION,  RadioInfoIds::IDC_CODEPLUG_VERSION,
-    RadioInfoIds::IDC_LAST_PROGRAMMED,   RadioInfoIds::IDC_CODEPLUG_PART_NO,
-    RadioInfoIds::IDC_FIRMWARE_PART_NO,  RadioInfoIds::IDC_ESN,
-    RadioInfoIds::IDC_REGIONAL_ID,       RadioInfoIds::IDC_UUID,
-    RadioInfoIds::IDC_RADIO_IC_VERSIONS,
-};
-
-}  // namespace
 
 CRadioInfoDlg::CRadioInfoDlg(Session session, HWND owner)
     : CDialog(RadioInfoTemplate(), owner), m_session(std::move(session)) {}
 
 bool CRadioInfoDlg::OnInitDialog() {
-    const RadioInfoResult result = RunProcedure(m_session, ReadRadioInfo);
-    if (result.outcome != Outcome::Done) {
+    const bool shown = ShowRadioInfo(m_session, [this](int control, const std::string& text) {
+        SetDlgItemText(control, WidenLatin1(text));
+    });
+    if (!shown) {
         EndDialog(IDCANCEL);
-        return true;
-    }
-    for (std::size_t i = 0; i < kRadioInfoFieldCount; ++i) {
-        if (result.fields[i]) {
-            SetDlgItemText(kFields[i], WidenLatin1(*result.fields[i]));
-        }
     }
     return true;
 }

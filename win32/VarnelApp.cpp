@@ -110,7 +110,7 @@ std::string CVarnelApp::GetPortName() const {
 }
 
 Session CVarnelApp::MakeSession(int commandId) {
-    Session session(m_radioLink, *m_pReporter, m_portOpener, GetPortName());
+    Session session(m_radioLink, *m_pReporter, m_clock, m_portOpener, GetPortName());
     session.runner = m_pRunner->For(std::string(TooltipPart(LoadString(commandId))), GetMainWnd());
     return session;
 }

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "link/Clock.h"
 #include "link/RadioLink.h"
 #include "procedures/Session.h"
 #include "settings/SettingsStore.h"
@@ -71,6 +72,8 @@ private:
     // The one link of the program: it lives for the whole run, with a port attached only for the
     // span of an exchange.
     CRadioLink m_radioLink;
+    // The clock every exchange's timing runs on.
+    IClock& m_clock = SystemClock();
     std::unique_ptr<CMessageBoxReporter> m_pReporter;
     std::unique_ptr<CExchangeRunner> m_pRunner;
     PortOpener m_portOpener;

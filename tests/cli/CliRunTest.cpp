@@ -68,7 +68,7 @@ protected:
     int Run(const std::vector<std::string>& args) {
         out.written.clear();
         err.written.clear();
-        CliContext context(out, err, settings, radio.link);
+        CliContext context(out, err, settings, radio.link, radio.clock);
         context.errIsTerminal = terminal;
         context.opener = radio.Opener();
         context.probe = [this](const std::string& device) {

@@ -64,7 +64,7 @@ TEST_P(CommandRouting, EachCommandOpensItsDialogAndRunsItsExchange) {
     app.SetPortResolver([folder = noDevices.path().toStdString()](const std::string& portName) {
         return folder + "/" + portName;
     });
-    app.GetRadioLink().m_pClock = &radio.clock;
+    app.SetClock(radio.clock);
     app.m_nSerialPort = c.portIndex;
 
     int shownId = 0;

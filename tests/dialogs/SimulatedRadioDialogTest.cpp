@@ -47,7 +47,7 @@ protected:
     // messages recorded instead of shown in boxes.
     Session MakeSession(int commandId) {
         const Session app = m_app.MakeSession(commandId);
-        Session session(app.link, m_reporter, app.openPort, app.portName);
+        Session session(app.link, m_reporter, app.clock, app.openPort, app.portName);
         session.runner = app.runner;
         return session;
     }

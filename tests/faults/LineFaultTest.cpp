@@ -63,7 +63,7 @@ struct Road {
 Road RunRadioInfo(const std::string& device, IMessageReporter& reporter) {
     Road road;
     CRadioLink link;
-    Session session(link, reporter,
+    Session session(link, reporter, SystemClock(),
                     SerialPortOpener([device](const std::string&) { return device; }), "COM1");
     session.observer = &road.steps;
     const Clock::time_point start = Clock::now();

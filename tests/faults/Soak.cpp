@@ -106,7 +106,7 @@ void VirtualRuns(int runs, bool print = true) {
         for (const auto& answer : stream.answers) {
             radio.line.Answer(answer);
         }
-        Session session(radio.link, reporter, radio.Opener(), "COM1");
+        Session session(radio.link, reporter, radio.clock, radio.Opener(), "COM1");
         outcomes.Add(ReadRadioInfo(session).outcome);
         outcomes.Add(CheckEsnBlank(session).outcome);
         outcomes.Add(ProgramEsn(session, EsnFields{130, 5, 123456}).outcome);
@@ -145,7 +145,7 @@ bool RealRuns(int runs) {
         }
         const std::string device = radio.SlavePath();
         CRadioLink link;
-        Session session(link, reporter,
+        Session session(link, reporter, SystemClock(),
                         SerialPortOpener([device](const std::string&) { return device; }), "COM1");
         for (int i = 0; i < runs; ++i) {
             const Clock::time_point one = Clock::now();

@@ -170,7 +170,7 @@ protected:
     }
     Session MakeSession(CExchangeRunner& runner) {
         Session session(
-            m_link, reporter,
+            m_link, reporter, SystemClock(),
             SerialPortOpener([path = m_pty.SlavePath()](const std::string&) { return path; }),
             "COM1");
         session.runner = runner.For(QStringLiteral("Radio Info"), nullptr);

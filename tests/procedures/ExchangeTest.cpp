@@ -54,6 +54,7 @@ TEST(Exchange, TheAbortWayLeavesOutEndExchangeAndAnyWayOutReleasesThePort) {
         EXPECT_EQ(f.radio.log.live, 1);
         EXPECT_NE(f.radio.link.m_pPort, nullptr);
         EXPECT_EQ(f.radio.link.m_pReporter, &f.radio.reporter);
+        EXPECT_EQ(f.radio.link.m_pClock, &f.radio.clock);
         f.radio.link.m_status = RadioStatus::NotSupported;
         EXPECT_EQ(exchange.TakeStatus(), RadioStatus::NotSupported);
         EXPECT_EQ(f.radio.link.m_status, RadioStatus::Ok);
@@ -61,9 +62,37 @@ TEST(Exchange, TheAbortWayLeavesOutEndExchangeAndAnyWayOutReleasesThePort) {
     }
     EXPECT_TRUE(f.radio.Written().empty());
     EXPECT_EQ(f.observer.events, (std::vector<std::string>{"started", "finished"}));
-    // The session's reporter may not outlive it: the link no longer points at it.
-    EXPECT_EQ(f.radio.link.m_pReporter, &StderrReporter());
+    // The session's reporter and clock may not outlive it: the link keeps neither, nor any
+    // other in their place.
+    EXPECT_EQ(f.radio.link.m_pReporter, nullptr);
+    EXPECT_EQ(f.radio.link.m_pClock, nullptr);
     f.ExpectPortReleased();
+}
+
+TEST(Exchange, ALinkWithoutItsClockOrReporterSendsNothing) {
+    const struct {
+        const char* name;
+        bool clock;
+        bool reporter;
+    } cases[] = {
+        {"no clock", false, true}, {"no reporter", true, false}, {"neither", false, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::ScriptedLink s;
+        s.port.Answer(test::ReadAnswer(std::vector<int>{1}));
+        s.link.m_pClock = c.clock ? &s.clock : nullptr;
+        s.link.m_pReporter = c.reporter ? &s.reporter : nullptr;
+        char value[CRadioLink::kValueSize] = {};
+        std::uint32_t length = 0;
+        EXPECT_FALSE(s.link.ReadParameter(value, PARAM_MODEL_NUMBER, length, false));
+        EXPECT_FALSE(s.link.EndExchange());
+        EXPECT_EQ(s.link.m_status, RadioStatus::NoPort);
+        EXPECT_TRUE(s.port.Written().empty());
+        if (c.reporter) {
+            ASSERT_FALSE(s.reporter.Ids().empty());
+            EXPECT_EQ(s.reporter.Ids().front(), IDS_NO_PORT);
+        }
+    }
 }
 
 TEST(Exchange, OutcomesOfAFailedCommandFollowItsStatus) {

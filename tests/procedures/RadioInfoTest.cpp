@@ -53,7 +53,6 @@ TEST(RadioInfoQueries, AskInTheRadiosOrderWithTheDialogsLabels) {
     }
     EXPECT_EQ(ids, (std::vector<int>{0, 1, 3, 4, 10, 11, 12, 2, 16, 15, 14}));
     EXPECT_EQ(kRadioInfoQueries[8].label, "Regional Identifier");
-    EXPECT_EQ(kRadioInfoQueries[8].key, "regional_id");
 }
 
 struct InfoCase {

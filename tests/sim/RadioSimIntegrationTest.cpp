@@ -39,6 +39,7 @@ protected:
         ASSERT_TRUE(m_port.Open(m_sim.SlavePath())) << "errno " << m_port.LastError();
         m_link.m_pPort = &m_port;
         m_link.m_pReporter = &m_reporter;
+        m_link.m_pClock = &SystemClock();
     }
     void TearDown() override {
         m_link.m_pPort = nullptr;
@@ -199,6 +200,7 @@ TEST(RadioSimExecutable, PrintsTheDeviceFirstKeepsTheLinkWhileRunningAndRemovesI
         EXPECT_TRUE(port.Open(link));
         radioLink.m_pPort = &port;
         radioLink.m_pReporter = &reporter;
+        radioLink.m_pClock = &SystemClock();
         EXPECT_TRUE(radioLink.ReadParameter(value, 16, length, false));
         EXPECT_EQ(Bytes(value, value + length), (Bytes{0x01}));
         radioLink.m_pPort = nullptr;

@@ -86,14 +86,14 @@ private:
 // the same line, and the log tells which ports were asked for and whether each was closed.
 class ScriptedRadio {
 public:
-    ScriptedRadio() { link.m_pClock = &clock; }
+    ScriptedRadio() = default;
     ScriptedRadio(const ScriptedRadio&) = delete;
     ScriptedRadio& operator=(const ScriptedRadio&) = delete;
 
     // A session on portName whose opener hands out the scripted line, or nothing while
     // portAvailable is false (then with detail as the reason).
     Session MakeSession(const std::string& portName = "COM1") {
-        Session session(link, reporter, Opener(), portName);
+        Session session(link, reporter, clock, Opener(), portName);
         return session;
     }
     PortOpener Opener() {

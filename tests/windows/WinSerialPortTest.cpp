@@ -82,6 +82,7 @@ TEST(WinSerialPort, ReadsParametersFromTheSimulatedRadioAndEndsTheExchange) {
     CRadioLink link;
     link.m_pPort = &port;
     link.m_pReporter = &reporter;
+    link.m_pClock = &SystemClock();
 
     char value[CRadioLink::kValueSize] = {};
     std::uint32_t length = 0;
@@ -202,6 +203,7 @@ TEST(WinSerialPort, SilentLineGivesNothingAfterASecondWithoutSpinning) {
     CRadioLink link;
     link.m_pPort = &port;
     link.m_pReporter = &reporter;
+    link.m_pClock = &SystemClock();
     char value[CRadioLink::kValueSize] = {};
     std::uint32_t length = 0;
     bool ok = true;
@@ -240,6 +242,7 @@ TEST(WinSerialPort, PulledAdapterReadsAsSilenceWithoutSpinning) {
     CRadioLink link;
     link.m_pPort = &port;
     link.m_pReporter = &reporter;
+    link.m_pClock = &SystemClock();
     char value[CRadioLink::kValueSize] = {};
     std::uint32_t length = 0;
     ASSERT_TRUE(link.ReadParameter(value, 0, length, false));  // the line works until pulled
@@ -391,6 +394,7 @@ TEST(WinSerialPort, OpeningAnOpenPortClosesItFirst) {
     CRadioLink link;
     link.m_pPort = &port;
     link.m_pReporter = &reporter;
+    link.m_pClock = &SystemClock();
     char value[CRadioLink::kValueSize] = {};
     std::uint32_t length = 0;
     EXPECT_TRUE(link.ReadParameter(value, 1, length, false));

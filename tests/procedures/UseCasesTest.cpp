@@ -1,0 +1,106 @@
+// What the front ends share above the procedures: typed ESN fields taken by each front end's
+// rule, and where each Radio Info value goes.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+
+#include "strings/StringTable.h"
+#include "usecases/EsnEntry.h"
+#include "usecases/RadioInfoFields.h"
+
+namespace varnel {
+namespace {
+
+// One typed ESN under both rules: as the dialog's three fields and as one command-line text.
+struct EntryCase {
+    std::array<std::string_view, 3> fields;
+    std::optional<EsnFields> dialog;
+    std::optional<EsnFields> commandLine;
+};
+
+constexpr EsnFields kSample{130, 5, 123456};
+
+const EntryCase kEntryCases[] = {
+    {{"130", "5", "123456"}, kSample, kSample},
+    {{"130", "05", "123456"}, kSample, kSample},
+    {{"007", "0", "1"}, EsnFields{7, 0, 1}, EsnFields{7, 0, 1}},
+    {{"255", "15", "262143"}, EsnFields{255, 15, 262143}, EsnFields{255, 15, 262143}},
+    {{"0", "0", "000001"}, EsnFields{0, 0, 1}, EsnFields{0, 0, 1}},
+    // An empty field is 0 in the dialog; a command line never fills one in.
+    {{"", "", "1"}, EsnFields{0, 0, 1}, std::nullopt},
+    {{"130", "", "123456"}, EsnFields{130, 0, 123456}, std::nullopt},
+    {{"", "5", "123456"}, EsnFields{0, 5, 123456}, std::nullopt},
+    {{"130", "5", ""}, std::nullopt, std::nullopt},  // field 3 starts at 1
+    {{"0", "0", "0"}, std::nullopt, std::nullopt},
+    {{"256", "0", "1"}, std::nullopt, std::nullopt},
+    {{"0", "16", "1"}, std::nullopt, std::nullopt},
+    {{"0", "0", "262144"}, std::nullopt, std::nullopt},
+    // Longer than a field: the dialog's controls never hold it, a command line refuses it.
+    {{"0255", "0", "1"}, EsnFields{255, 0, 1}, std::nullopt},
+    {{"0", "015", "1"}, EsnFields{0, 15, 1}, std::nullopt},
+    {{"0", "0", "0000001"}, EsnFields{0, 0, 1}, std::nullopt},
+    {{"99999999999", "0", "1"}, std::nullopt, std::nullopt},
+    {{"+1", "5", "123456"}, std::nullopt, std::nullopt},
+    {{"12 ", "5", "123456"}, std::nullopt, std::nullopt},
+    {{"1.0", "5", "123456"}, std::nullopt, std::nullopt},
+    {{"1\xB2", "5", "123456"}, std::nullopt, std::nullopt},  // a superscript two is no digit
+};
+
+TEST(EsnEntry, EachFrontEndsRuleTakesTheSameTypedFields) {
+    for (const EntryCase& c : kEntryCases) {
+        const std::string text = std::string(c.fields[0]) + "/" + std::string(c.fields[1]) + "/" +
+                                 std::string(c.fields[2]);
+        SCOPED_TRACE(text);
+        const EsnEntry dialog = EsnFromFields(c.fields, EsnEntryRule::Dialog);
+        const EsnEntry fields = EsnFromFields(c.fields, EsnEntryRule::CommandLine);
+        const EsnEntry argument = EsnFromText(text, EsnEntryRule::CommandLine);
+        EXPECT_EQ(dialog.esn, c.dialog);
+        EXPECT_EQ(fields.esn, c.commandLine);
+        EXPECT_EQ(argument.esn, c.commandLine);
+        for (const EsnEntry* entry : {&dialog, &fields, &argument}) {
+            EXPECT_EQ(entry->message, entry->esn ? 0 : static_cast<int>(IDS_ESN_INVALID));
+        }
+    }
+}
+
+TEST(EsnEntry, ATextIsExactlyThreeFields) {
+    for (const char* text : {"", "1", "1/2", "1-2-3", "1/2/3/4", "1/2/3/", "/1/2/3", " 1/2/3",
+                             "1/2/3 ", "130//123456"}) {
+        SCOPED_TRACE(text);
+        EXPECT_EQ(EsnFromText(text, EsnEntryRule::CommandLine).esn, std::nullopt);
+    }
+    EXPECT_EQ(EsnFromText("//1", EsnEntryRule::Dialog).esn, (EsnFields{0, 0, 1}));
+    EXPECT_EQ(EsnFromText("1/2/3/4", EsnEntryRule::Dialog).esn, std::nullopt);
+}
+
+TEST(EsnEntry, TheControlsTakeEachFieldsLength) {
+    const int lengths[] = {3, 2, 6};
+    const int ids[] = {ProgramEsnIds::IDC_ESN_FIELD1, ProgramEsnIds::IDC_ESN_FIELD2,
+                       ProgramEsnIds::IDC_ESN_FIELD3};
+    for (std::size_t i = 0; i < kEsnEntryControls.size(); ++i) {
+        EXPECT_EQ(kEsnEntryControls[i].id, ids[i]);
+        EXPECT_EQ(kEsnEntryControls[i].maxLength, lengths[i]);
+    }
+}
+
+TEST(RadioInfoFields, EachValueHasItsOwnControlAndKey) {
+    std::set<int> controls;
+    std::set<std::string_view> keys;
+    for (const RadioInfoField& field : kRadioInfoFields) {
+        controls.insert(field.control);
+        keys.insert(field.key);
+    }
+    EXPECT_EQ(controls.size(), kRadioInfoFieldCount);
+    EXPECT_EQ(keys.size(), kRadioInfoFieldCount);
+    EXPECT_EQ(kRadioInfoFields[7].control, RadioInfoIds::IDC_ESN);
+    EXPECT_EQ(kRadioInfoFields[8].control, RadioInfoIds::IDC_REGIONAL_ID);
+    EXPECT_EQ(kRadioInfoFields[8].key, "regional_id");
+    EXPECT_EQ(kRadioInfoFields[10].key, "radio_ic_versions");
+}
+
+}  // namespace
+}  // namespace varnel
