@@ -4,6 +4,7 @@
 #include <functional>
 #include <string>
 
+#include "link/RadioStatus.h"
 #include "procedures/Session.h"
 
 namespace varnel {
@@ -31,6 +32,10 @@ struct WriteResult {
     // The write request went out. After a cancel this tells the user that the radio may have
     // taken the value although nobody saw it confirm.
     bool requestSent = false;
+    // Why a write that went out failed: WriteRejected or NotSupported are the radio's own clean
+    // refusal; Ok after a failure is a NAK or an answer that makes no sense, which the link does
+    // not tell apart.
+    RadioStatus status = RadioStatus::Ok;
 };
 
 // The messages of one programming exchange.

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "procedures/Session.h"
+#include "tests/support/MemoryRegistry.h"
 #include "tests/support/ScriptedSession.h"
 
 namespace varnel::test {
@@ -36,6 +37,7 @@ class ProcedureFixture {
 public:
     ProcedureFixture() {
         session.observer = &observer;
+        session.registry = &registry;
         radio.reporter.OnShow([this] { portOpenAtMessage.push_back(radio.log.live == 1); });
     }
 
@@ -49,6 +51,7 @@ public:
 
     ScriptedRadio radio;
     RecordingObserver observer{radio.log};
+    MemoryRegistry registry;
     Session session = radio.MakeSession();
     std::vector<bool> portOpenAtMessage;
 };

@@ -206,7 +206,13 @@ TEST_P(ProgrammingExchange, ReportsWhileThePortIsOpenThenEndsTheExchange) {
     EXPECT_EQ(f.radio.reporter.Ids(), c.messages);
     EXPECT_EQ(f.radio.reporter.Messages().back().kind,
               c.outcome == Outcome::Done ? MSG_INFO : MSG_ERROR);
-    EXPECT_EQ(f.portOpenAtMessage, std::vector<bool>(c.messages.size(), true));
+    // Every message of the exchange is shown while the port is open; what the registry keeps
+    // is said after it is closed.
+    std::vector<bool> open;
+    for (const int id : c.messages) {
+        open.push_back(id != IDS_ESN_UNCONFIRMED);
+    }
+    EXPECT_EQ(f.portOpenAtMessage, open);
     f.ExpectPortReleased();
 }
 
@@ -232,7 +238,8 @@ INSTANTIATE_TEST_SUITE_P(Answers, ProgrammingExchange,
                                                      kWriteEsn,
                                                      kEsnPayload,
                                                      test::kNak,
-                                                     {IDS_NAK_RECEIVED, IDS_ESN_PROGRAM_FAILED},
+                                                     {IDS_NAK_RECEIVED, IDS_ESN_PROGRAM_FAILED,
+                                                      IDS_ESN_UNCONFIRMED},
                                                      Outcome::Refused},
                                            WriteCase{"EsnNotSupported",
                                                      kWriteEsn,
@@ -244,7 +251,8 @@ INSTANTIATE_TEST_SUITE_P(Answers, ProgrammingExchange,
                                                      kWriteEsn,
                                                      kEsnPayload,
                                                      kAck,
-                                                     {IDS_NO_RESPONSE, IDS_ESN_PROGRAM_FAILED},
+                                                     {IDS_NO_RESPONSE, IDS_ESN_PROGRAM_FAILED,
+                                                      IDS_ESN_UNCONFIRMED},
                                                      Outcome::LinkFailed},
                                            WriteCase{"AsiaWritten",
                                                      kWriteAsia,
@@ -297,8 +305,9 @@ TEST(ProgrammingCancel, NothingGoesOutOnceCancelledAndASentWriteIsOwnedUpTo) {
         EXPECT_EQ(result.outcome, Outcome::Cancelled);
         EXPECT_TRUE(result.requestSent);
         EXPECT_EQ(f.radio.Written(), test::WriteRequest(kEsnPayload));  // no EndExchange
-        EXPECT_EQ(f.radio.reporter.Ids(), std::vector<int>{IDS_ESN_WRITE_CANCELLED});
-        EXPECT_EQ(f.portOpenAtMessage, std::vector<bool>{false});  // closed first
+        EXPECT_EQ(f.radio.reporter.Ids(),
+                  (std::vector<int>{IDS_ESN_WRITE_CANCELLED, IDS_ESN_UNCONFIRMED}));
+        EXPECT_EQ(f.portOpenAtMessage, (std::vector<bool>{false, false}));  // closed first
         f.ExpectPortReleased();
     }
 }
