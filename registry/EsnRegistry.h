@@ -58,13 +58,18 @@ struct EsnPool {
 // not be used (unreachable, locked past its timeout, a failed write, a schema too new).
 struct RegistryError {
     std::string message;
+    // The registry works and said no to this request by its own rules (no such entry, a
+    // confirmed ESN to release, a pool name in use): the user's request was refused, the
+    // registry was not unusable.
+    bool refused = false;
 };
 
 enum class ReserveStatus {
     Reserved,   // the ESN is now Sending for this write; entry holds it
     Held,       // the registry already holds it: entry says in which state, since when, by whom
-    Exhausted,  // ReserveNext: the pool has no free ESN left (or no such pool)
-    Failed,     // the registry could not be used: error says why; nothing may be sent
+    Exhausted,  // ReserveNext: the pool has no free ESN left (or no such pool); error says which
+    Failed,     // the registry could not be used (or refused the request: error.refused); error
+                // says why; nothing may be sent
 };
 
 struct ReserveResult {
@@ -86,6 +91,7 @@ struct ListFilter {
     std::optional<std::string> station;
     std::int64_t limit = 0;  // 0: all; otherwise the newest limit entries
 };
+// List gives entries newest first: by the time of their reservation, the later first.
 
 // The contract both backends keep. Each call is its own transaction: a call that returns has
 // committed (or changed nothing). Calls may be made from any one thread at a time.
@@ -133,6 +139,9 @@ public:
 // (created with its folder when missing). Tables are created on first use; a schema newer than
 // this program knows is refused. Null with error set when it cannot be used.
 std::unique_ptr<IEsnRegistry> OpenEsnRegistry(const std::string& location, RegistryError& error);
+
+// Whether location names a PostgreSQL server rather than an SQLite file.
+bool IsPostgresLocation(const std::string& location);
 
 // The embedded default: $XDG_DATA_HOME/Tessaran/Varnel/esn-registry.sqlite (~/.local/share/...)
 // on Linux, %LOCALAPPDATA%\Tessaran\Varnel\esn-registry.sqlite on Windows.

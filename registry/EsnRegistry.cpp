@@ -1,0 +1,121 @@
+#include "registry/EsnRegistry.h"
+
+#include <cstdlib>
+
+#include "registry/PostgresRegistry.h"
+#include "registry/SqliteRegistry.h"
+
+#ifdef _WIN32
+#include <shlobj.h>
+#include <windows.h>
+#else
+#include <pwd.h>
+#include <unistd.h>
+#endif
+
+namespace varnel {
+
+namespace {
+
+struct StateWord {
+    EsnState state;
+    const char* word;
+};
+constexpr StateWord kStateWords[] = {
+    {EsnState::Sending, "sending"},
+    {EsnState::Unconfirmed, "unconfirmed"},
+    {EsnState::Confirmed, "confirmed"},
+    {EsnState::Released, "released"},
+};
+
+bool StartsWith(const std::string& text, const char* prefix) {
+    return text.rfind(prefix, 0) == 0;
+}
+
+#ifdef _WIN32
+std::string Utf8(const wchar_t* text) {
+    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    if (size <= 1) {
+        return {};
+    }
+    std::string result(static_cast<std::size_t>(size), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, text, -1, result.data(), size, nullptr, nullptr);
+    result.resize(static_cast<std::size_t>(size - 1));
+    return result;
+}
+#endif
+
+}  // namespace
+
+const char* EsnStateWord(EsnState state) {
+    for (const auto& entry : kStateWords) {
+        if (entry.state == state) {
+            return entry.word;
+        }
+    }
+    return "unknown";
+}
+
+std::optional<EsnState> EsnStateFromWord(const std::string& word) {
+    for (const auto& entry : kStateWords) {
+        if (word == entry.word) {
+            return entry.state;
+        }
+    }
+    return std::nullopt;
+}
+
+bool IsPostgresLocation(const std::string& location) {
+    return StartsWith(location, "postgresql://") || StartsWith(location, "postgres://");
+}
+
+std::unique_ptr<IEsnRegistry> OpenEsnRegistry(const std::string& location, RegistryError& error) {
+    error = RegistryError{};
+    if (location.empty()) {
+        error.message = "No ESN registry was named: give a file path or a postgresql:// URI.";
+        return nullptr;
+    }
+    if (IsPostgresLocation(location)) {
+        return OpenPostgresRegistry(location, error);
+    }
+    return OpenSqliteRegistry(location, error);
+}
+
+std::string DefaultRegistryLocation() {
+#ifdef _WIN32
+    std::string base;
+    PWSTR folder = nullptr;
+    if (SUCCEEDED(::SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &folder))) {
+        base = Utf8(folder);
+    }
+    ::CoTaskMemFree(folder);
+    if (base.empty()) {
+        if (const wchar_t* local = ::_wgetenv(L"LOCALAPPDATA"); local && *local) {
+            base = Utf8(local);
+        }
+    }
+    while (!base.empty() && (base.back() == '\\' || base.back() == '/')) {
+        base.pop_back();
+    }
+    return base + "\\Tessaran\\Varnel\\esn-registry.sqlite";
+#else
+    std::string base;
+    // A relative XDG_DATA_HOME is to be ignored, as the base directory rules say.
+    if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data == '/') {
+        base = data;
+    } else {
+        const char* home = std::getenv("HOME");
+        if (!home || !*home) {
+            const passwd* user = ::getpwuid(::getuid());
+            home = user ? user->pw_dir : "/";
+        }
+        base = std::string(home) + "/.local/share";
+    }
+    while (base.size() > 1 && base.back() == '/') {
+        base.pop_back();
+    }
+    return base + "/Tessaran/Varnel/esn-registry.sqlite";
+#endif
+}
+
+}  // namespace varnel
