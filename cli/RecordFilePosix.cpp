@@ -25,8 +25,9 @@ RecordFile::~RecordFile() {
 bool RecordFile::Open(const std::string& path, std::string& error) {
     Close();
     m_path = path;
-    // Read as well as append: the duplicate rule reads the earlier lines.
-    const int fd = ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0644);
+    // Read as well as append: the last byte says whether the last line was ended. Created 0666
+    // less the umask, so that the stations of one group can all append to it.
+    const int fd = ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
     if (fd < 0) {
         error = "The record file " + path + " could not be opened: " + Reason(errno) + ".";
         return false;

@@ -320,7 +320,8 @@ void CheckRadioInfo(FuzzLine& line, StreamSummary& summary) {
             BrokenRule("the line was there, yet the port counts as not opened", __FILE__, __LINE__);
             break;
         case Outcome::RegistryFailed:
-            BrokenRule("the registry took every write, yet it counts as failed", __FILE__, __LINE__);
+            BrokenRule("the registry took every write, yet it counts as failed", __FILE__,
+                       __LINE__);
     }
     if (watch.CancelledAtStart()) {
         STREAM_RULE(result.outcome == Outcome::Cancelled);
@@ -408,7 +409,8 @@ void CheckReadAndJudge(FuzzLine& line, const char* name, std::uint8_t id,
             BrokenRule("the line was there, yet the port counts as not opened", __FILE__, __LINE__);
             break;
         case Outcome::RegistryFailed:
-            BrokenRule("the registry took every write, yet it counts as failed", __FILE__, __LINE__);
+            BrokenRule("the registry took every write, yet it counts as failed", __FILE__,
+                       __LINE__);
     }
     // A value read and not cancelled decides the outcome by itself.
     if (result.read && !watch.CancelledAtEnd()) {
@@ -492,7 +494,8 @@ void CheckWriteAndReport(FuzzLine& line, const char* name,
             BrokenRule("the line was there, yet the port counts as not opened", __FILE__, __LINE__);
             break;
         case Outcome::RegistryFailed:
-            BrokenRule("the registry took every write, yet it counts as failed", __FILE__, __LINE__);
+            BrokenRule("the registry took every write, yet it counts as failed", __FILE__,
+                       __LINE__);
     }
     if (watch.CancelledAtStart()) {
         STREAM_RULE(result.outcome == Outcome::Cancelled && !result.requestSent);
@@ -544,9 +547,9 @@ void CheckProcedures(const RadioStream& stream, StreamSummary& summary) {
     if (settled) {
         STREAM_RULE((kept == registry.entries.end()) == (*settled == Settlement::Freed));
         if (kept != registry.entries.end()) {
-            STREAM_RULE(kept->second.state == (*settled == Settlement::Confirmed
-                                                   ? EsnState::Confirmed
-                                                   : EsnState::Unconfirmed));
+            STREAM_RULE(
+                kept->second.state ==
+                (*settled == Settlement::Confirmed ? EsnState::Confirmed : EsnState::Unconfirmed));
         }
     }
 

@@ -133,8 +133,8 @@ Settlement SettlementOf(const WriteResult& write) {
 
 EsnWriteResult ProgramEsn(Session& session, const EsnFields& esn) {
     return ReserveAndWrite(
-        session,
-        [&](const WriteOrigin& origin) { return session.registry->Reserve(esn, origin); }, {});
+        session, [&](const WriteOrigin& origin) { return session.registry->Reserve(esn, origin); },
+        {});
 }
 
 EsnWriteResult ProgramNextEsn(Session& session, const std::string& pool) {
@@ -150,9 +150,8 @@ std::optional<EsnFields> ParseCanonicalEsn(const std::string& text) {
     if (second == std::string::npos || text.find('/', second + 1) != std::string::npos) {
         return std::nullopt;
     }
-    const std::array<std::string, 3> parts = {text.substr(0, first),
-                                              text.substr(first + 1, second - first - 1),
-                                              text.substr(second + 1)};
+    const std::array<std::string, 3> parts = {
+        text.substr(0, first), text.substr(first + 1, second - first - 1), text.substr(second + 1)};
     std::array<std::int32_t, 3> values = {};
     const std::array<std::int32_t, 3> mins = {0, 0, kEsnField3Min};
     const std::array<std::int32_t, 3> maxs = {kEsnField1Max, kEsnField2Max, kEsnField3Max};

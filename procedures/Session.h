@@ -100,10 +100,10 @@ auto RunProcedure(Session& session, Procedure&& procedure) {
 // How a procedure ended. The user has been told the details through the session's reporter.
 enum class Outcome {
     Done,
-    Refused,        // the radio refused, or the operation cannot be done on this radio
-    LinkFailed,     // no answer, a broken frame, or an answer that makes no sense
-    PortNotOpened,  // nothing was sent
-    Cancelled,      // stopped on request; the port was closed without ending the exchange
+    Refused,         // the radio refused, or the operation cannot be done on this radio
+    LinkFailed,      // no answer, a broken frame, or an answer that makes no sense
+    PortNotOpened,   // nothing was sent
+    Cancelled,       // stopped on request; the port was closed without ending the exchange
     RegistryFailed,  // the ESN registry could not be used; nothing was sent
 };
 

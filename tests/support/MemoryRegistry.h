@@ -63,8 +63,8 @@ public:
         if (settlement == Settlement::Freed) {
             entries.erase(it);
         } else {
-            it->second.state = settlement == Settlement::Confirmed ? EsnState::Confirmed
-                                                                   : EsnState::Unconfirmed;
+            it->second.state =
+                settlement == Settlement::Confirmed ? EsnState::Confirmed : EsnState::Unconfirmed;
             it->second.settledAt = "2026-12-10T10:00:01.000Z";
         }
         return std::nullopt;
@@ -167,8 +167,7 @@ private:
         return it != entries.end() && it->second.state != EsnState::Released;
     }
 
-    ReserveResult Take(const std::string& esn, const std::string& pool,
-                       const WriteOrigin& origin) {
+    ReserveResult Take(const std::string& esn, const std::string& pool, const WriteOrigin& origin) {
         ReserveResult result;
         if (failReserve) {
             result.error.message = failReserve->message;
