@@ -37,7 +37,6 @@ class ProcedureFixture {
 public:
     ProcedureFixture() {
         session.observer = &observer;
-        session.registry = &registry;
         radio.reporter.OnShow([this] { portOpenAtMessage.push_back(radio.log.live == 1); });
     }
 
@@ -51,7 +50,7 @@ public:
 
     ScriptedRadio radio;
     RecordingObserver observer{radio.log};
-    MemoryRegistry registry;
+    MemoryRegistry& registry = radio.registry;
     Session session = radio.MakeSession();
     std::vector<bool> portOpenAtMessage;
 };
