@@ -160,6 +160,9 @@ void CExchangeRunner::Execute(Session& session, const std::function<void(Session
     onWorker.observer = &steps;
     onWorker.cancel = &cancel;
     onWorker.trace = session.trace;
+    // The registry is called from the worker alone while the exchange runs.
+    onWorker.registry = session.registry;
+    onWorker.origin = session.origin;
 
     m_running = true;
     m_done = false;
