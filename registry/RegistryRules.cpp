@@ -111,7 +111,11 @@ RegistryError Refusal(std::string message) {
 }
 
 RegistryError NotAnEsn(std::string_view text) {
-    return Refusal("\"" + std::string(text) + "\" is not an ESN (three fields: 130/05/123456).");
+    // Built by appending: GCC 12 warns falsely about a literal + a temporary string here.
+    std::string message = "\"";
+    message.append(text);
+    message.append("\" is not an ESN (three fields: 130/05/123456).");
+    return Refusal(std::move(message));
 }
 
 RegistryError NotHeld(const std::string& esn) {
@@ -159,6 +163,15 @@ RegistryError SchemaTooNew(const std::string& location, long long found) {
                     std::to_string(found) + "; this one knows up to " +
                     std::to_string(kRegistrySchemaVersion) +
                     "). Use that version, or a registry of its own for this one.";
+    return error;
+}
+
+RegistryError SchemaDamaged(const std::string& location, long long found) {
+    RegistryError error;
+    error.message = "The ESN registry " + location + " is damaged: its schema version is " +
+                    (found < 0 ? std::string("missing")
+                               : std::to_string(found) + ", which no Varnel ever wrote") +
+                    ". It was left as it is; nothing was sent to the radio.";
     return error;
 }
 

@@ -51,5 +51,7 @@ RegistryError ImportOnlyBlocking(const std::string& esn);
 
 // The message of a registry made by a newer program.
 RegistryError SchemaTooNew(const std::string& location, long long found);
+// The message of a registry whose schema version is missing (found < 0) or one no Varnel wrote.
+RegistryError SchemaDamaged(const std::string& location, long long found);
 
 }  // namespace varnel

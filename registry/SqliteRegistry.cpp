@@ -8,13 +8,20 @@
 #include <cstring>
 #include <filesystem>
 #include <system_error>
+#include <thread>
 #include <utility>
 
 #include "registry/RegistryRules.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 #endif
 
@@ -71,6 +78,45 @@ std::filesystem::path PathFromUtf8(const std::string& text) {
     return std::filesystem::path(std::u8string(text.begin(), text.end()));
 }
 
+// The name of the network file system that holds folder, or empty for a local one. SQLite's
+// locks and its WAL index (shared memory) hold only among the processes of one machine: two
+// stations sharing a file over the network could both take the same ESN.
+std::string NetworkFileSystem(const std::filesystem::path& folder) {
+#ifdef _WIN32
+    std::wstring text = std::filesystem::absolute(folder).wstring();
+    if (text.rfind(L"\\\\", 0) == 0 && text.rfind(L"\\\\?\\", 0) != 0) {
+        return "a network share";
+    }
+    if (text.size() >= 3 && text[1] == L':') {
+        const std::wstring root = text.substr(0, 2) + L"\\";
+        if (::GetDriveTypeW(root.c_str()) == DRIVE_REMOTE) {
+            return "a network drive";
+        }
+    }
+    return {};
+#else
+    struct statfs info {};
+    if (::statfs(folder.c_str(), &info) != 0) {
+        return {};
+    }
+    struct Kind {
+        unsigned long magic;
+        const char* name;
+    };
+    static constexpr Kind kNetwork[] = {
+        {0x6969, "NFS"},      {0x517B, "SMB"},        {0xFF534D42, "CIFS"},
+        {0xFE534D42, "SMB2"}, {0x5346414F, "AFS"},    {0x73757245, "Coda"},
+        {0x00C36400, "Ceph"}, {0x0BD00BD0, "Lustre"}, {0x01021997, "9P"},
+    };
+    for (const Kind& kind : kNetwork) {
+        if (static_cast<unsigned long>(info.f_type) == kind.magic) {
+            return kind.name;
+        }
+    }
+    return {};
+#endif
+}
+
 // One prepared statement, finalised when it goes.
 class Statement {
 public:
@@ -110,6 +156,7 @@ public:
                     : std::string();
     }
     std::int64_t Int(int column) const { return ::sqlite3_column_int64(m_statement, column); }
+    sqlite3_stmt* Handle() const { return m_statement; }
 
 private:
     sqlite3_stmt* m_statement = nullptr;
@@ -149,7 +196,7 @@ public:
             return Failure(rc, "opening it");
         }
         ::sqlite3_extended_result_codes(m_db, 1);
-        ::sqlite3_busy_timeout(m_db, static_cast<int>(m_options.busyTimeout.count()));
+        ::sqlite3_busy_handler(m_db, &SqliteRegistry::WaitWhileBusy, this);
         // A file that is not a database shows here, at the first read of its header.
         if (auto problem = Execute("PRAGMA journal_mode=WAL", "switching it to WAL", "wal")) {
             return problem;
@@ -387,6 +434,25 @@ public:
     }
 
 private:
+    // Called by SQLite while another connection holds the lock it needs: waits a little and tries
+    // again, up to the busy timeout. SQLite's own timeout backs off to 100 ms between tries, so a
+    // station among several racing ones could lose the lock for seconds to those that try more
+    // often; a short, jittered wait keeps the queue fair at the price of a few cheap lock tries.
+    static int WaitWhileBusy(void* self, int count) {
+        auto& registry = *static_cast<SqliteRegistry*>(self);
+        const auto now = std::chrono::steady_clock::now();
+        if (count == 0) {
+            registry.m_busySince = now;
+        }
+        if (now - registry.m_busySince >= registry.m_options.busyTimeout) {
+            return 0;
+        }
+        registry.m_jitter = registry.m_jitter * 1103515245u + 12345u;
+        std::this_thread::sleep_for(
+            std::chrono::microseconds(200 + (registry.m_jitter >> 16) % 800));
+        return 1;
+    }
+
     // Creates the folder and, on POSIX, the file with the permissions the umask allows (SQLite
     // would make it 0644 whatever the umask, shutting out a second user of one station; its
     // journal files take the database file's permissions).
@@ -401,6 +467,17 @@ private:
                                 " could not be made: " + ec.message() + ".";
                 return error;
             }
+        }
+        const std::string network =
+            NetworkFileSystem(path.has_parent_path() ? path.parent_path() : ".");
+        if (!network.empty()) {
+            RegistryError error;
+            error.message = "The ESN registry " + m_path + " is on " +
+                            (network.rfind("a ", 0) == 0 ? network : "a " + network + " mount") +
+                            ": an SQLite registry serves the stations of one machine only, and "
+                            "over the network two stations could take the same ESN. Use a "
+                            "PostgreSQL registry (postgresql://...) for a line of stations.";
+            return error;
         }
 #ifndef _WIN32
         const int fd = ::open(m_path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
@@ -453,7 +530,8 @@ private:
         if (rc != SQLITE_ROW) {
             return Failure(rc, "reading its schema version");
         }
-        version = read.Int(0);
+        // A table of ours without a version in it: damaged, never taken for a new file.
+        version = ::sqlite3_column_type(read.Handle(), 0) == SQLITE_NULL ? -1 : read.Int(0);
         return std::nullopt;
     }
 
@@ -468,6 +546,9 @@ private:
         if (version > kRegistrySchemaVersion) {
             return SchemaTooNew(m_path, version);
         }
+        if (version != 0) {
+            return SchemaDamaged(m_path, version);
+        }
         // A new file: its tables, made by whichever station gets there first.
         return Write("making its tables", [&]() -> std::optional<RegistryError> {
             if (auto problem = ReadSchemaVersion(version)) {
@@ -480,10 +561,7 @@ private:
                 return std::nullopt;
             }
             if (version != 0) {
-                RegistryError error;
-                error.message = "The ESN registry " + m_path + " has schema " +
-                                std::to_string(version) + ", which no Varnel ever wrote.";
-                return error;
+                return SchemaDamaged(m_path, version);
             }
             int rc = ::sqlite3_exec(m_db, kCreateSchema, nullptr, nullptr, nullptr);
             if (rc != SQLITE_OK) {
@@ -773,6 +851,9 @@ private:
     std::string m_path;
     SqliteRegistryOptions m_options;
     sqlite3* m_db = nullptr;
+    std::chrono::steady_clock::time_point m_busySince;
+    std::uint32_t m_jitter =
+        static_cast<std::uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count());
 };
 
 }  // namespace

@@ -6,7 +6,9 @@
 #     the protocol's floor for the same traffic, the overhead, and the processor time used;
 #   - start-up to the main window shown, and the peak resident memory after a Radio Info;
 #   - the longest stretch without event processing on the user-interface thread while the window
-#     runs Radio Info and Program ESN.
+#     runs Radio Info and Program ESN;
+#   - then varnel-cli's own table, and the ESN registry's (VARNEL_BENCH_CLI=0 and
+#     VARNEL_BENCH_REGISTRY=0 leave them out).
 # One command from a fresh clone: installs what is missing, builds the release preset, runs.
 #
 # The floor is taken from the simulator's trace of each run: 101 ms for every read and write
@@ -335,4 +337,94 @@ measure_cli() {
 }
 if [ "${VARNEL_BENCH_CLI:-1}" = 1 ]; then
     measure_cli
+fi
+
+# ---------------------------------------------------------------------------------------------
+# The ESN registry's own time (bench/RegistryBench.cpp): reserve and settle per programmed radio,
+# for one station and for 8 stations racing for one pool, and checking one ESN in a registry of a
+# thousand and of a million entries. Medians and 99th percentiles; a table of its own.
+# ---------------------------------------------------------------------------------------------
+measure_registry() {
+    local reg=build/release/bench/varnel-registry-bench
+    if ! build_log=$(cmake --build --preset release --target varnel-registry-bench 2>&1); then
+        printf '%s\n' "$build_log" >&2
+        exit 1
+    fi
+    local dir="$work/registry" out reg_rows=()
+    mkdir -p "$dir"
+    reg_row() {
+        reg_rows+=("$(printf '| %-54s | %-28s | %-8s | %-17s |' "$1" "$2" "$3" "$4")")
+    }
+    # "median_ms=.. p99_ms=.." of the line of out that starts with $1.
+    figures() {
+        local line
+        line=$(printf '%s\n' "$out" | grep "^$1:")
+        median_ms=$(field "${line#*: }" median_ms)
+        p99_ms=$(field "${line#*: }" p99_ms)
+    }
+    per_radio() {  # label, stations, exchange ms, with a target or not
+        if ! out=$("$reg" cycle "$dir/cycle.sqlite" "$2" $((200 / $2)) "$3" 2>"$work/reg.err"); then
+            echo "bench.sh: the registry's cycle run failed:" >&2
+            cat "$work/reg.err" >&2
+            exit 1
+        fi
+        figures "cycle stations=$2 exchange_ms=$3"
+        if [ "$4" = target ]; then
+            reg_row "$1" "$(printf 'median %.1f ms, p99 %.1f ms' "$median_ms" "$p99_ms")" \
+                "< 5/20 ms" "$(verdict "$median_ms" 5 lt) / $(verdict "$p99_ms" 20 lt)"
+        else
+            reg_row "$1" "$(printf 'median %.1f ms, p99 %.1f ms' "$median_ms" "$p99_ms")" "-" \
+                "(for information)"
+        fi
+    }
+    per_radio "SQLite registry, 1 station: reserve+settle" 1 0 target
+    per_radio "SQLite registry, 8 stations racing: reserve+settle" 8 200 target
+    per_radio "SQLite registry, 8 stations back to back" 8 0 info
+    # Every reservation and every settlement is a commit synced to the disk: its floor.
+    local t0 t1 sync_ms
+    t0=$EPOCHREALTIME
+    dd if=/dev/zero of="$dir/sync" bs=4k count=100 oflag=dsync 2>/dev/null
+    t1=$EPOCHREALTIME
+    sync_ms=$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.2f", (b - a) * 10 }')
+    reg_row "The disk's synced 4 KiB write (two commits per radio)" "$sync_ms ms" "-" \
+        "(for information)"
+
+    local n small_held
+    for n in 1000 1000000; do
+        if ! out=$("$reg" check "$dir/check-$n.sqlite" "$n" 2>"$work/reg.err"); then
+            echo "bench.sh: the registry's check run failed:" >&2
+            cat "$work/reg.err" >&2
+            exit 1
+        fi
+        figures "find entries=$n"
+        local find_median=$median_ms find_p99=$p99_ms
+        figures "held entries=$n"
+        if [ "$n" = 1000 ]; then
+            small_held=$median_ms
+            reg_row "SQLite registry, 1,000 entries: check one ESN" \
+                "$(printf 'median %.3f ms, p99 %.3f ms' "$median_ms" "$p99_ms")" "-" ""
+        else
+            # No growth with the registry's size: within twice the figure at 1,000, or 0.05 ms.
+            local limit
+            limit=$(awk -v s="$small_held" 'BEGIN { l = 2 * s; print (l < 0.05) ? 0.05 : l }')
+            reg_row "SQLite registry, 1,000,000 entries: check one ESN" \
+                "$(printf 'median %.3f ms, p99 %.3f ms' "$median_ms" "$p99_ms")" "no growth" \
+                "$(verdict "$median_ms" "$limit" le)"
+        fi
+        reg_row "  (Find alone, $n entries)" \
+            "$(printf 'median %.3f ms, p99 %.3f ms' "$find_median" "$find_p99")" "-" ""
+        figures "next entries=$n"
+        reg_row "  (next free ESN of a filled pool, $n entries)" \
+            "$(printf 'median %.1f ms, p99 %.1f ms' "$median_ms" "$p99_ms")" "-" ""
+    done
+    rm -rf "$dir"
+
+    echo
+    printf '| %-54s | %-28s | %-8s | %-17s |\n' "Figure" "Measured" "Target" "Result"
+    printf '|%s|%s|%s|%s|\n' "$(printf -- '-%.0s' {1..56})" "$(printf -- '-%.0s' {1..30})" \
+        "$(printf -- '-%.0s' {1..10})" "$(printf -- '-%.0s' {1..19})"
+    printf '%s\n' "${reg_rows[@]}"
+}
+if [ "${VARNEL_BENCH_REGISTRY:-1}" = 1 ]; then
+    measure_registry
 fi

@@ -6,7 +6,7 @@ set -euo pipefail
 # The last line is what making and checking the Debian package needs: dpkg-shlibdeps (dpkg-dev)
 # and file for its dependencies, and the validators that the tests labelled "package" run.
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev googletest libgtest-dev
-          libgmock-dev clang libclang-rt-14-dev
+          libgmock-dev clang libclang-rt-14-dev libsqlite3-dev
           dpkg-dev file lintian desktop-file-utils appstream ${VARNEL_EXTRA_PACKAGES:-})
 
 missing=()

@@ -26,7 +26,8 @@ probe_exe=build/windows/tests/wingui/varnel-winprobe.exe
 
 build_gui() {
     export CMAKE_CXX_COMPILER_LAUNCHER=${CMAKE_CXX_COMPILER_LAUNCHER-ccache}
-    command -v ccache >/dev/null || unset CMAKE_CXX_COMPILER_LAUNCHER
+    export CMAKE_C_COMPILER_LAUNCHER=${CMAKE_C_COMPILER_LAUNCHER-ccache}
+    command -v ccache >/dev/null || unset CMAKE_CXX_COMPILER_LAUNCHER CMAKE_C_COMPILER_LAUNCHER
     cmake --preset windows >/dev/null
     nice -n 10 cmake --build --preset windows --target varnel_win32_exe varnel-winprobe
     cmake -S . -B build/windows-host -G Ninja -DCMAKE_BUILD_TYPE=Release -DVARNEL_BUILD_GUI=OFF \

@@ -7,8 +7,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 
+# npm fetches the SQLite amalgamation of the Windows build (checked against its pinned SHA-256 at
+# configure); libsqlite3-dev is the Linux one of the simulator's host build.
 packages=(cmake ninja-build g++ googletest g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine
-          wine64)
+          wine64 npm libsqlite3-dev)
 
 install_missing() {
     local missing=() p
@@ -31,7 +33,8 @@ install_missing() {
 
 build() {
     export CMAKE_CXX_COMPILER_LAUNCHER=${CMAKE_CXX_COMPILER_LAUNCHER-ccache}
-    command -v ccache >/dev/null || unset CMAKE_CXX_COMPILER_LAUNCHER
+    export CMAKE_C_COMPILER_LAUNCHER=${CMAKE_C_COMPILER_LAUNCHER-ccache}
+    command -v ccache >/dev/null || unset CMAKE_CXX_COMPILER_LAUNCHER CMAKE_C_COMPILER_LAUNCHER
     cmake --preset windows >/dev/null
     nice -n 10 cmake --build --preset windows
     # The simulated radio runs on Linux, beside Wine: a small build of its own, without Qt.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,11 @@ struct RegistryBackend {
 };
 
 const std::vector<RegistryBackend>& RegistryBackends();
+
+// How a failing case names its backend.
+inline void PrintTo(const RegistryBackend& backend, std::ostream* out) {
+    *out << backend.name;
+}
 
 // A new empty folder under this test process's scratch folder (removed when the process ends).
 std::string ScratchFolder();

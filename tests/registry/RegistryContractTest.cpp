@@ -10,7 +10,13 @@
 #include "registry/EsnRegistry.h"
 #include "tests/registry/RegistryBackends.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#else
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -192,9 +198,13 @@ TEST_P(RegistryContract, NextGivesTheLowestFreeEsnOfThePoolUntilItIsExhausted) {
 
     // What becomes free is the next one handed out again, lowest first.
     ASSERT_FALSE(Registry().Settle(EsnText(4), Settlement::Freed));
+    EXPECT_EQ(Registry().ReserveNext("line-1", kStationB).entry.esn, EsnText(4));
     BringTo(3, EsnState::Released);
     EXPECT_EQ(Registry().ReserveNext("line-1", kStationB).entry.esn, EsnText(3));
-    EXPECT_EQ(Registry().ReserveNext("line-1", kStationB).entry.esn, EsnText(4));
+    ASSERT_FALSE(Registry().Settle(EsnText(5), Settlement::Freed));
+    BringTo(1, EsnState::Released);
+    EXPECT_EQ(Registry().ReserveNext("line-1", kStationB).entry.esn, EsnText(1));
+    EXPECT_EQ(Registry().ReserveNext("line-1", kStationB).entry.esn, EsnText(5));
     EXPECT_EQ(Registry().ReserveNext("line-1", kStationB).status, ReserveStatus::Exhausted);
 
     const ReserveResult none = Registry().ReserveNext("no-such-pool", kStationA);
@@ -403,20 +413,165 @@ TEST_P(RegistryContract, ListFiltersByPoolStateAndStationNewestFirst) {
     EXPECT_TRUE(unknown->refused);
 }
 
-TEST_P(RegistryContract, ASchemaNewerThanThisProgramIsRefusedWithAClearMessage) {
-    Reserve(800);
-    m_registry.reset();
-    std::string error;
-    ASSERT_TRUE(GetParam().execute(m_location, "UPDATE varnel_schema SET version = 99", error))
-        << error;
-    RegistryError opened;
-    EXPECT_FALSE(OpenEsnRegistry(m_location, opened));
-    EXPECT_NE(opened.message.find("newer Varnel"), std::string::npos) << opened.message;
-    EXPECT_NE(opened.message.find("99"), std::string::npos) << opened.message;
-    EXPECT_FALSE(opened.refused);
+TEST_P(RegistryContract, ASchemaNewerThanThisProgramOrWithoutAVersionIsRefused) {
+    struct Case {
+        const char* sql;
+        const char* says;
+    };
+    const Case cases[] = {
+        {"UPDATE varnel_schema SET version = 99", "newer Varnel (schema 99"},
+        {"DELETE FROM varnel_schema", "schema version is missing"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.sql);
+        m_location = GetParam().freshLocation();
+        m_registry.reset();
+        Reserve(800);
+        m_registry.reset();
+        std::string error;
+        ASSERT_TRUE(GetParam().execute(m_location, c.sql, error)) << error;
+        RegistryError opened;
+        EXPECT_FALSE(OpenEsnRegistry(m_location, opened));
+        EXPECT_NE(opened.message.find(c.says), std::string::npos) << opened.message;
+        EXPECT_FALSE(opened.refused);
+    }
 }
 
-#ifndef _WIN32
+// One racing station: each ESN it took from pool, one a line, or "failed: why".
+std::string TakeFromPool(const std::string& location, const std::string& pool, int station,
+                         int count) {
+    RegistryError error;
+    auto registry = OpenEsnRegistry(location, error);
+    if (!registry) {
+        return "failed: " + error.message + "\n";
+    }
+    std::string out;
+    for (int i = 0; i < count; ++i) {
+        const ReserveResult next =
+            registry->ReserveNext(pool, {"station-" + std::to_string(station), "u", "COM1", ""});
+        out += next.status == ReserveStatus::Reserved ? next.entry.esn
+                                                      : "failed: " + next.error.message;
+        out += '\n';
+    }
+    return out;
+}
+
+#ifdef _WIN32
+// On Windows each racing station is this test program again, running only the case below with
+// its orders in the environment, and writing what it took to a file.
+constexpr const char* kRaceOrders = "VARNEL_REGISTRY_RACE";
+
+TEST(RegistryRaceStation, DISABLED_TakeFromPool) {
+    const char* orders = std::getenv(kRaceOrders);
+    ASSERT_TRUE(orders);
+    // location, pool, station, count, output file: one a line.
+    std::vector<std::string> parts;
+    std::string text = orders;
+    for (std::size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos;
+         start = end + 1) {
+        parts.push_back(text.substr(start, end - start));
+    }
+    ASSERT_EQ(parts.size(), 5u);
+    const std::string out =
+        TakeFromPool(parts[0], parts[1], std::stoi(parts[2]), std::stoi(parts[3]));
+    std::ofstream(parts[4], std::ios::binary) << out;
+}
+
+std::string RaceForPool(const std::string& location, const std::string& pool, int processes,
+                        int each) {
+    wchar_t self[MAX_PATH];
+    if (!::GetModuleFileNameW(nullptr, self, MAX_PATH)) {
+        return "failed: no path of this program\n";
+    }
+    const std::string folder = test::ScratchFolder();
+    std::vector<PROCESS_INFORMATION> children;
+    std::string result;
+    for (int p = 0; p < processes; ++p) {
+        const std::string orders = location + "\n" + pool + "\n" + std::to_string(p) + "\n" +
+                                   std::to_string(each) + "\n" + folder + "\\station-" +
+                                   std::to_string(p) + ".txt\n";
+        ::SetEnvironmentVariableA(kRaceOrders, orders.c_str());
+        std::wstring command = L"\"" + std::wstring(self) +
+                               L"\" --gtest_also_run_disabled_tests "
+                               L"--gtest_filter=RegistryRaceStation.DISABLED_TakeFromPool";
+        // The stations' own test output would run into this one's.
+        SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+        HANDLE quiet = ::CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_WRITE, &inherit,
+                                     OPEN_EXISTING, 0, nullptr);
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdInput = quiet;
+        startup.hStdOutput = quiet;
+        startup.hStdError = quiet;
+        PROCESS_INFORMATION child{};
+        const BOOL started = ::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0,
+                                              nullptr, nullptr, &startup, &child);
+        ::CloseHandle(quiet);
+        if (!started) {
+            result += "failed: station " + std::to_string(p) + " did not start\n";
+            continue;
+        }
+        children.push_back(child);
+    }
+    ::SetEnvironmentVariableA(kRaceOrders, nullptr);
+    for (std::size_t p = 0; p < children.size(); ++p) {
+        ::WaitForSingleObject(children[p].hProcess, 120000);
+        DWORD status = 1;
+        ::GetExitCodeProcess(children[p].hProcess, &status);
+        ::CloseHandle(children[p].hProcess);
+        ::CloseHandle(children[p].hThread);
+        if (status != 0) {
+            result += "failed: station " + std::to_string(p) + " ended with " +
+                      std::to_string(status) + "\n";
+        }
+        std::ifstream in(folder + "\\station-" + std::to_string(p) + ".txt", std::ios::binary);
+        result.append(std::istreambuf_iterator<char>(in), {});
+    }
+    return result;
+}
+#else
+std::string RaceForPool(const std::string& location, const std::string& pool, int processes,
+                        int each) {
+    std::vector<std::pair<pid_t, int> > children;  // pid, the read end of its pipe
+    std::string result;
+    for (int p = 0; p < processes; ++p) {
+        int fds[2];
+        if (::pipe(fds) != 0) {
+            return result + "failed: no pipe\n";
+        }
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            ::close(fds[0]);
+            const std::string out = TakeFromPool(location, pool, p, each);
+            const bool written =
+                ::write(fds[1], out.data(), out.size()) == static_cast<ssize_t>(out.size());
+            ::_exit(written ? 0 : 3);
+        }
+        ::close(fds[1]);
+        if (pid < 0) {
+            ::close(fds[0]);
+            result += "failed: no fork\n";
+            continue;
+        }
+        children.emplace_back(pid, fds[0]);
+    }
+    for (const auto& [pid, fd] : children) {
+        char buffer[4096];
+        ssize_t n;
+        while ((n = ::read(fd, buffer, sizeof buffer)) > 0) {
+            result.append(buffer, static_cast<std::size_t>(n));
+        }
+        ::close(fd);
+        int status = 0;
+        if (::waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+            result += "failed: a station ended with status " + std::to_string(status) + "\n";
+        }
+    }
+    return result;
+}
+#endif
+
 // Stations racing for one pool: 8 processes, each taking 25 ESNs, never the same one twice.
 TEST_P(RegistryContract, RacingProcessesNeverGetTheSameEsn) {
     constexpr int kProcesses = 8;
@@ -424,65 +579,24 @@ TEST_P(RegistryContract, RacingProcessesNeverGetTheSameEsn) {
     AddPool("line-1", 1, kProcesses * kEach + 10);
     m_registry.reset();
 
-    std::vector<std::pair<pid_t, int>> children;  // pid, the read end of its pipe
-    for (int p = 0; p < kProcesses; ++p) {
-        int fds[2];
-        ASSERT_EQ(::pipe(fds), 0);
-        const pid_t pid = ::fork();
-        ASSERT_GE(pid, 0);
-        if (pid == 0) {
-            ::close(fds[0]);
-            RegistryError error;
-            auto registry = OpenEsnRegistry(m_location, error);
-            std::string out;
-            for (int i = 0; registry && i < kEach; ++i) {
-                const ReserveResult next = registry->ReserveNext(
-                    "line-1", {"station-" + std::to_string(p), "u", "COM1", ""});
-                out += next.status == ReserveStatus::Reserved ? next.entry.esn
-                                                              : "failed: " + next.error.message;
-                out += '\n';
-            }
-            if (!registry) {
-                out = "failed: " + error.message + "\n";
-            }
-            const bool written =
-                ::write(fds[1], out.data(), out.size()) == static_cast<ssize_t>(out.size());
-            registry.reset();
-            ::_exit(written ? 0 : 3);
-        }
-        ::close(fds[1]);
-        children.emplace_back(pid, fds[0]);
-    }
+    const std::string text = RaceForPool(m_location, "line-1", kProcesses, kEach);
     std::multiset<std::string> all;
-    for (const auto& [pid, fd] : children) {
-        std::string text;
-        char buffer[4096];
-        ssize_t n;
-        while ((n = ::read(fd, buffer, sizeof buffer)) > 0) {
-            text.append(buffer, static_cast<std::size_t>(n));
-        }
-        ::close(fd);
-        int status = 0;
-        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-        std::size_t start = 0;
-        for (std::size_t end; (end = text.find('\n', start)) != std::string::npos;
-             start = end + 1) {
-            const std::string line = text.substr(start, end - start);
-            EXPECT_EQ(line.rfind("failed", 0), std::string::npos) << line;
-            all.insert(line);
-        }
+    for (std::size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos;
+         start = end + 1) {
+        const std::string line = text.substr(start, end - start);
+        EXPECT_EQ(line.rfind("failed", 0), std::string::npos) << line;
+        all.insert(line);
     }
     EXPECT_EQ(all.size(), std::size_t{kProcesses * kEach});
     EXPECT_EQ(std::set<std::string>(all.begin(), all.end()).size(), all.size());
     // The lowest ones, with no gap: each taken ESN is the lowest that was free.
+    ASSERT_FALSE(all.empty());
     EXPECT_EQ(*all.rbegin(), EsnText(kProcesses * kEach));
 
     RegistryError error;
     const auto sending = Registry().List({"line-1", EsnState::Sending, {}, 0}, error);
     EXPECT_EQ(sending.size(), all.size()) << error.message;
 }
-#endif
 
 }  // namespace
 }  // namespace varnel
