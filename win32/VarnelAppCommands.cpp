@@ -4,6 +4,7 @@
 #include "strings/StringTable.h"
 #include "win32/AboutDlg.h"
 #include "win32/ConfigurationDlg.h"
+#include "win32/MessageBoxReporter.h"
 #include "win32/ProgramEsnDlg.h"
 #include "win32/ProgramRegionalIdDlg.h"
 #include "win32/RadioInfoDlg.h"
