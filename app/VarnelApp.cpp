@@ -15,6 +15,7 @@
 #include "app/MessageBoxReporter.h"
 #include "app/TerminationSignals.h"
 #include "procedures/SerialPortOpener.h"
+#include "procedures/WriteOrigin.h"
 #include "settings/SettingsStore.h"
 #include "strings/StringTable.h"
 #include "ui/ExchangeRunner.h"
@@ -211,8 +212,27 @@ std::string CVarnelApp::GetPortName() const {
     return PortNameFromIndex(m_nSerialPort);
 }
 
+IEsnRegistry* CVarnelApp::Registry(std::string& why) {
+    std::string location = RegistryLocationSetting(*m_pSettings);
+    if (location.empty()) {
+        location = DefaultRegistryLocation();
+    }
+    if (m_pRegistry && location == m_registryLocation) {
+        return m_pRegistry.get();
+    }
+    m_pRegistry.reset();
+    RegistryError error;
+    m_pRegistry = OpenEsnRegistry(location, error);
+    m_registryLocation = location;
+    if (!m_pRegistry) {
+        why = "The ESN registry " + location + " could not be opened: " + error.message;
+    }
+    return m_pRegistry.get();
+}
+
 Session CVarnelApp::MakeSession(int commandId) {
     Session session(m_radioLink, *m_pReporter, *m_pClock, m_portOpener, GetPortName());
+    session.origin = LocalWriteOrigin(GetPortName());
     const std::string_view command = TooltipPart(LoadString(commandId));
     session.runner = m_pRunner->For(
         QString::fromUtf8(command.data(), static_cast<qsizetype>(command.size())), GetMainWnd());

@@ -11,6 +11,7 @@
 #include "link/RadioLink.h"
 #include "procedures/PortMapping.h"
 #include "procedures/Session.h"
+#include "registry/EsnRegistry.h"
 #include "settings/SettingsStore.h"
 #include "templates/CommandMap.h"
 #include "templates/DialogTemplates.h"
@@ -73,6 +74,10 @@ public:
     // the settings' port mapping, the program's link and message boxes, run off the
     // user-interface thread with a progress window named after the command.
     Session MakeSession(int commandId);
+    // The ESN registry every ESN write is reserved in: opened at the first write from the
+    // settings' [Registry] Location, else the embedded default, and opened anew when the
+    // location changes. Null, with why set for the user, when it cannot be used.
+    IEsnRegistry* Registry(std::string& why);
     CExchangeRunner& GetExchangeRunner() { return *m_pRunner; }
     // Replaces how ports are opened (tests put a scripted line here); an empty opener restores
     // the serial port.
@@ -117,6 +122,8 @@ private:
     // Where the port index and the port mapping are kept between runs.
     std::unique_ptr<SettingsStore> m_pSettings;
     std::unique_ptr<CMessageBoxReporter> m_pReporter;
+    std::unique_ptr<IEsnRegistry> m_pRegistry;
+    std::string m_registryLocation;
     std::unique_ptr<CExchangeRunner> m_pRunner;
     PortResolver m_portResolver;
     PortOpener m_portOpener;

@@ -7,6 +7,7 @@
 #include "dialogs/ProgramEsnDlg.h"
 #include "dialogs/ProgramRegionalIdDlg.h"
 #include "dialogs/RadioInfoDlg.h"
+#include "strings/Messages.h"
 #include "strings/StringTable.h"
 
 namespace varnel {
@@ -17,7 +18,17 @@ void CVarnelApp::OnRadioInfo() {
 }
 
 void CVarnelApp::OnProgramEsn() {
-    CProgramEsnDlg dialog(MakeSession(ID_PROGRAM_ESN), GetMainWnd());
+    // Without a registry no ESN may be written: said before the radio is even asked.
+    std::string why;
+    IEsnRegistry* registry = Registry(why);
+    if (registry == nullptr) {
+        ShowText(*m_pReporter, MSG_ERROR, IDS_REGISTRY_FAILED, LoadString(IDS_REGISTRY_FAILED),
+                 why);
+        return;
+    }
+    Session session = MakeSession(ID_PROGRAM_ESN);
+    session.registry = registry;
+    CProgramEsnDlg dialog(std::move(session), GetMainWnd());
     dialog.DoModal();
 }
 

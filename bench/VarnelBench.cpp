@@ -171,7 +171,10 @@ protected:
         dialog.DoModal();
     }
     void OnProgramEsn() override {
-        CProgramEsnDlg dialog(RecordedSession(ID_PROGRAM_ESN), GetMainWnd());
+        Session session = RecordedSession(ID_PROGRAM_ESN);
+        std::string why;
+        session.registry = Registry(why);
+        CProgramEsnDlg dialog(std::move(session), GetMainWnd());
         dialog.DoModal();
     }
 
@@ -182,6 +185,7 @@ private:
         session.observer = made.observer;
         session.cancel = made.cancel;
         session.runner = made.runner;
+        session.origin = made.origin;
         return session;
     }
 
@@ -204,6 +208,8 @@ public:
                 << "[Ports]\nCOM1=" << device << "\n";
         }
         ::setenv("XDG_CONFIG_HOME", m_folder.c_str(), 1);
+        // The ESN registry's default too: a run never reserves in the user's own.
+        ::setenv("XDG_DATA_HOME", m_folder.c_str(), 1);
     }
     ~PrivateSettings() {
         std::error_code ignored;

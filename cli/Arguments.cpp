@@ -1,8 +1,10 @@
 #include "cli/Arguments.h"
 
 #include <array>
+#include <functional>
 
 #include "radio/Regions.h"
+#include "registry/EsnRegistry.h"
 #include "strings/StringTable.h"
 #include "usecases/EsnEntry.h"
 
@@ -15,12 +17,13 @@ struct CommandEntry {
     bool takesArgument;
 };
 
-constexpr std::array<CommandEntry, 5> kCommands = {{
+constexpr std::array<CommandEntry, 6> kCommands = {{
     {Command::Info, "info", false},
     {Command::ProgramEsn, "program-esn", true},
     {Command::Region, "region", false},
     {Command::ProgramRegion, "program-region", true},
     {Command::Ports, "ports", false},
+    {Command::Registry, "registry", true},
 }};
 
 const CommandEntry* FindCommand(std::string_view name) {
@@ -72,6 +75,81 @@ std::optional<std::uint8_t> ParseRegionArgument(std::string_view text) {
     }
     return std::nullopt;
 }
+
+namespace {
+
+struct RegistryEntry {
+    RegistryCommand command;
+    std::string_view name;
+    std::size_t words;  // after the subcommand
+    std::string_view usage;
+};
+
+constexpr std::array<RegistryEntry, 8> kRegistryCommands = {{
+    {RegistryCommand::PoolAdd, "pool-add", 3, "registry pool-add NAME FIRST LAST"},
+    {RegistryCommand::Pools, "pools", 0, "registry pools"},
+    {RegistryCommand::Show, "show", 1, "registry show ESN"},
+    {RegistryCommand::List, "list", 0, "registry list [--pool NAME] [--state STATE]"},
+    {RegistryCommand::Export, "export", 0, "registry export --csv"},
+    {RegistryCommand::Import, "import", 1, "registry import FILE"},
+    {RegistryCommand::Release, "release", 1, "registry release ESN --reason TEXT"},
+    {RegistryCommand::Confirm, "confirm", 1, "registry confirm ESN"},
+}};
+
+// The words of `registry SUBCOMMAND ...` and the options that belong to them.
+void ParseRegistryWords(const std::vector<std::string>& words, Arguments& result,
+                        const std::function<void(std::string)>& fail) {
+    const RegistryEntry* entry = nullptr;
+    if (words.size() >= 2) {
+        for (const RegistryEntry& candidate : kRegistryCommands) {
+            if (candidate.name == words[1]) {
+                entry = &candidate;
+            }
+        }
+    }
+    if (entry == nullptr) {
+        fail(words.size() < 2 ? "registry needs a subcommand: pool-add, pools, show, list, "
+                                "export, import, release or confirm."
+                              : "Unknown registry subcommand " + words[1] + ".");
+        return;
+    }
+    result.registryCommand = entry->command;
+    result.registryWords.assign(words.begin() + 2, words.end());
+    if (result.registryWords.size() != entry->words) {
+        fail("Usage: varnel-cli " + std::string(entry->usage) + ".");
+        return;
+    }
+    const bool list = entry->command == RegistryCommand::List;
+    if ((result.poolFilter || result.stateFilter) && !list) {
+        fail("The options --pool and --state belong to registry list.");
+    } else if (result.reason && entry->command != RegistryCommand::Release) {
+        fail("The option --reason belongs to registry release.");
+    } else if (result.csv && entry->command != RegistryCommand::Export) {
+        fail("The option --csv belongs to registry export.");
+    } else if (entry->command == RegistryCommand::Export && !result.csv) {
+        fail("registry export writes CSV: give --csv.");
+    } else if (entry->command == RegistryCommand::Release && !result.reason) {
+        fail("registry release needs --reason TEXT: why the ESN may be used again.");
+    } else if (result.stateFilter && !EsnStateFromWord(*result.stateFilter)) {
+        fail("Unknown state " + *result.stateFilter +
+             ": give sending, unconfirmed, confirmed or released.");
+    }
+    // The ESNs: the pool's two ends, or the one ESN shown, released or confirmed.
+    const std::size_t firstEsn = entry->command == RegistryCommand::PoolAdd ? 1 : 0;
+    const bool takesEsns =
+        entry->command == RegistryCommand::PoolAdd || entry->command == RegistryCommand::Show ||
+        entry->command == RegistryCommand::Release || entry->command == RegistryCommand::Confirm;
+    for (std::size_t i = firstEsn; takesEsns && i < result.registryWords.size(); ++i) {
+        if (auto esn = EsnFromText(result.registryWords[i], EsnEntryRule::CommandLine).esn) {
+            result.registryEsns.push_back(*esn);
+        } else {
+            result.invalidEsn = true;
+            fail(std::string(LoadString(IDS_ESN_INVALID)));
+        }
+    }
+}
+
+}  // namespace
 
 Arguments ParseArguments(const std::vector<std::string>& args) {
     Arguments result;
@@ -140,6 +218,20 @@ Arguments ParseArguments(const std::vector<std::string>& args) {
             } else {
                 result.record = *file;
             }
+        } else if (auto* target = name == "--registry" ? &result.registry
+                                  : name == "--next"   ? &result.nextPool
+                                  : name == "--pool"   ? &result.poolFilter
+                                  : name == "--state"  ? &result.stateFilter
+                                  : name == "--reason" ? &result.reason
+                                                       : nullptr) {
+            auto text = value();
+            if (!text || text->empty()) {
+                fail("The option " + name + " needs a value.");
+            } else {
+                *target = *text;
+            }
+        } else if (name == "--csv") {
+            flag(result.csv);
         } else {
             fail("Unknown option " + name + ".");
         }
@@ -149,11 +241,19 @@ Arguments ParseArguments(const std::vector<std::string>& args) {
     }
 
     if (words.empty()) {
-        fail("No command given: info, program-esn, region, program-region or ports.");
+        fail("No command given: info, program-esn, region, program-region, ports or registry.");
     } else {
         const CommandEntry* entry = FindCommand(words[0]);
         if (entry == nullptr) {
             fail("Unknown command " + words[0] + ".");
+        } else if (entry->command == Command::Registry) {
+            result.command = Command::Registry;
+            ParseRegistryWords(words, result, fail);
+        } else if (entry->command == Command::ProgramEsn && result.nextPool) {
+            result.command = Command::ProgramEsn;
+            if (words.size() > 1) {
+                fail("program-esn takes an ESN or --next POOL, not both.");
+            }
         } else {
             result.command = entry->command;
             if (entry->takesArgument && words.size() < 2) {
@@ -171,8 +271,11 @@ Arguments ParseArguments(const std::vector<std::string>& args) {
     if (result.verify && result.command != Command::ProgramEsn && error.empty()) {
         fail("The option --verify belongs to program-esn.");
     }
-    if (error.empty() && result.command == Command::ProgramEsn) {
-        const EsnEntry entry = EsnFromText(result.argument, EsnEntryRule::CommandLine);
+    if (result.nextPool && result.command != Command::ProgramEsn && error.empty()) {
+        fail("The option --next belongs to program-esn.");
+    }
+    if (error.empty() && result.command == Command::ProgramEsn && !result.nextPool) {
+        const TypedEsn entry = EsnFromText(result.argument, EsnEntryRule::CommandLine);
         if (entry.esn) {
             result.esn = *entry.esn;
         } else {

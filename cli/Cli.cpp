@@ -1,6 +1,7 @@
 #include "cli/Cli.h"
 
 #include <csignal>
+#include <fstream>
 #include <optional>
 #include <utility>
 
@@ -8,6 +9,7 @@
 #include "cli/Json.h"
 #include "cli/Output.h"
 #include "cli/RecordFile.h"
+#include "cli/RegistryOutput.h"
 #include "procedures/EsnProgramming.h"
 #include "procedures/EsnReadBack.h"
 #include "procedures/Programming.h"
@@ -15,6 +17,7 @@
 #include "procedures/RegionProgramming.h"
 #include "radio/Regions.h"
 #include "settings/SettingsStore.h"
+#include "usecases/EsnEntry.h"
 #include "strings/StringTable.h"
 
 #ifndef VARNEL_VERSION
@@ -25,7 +28,15 @@ namespace varnel::cli {
 namespace {
 
 // How a run ended, beyond the procedures' outcomes: the command line itself was wrong.
-enum class RunOutcome { Done, Refused, LinkFailed, PortNotOpened, Cancelled, Usage };
+enum class RunOutcome {
+    Done,
+    Refused,
+    LinkFailed,
+    PortNotOpened,
+    Cancelled,
+    RegistryFailed,
+    Usage
+};
 
 RunOutcome FromOutcome(Outcome outcome) {
     switch (outcome) {
@@ -37,6 +48,8 @@ RunOutcome FromOutcome(Outcome outcome) {
             return RunOutcome::LinkFailed;
         case Outcome::PortNotOpened:
             return RunOutcome::PortNotOpened;
+        case Outcome::RegistryFailed:
+            return RunOutcome::RegistryFailed;
         case Outcome::Cancelled:
             break;
     }
@@ -55,6 +68,8 @@ std::string_view OutcomeWord(RunOutcome outcome) {
             return "port-not-opened";
         case RunOutcome::Cancelled:
             return "cancelled";
+        case RunOutcome::RegistryFailed:
+            return "registry-failed";
         case RunOutcome::Usage:
             break;
     }
@@ -73,6 +88,8 @@ int ExitStatus(RunOutcome outcome, int signal) {
             return kExitPortNotOpened;
         case RunOutcome::Cancelled:
             return kExitSignalBase + (signal != 0 ? signal : SIGINT);
+        case RunOutcome::RegistryFailed:
+            return kExitRegistryFailed;
         case RunOutcome::Usage:
             break;
     }
@@ -85,6 +102,12 @@ std::string SignalName(int signal) {
             return "SIGINT";
         case SIGTERM:
             return "SIGTERM";
+#ifdef SIGHUP
+        case SIGHUP:
+            return "SIGHUP";
+        case SIGQUIT:
+            return "SIGQUIT";
+#endif
         default:
             return "signal " + std::to_string(signal);
     }
@@ -137,8 +160,8 @@ std::string RecordJson(const Run& run, int exitStatus, const CliReporter& report
 // The commands. Each fills in run from what the procedures did.
 class Commands {
 public:
-    Commands(CliContext& context, Session& session, CliReporter& reporter, RecordFile* record)
-        : m_context(context), m_session(session), m_reporter(reporter), m_record(record) {}
+    Commands(CliContext& context, Session& session, CliReporter& reporter)
+        : m_context(context), m_session(session), m_reporter(reporter) {}
 
     void Info(Run& run) {
         const RadioInfoResult result = ReadRadioInfo(m_session);
@@ -190,22 +213,125 @@ public:
         }
     }
 
-    void ProgramEsn(Run& run, const EsnFields& esn, bool verify) {
-        const std::string display = FormatEsn(esn);
-        run.Result("esn", JsonText(display));
+    // esn, or the lowest free ESN of pool when one is given.
+    void ProgramEsn(Run& run, const EsnFields& esn, const std::optional<std::string>& pool,
+                    bool verify) {
         std::string write = "none";
         std::optional<bool> verified;
-        std::optional<int> inRecord;
-        run.outcome = ProgramEsnSteps(esn, display, verify, write, verified, inRecord);
-        run.Result("write", write);
-        if (inRecord) {
-            run.Result("in_record", *inRecord);
+        EsnWriteResult result;
+        run.outcome = ProgramEsnSteps(esn, pool, verify, result, verified);
+        const std::string display = result.esn ? FormatEsn(*result.esn)
+                                    : pool     ? std::string()
+                                               : FormatEsn(esn);
+        run.Result("esn", display.empty() ? Json(nullptr) : JsonText(display));
+        if (pool) {
+            run.Result("pool", JsonText(*pool));
         }
+        if (result.settlement == Settlement::Confirmed) {
+            write = "confirmed";
+        } else if (result.settlement == Settlement::Unconfirmed) {
+            write = "unconfirmed";
+        }
+        run.Result("write", write);
         if (verified) {
             run.Result("verified", *verified);
         }
+        run.Result("registry", RegistryAnswerJson(result));
         if (run.outcome == RunOutcome::Done) {
             run.lines.push_back(display);
+        }
+    }
+
+    void Registry(Run& run, const Arguments& arguments, IEsnRegistry& registry) {
+        RegistryError error;
+        // A refusal by the registry's own rules is the user's request refused (exit 1); anything
+        // else is a registry that cannot be used (exit 4).
+        auto failed = [&](const RegistryError& why) {
+            m_reporter.Tell(MSG_ERROR, why.message);
+            run.outcome = why.refused ? RunOutcome::Refused : RunOutcome::RegistryFailed;
+        };
+        const std::vector<std::string>& words = arguments.registryWords;
+        const auto& esns = arguments.registryEsns;
+        run.outcome = RunOutcome::Done;
+        switch (arguments.registryCommand) {
+            case RegistryCommand::PoolAdd: {
+                if (const auto why = registry.AddPool(words[0], esns[0], esns[1])) {
+                    return failed(*why);
+                }
+                EsnPool pool{words[0], esns[0], esns[1], esns[1].field3 - esns[0].field3 + 1};
+                for (const EsnPool& known : registry.Pools(error)) {
+                    if (known.name == pool.name) {
+                        pool = known;
+                    }
+                }
+                run.lines.push_back(PoolLine(pool));
+                run.Result("pools", PoolsJson({pool}));
+                return;
+            }
+            case RegistryCommand::Pools: {
+                const std::vector<EsnPool> pools = registry.Pools(error);
+                if (!error.message.empty()) {
+                    return failed(error);
+                }
+                for (const EsnPool& pool : pools) {
+                    run.lines.push_back(PoolLine(pool));
+                }
+                run.Result("pools", PoolsJson(pools));
+                return;
+            }
+            case RegistryCommand::Show: {
+                const std::string esn = FormatEsn(esns[0]);
+                const auto entry = registry.Find(esn, error);
+                if (!error.message.empty()) {
+                    return failed(error);
+                }
+                run.Result("esn", esn);
+                run.Result("entry", entry ? EntryJson(*entry) : Json(nullptr));
+                run.lines = entry ? std::vector<std::string>{EntryLine(*entry)}
+                                  : std::vector<std::string>{esn + "\tfree"};
+                return;
+            }
+            case RegistryCommand::List:
+            case RegistryCommand::Export: {
+                ListFilter filter;
+                filter.pool = arguments.poolFilter;
+                if (arguments.stateFilter) {
+                    filter.state = EsnStateFromWord(*arguments.stateFilter);
+                }
+                const std::vector<EsnEntry> entries = registry.List(filter, error);
+                if (!error.message.empty()) {
+                    return failed(error);
+                }
+                run.Result("entries", EntriesJson(entries));
+                if (arguments.registryCommand == RegistryCommand::Export) {
+                    std::string csv = EntriesCsv(entries);
+                    csv.pop_back();  // the last line end is the output's own
+                    run.lines.push_back(csv);
+                } else {
+                    for (const EsnEntry& entry : entries) {
+                        run.lines.push_back(EntryLine(entry));
+                    }
+                }
+                return;
+            }
+            case RegistryCommand::Import:
+                return Import(run, words[0], registry);
+            case RegistryCommand::Release:
+            case RegistryCommand::Confirm: {
+                const std::string esn = FormatEsn(esns[0]);
+                const bool release = arguments.registryCommand == RegistryCommand::Release;
+                if (const auto why = release ? registry.Release(esn, *arguments.reason)
+                                             : registry.Confirm(esn)) {
+                    return failed(*why);
+                }
+                const auto entry = registry.Find(esn, error);
+                run.Result("esn", esn);
+                run.Result("entry", entry ? EntryJson(*entry) : Json(nullptr));
+                run.lines.push_back(entry ? EntryLine(*entry) : esn);
+                return;
+            }
+            case RegistryCommand::None:
+                break;
         }
     }
 
@@ -231,51 +357,8 @@ private:
         return write.requestSent && !write.answered && unanswered ? "unconfirmed" : "none";
     }
 
-    RunOutcome ProgramEsnSteps(const EsnFields& esn, const std::string& display, bool verify,
-                               std::string& write, std::optional<bool>& verified,
-                               std::optional<int>& inRecord) {
-        if (m_record != nullptr) {
-            // Held until the record line is written: no other station can program this ESN
-            // between the look below and the line that says it is taken.
-            std::string error;
-            switch (m_record->Lock(error)) {
-                case RecordFile::LockResult::Locked:
-                    break;
-                case RecordFile::LockResult::Interrupted:
-                    return RunOutcome::Cancelled;
-                case RecordFile::LockResult::Failed:
-                    m_reporter.Tell(MSG_ERROR, error);
-                    return RunOutcome::Usage;
-            }
-            std::vector<RecordLine> lines;
-            const bool read = m_record->ReadLines(
-                lines,
-                [this](int number) {
-                    m_reporter.Warn("The record file " + m_record->Path() + " has a line " +
-                                    std::to_string(number) +
-                                    " that cannot be read; it is skipped.");
-                },
-                error);
-            if (!read) {
-                m_reporter.Tell(MSG_ERROR, error);
-                return RunOutcome::Usage;
-            }
-            if (const auto earlier = FindEsnInRecord(lines, display)) {
-                inRecord = earlier->line;
-                m_reporter.Tell(
-                    MSG_ERROR,
-                    earlier->confirmed
-                        ? "The ESN " + display + " was already programmed at " + earlier->time +
-                              " on " + earlier->port + " (line " + std::to_string(earlier->line) +
-                              " of " + m_record->Path() + "). Two radios must never share an ESN."
-                        : "The ESN " + display + " may already be in a radio: its write at " +
-                              earlier->time + " on " + earlier->port +
-                              " was never confirmed (line " + std::to_string(earlier->line) +
-                              " of " + m_record->Path() +
-                              "). Check that radio with varnel-cli info before using this ESN.");
-                return RunOutcome::Refused;
-            }
-        }
+    RunOutcome ProgramEsnSteps(const EsnFields& esn, const std::optional<std::string>& pool,
+                               bool verify, EsnWriteResult& result, std::optional<bool>& verified) {
         if (Stopped()) {
             return RunOutcome::Cancelled;
         }
@@ -286,16 +369,8 @@ private:
         if (Stopped()) {
             return RunOutcome::Cancelled;
         }
-        const WriteResult result = varnel::ProgramEsn(m_session, esn);
-        write = WriteWord(result);
-        if (write == "unconfirmed") {
-            m_reporter.Tell(MSG_ERROR,
-                            "The ESN write went out but was never confirmed: the radio "
-                            "may now hold " +
-                                display +
-                                ". Check it with varnel-cli info before programming "
-                                "another radio.");
-        }
+        // Reserved in the registry before the write frame leaves, settled after its reply.
+        result = pool ? ProgramNextEsn(m_session, *pool) : varnel::ProgramEsn(m_session, esn);
         if (result.outcome != Outcome::Done) {
             return FromOutcome(result.outcome);
         }
@@ -305,21 +380,164 @@ private:
         if (Stopped()) {
             return RunOutcome::Cancelled;
         }
-        const EsnReadBackResult back = ReadEsnBack(m_session, esn);
+        const EsnReadBackResult back = ReadEsnBack(m_session, *result.esn);
         verified = back.verified;
         return FromOutcome(back.outcome);
+    }
+
+    // What the registry said about one write: its answer, what it keeps now, the entry that
+    // held the ESN, and why it could not be used.
+    Json RegistryAnswerJson(const EsnWriteResult& result) const {
+        Json object = Json::object();
+        object["location"] =
+            m_session.registry != nullptr ? JsonText(m_session.registry->Location()) : Json(nullptr);
+        const bool asked = !result.entry.esn.empty() || !result.registryError.empty() ||
+                           result.reserve != ReserveStatus::Failed;
+        std::string answer = "none";
+        if (asked) {
+            switch (result.reserve) {
+                case ReserveStatus::Reserved:
+                    answer = "reserved";
+                    break;
+                case ReserveStatus::Held:
+                    answer = "held";
+                    break;
+                case ReserveStatus::Exhausted:
+                    answer = "exhausted";
+                    break;
+                case ReserveStatus::Failed:
+                    answer = "failed";
+                    break;
+            }
+        }
+        object["answer"] = answer;
+        if (result.reserve == ReserveStatus::Reserved && result.settlement) {
+            // What the registry keeps now: the settlement, or Sending when it could not be
+            // recorded.
+            const char* state = !result.settled                                 ? "sending"
+                                : *result.settlement == Settlement::Confirmed   ? "confirmed"
+                                : *result.settlement == Settlement::Unconfirmed ? "unconfirmed"
+                                                                                : "free";
+            object["state"] = state;
+        } else {
+            object["state"] = nullptr;
+        }
+        if (result.reserve == ReserveStatus::Held) {
+            object["held_by"] = EntryJson(result.entry);
+        }
+        if (!result.registryError.empty()) {
+            object["error"] = JsonText(result.registryError);
+        }
+        return object;
+    }
+
+    void Import(Run& run, const std::string& path, IEsnRegistry& registry) {
+        std::ifstream file(path, std::ios::binary);
+        if (!file) {
+            m_reporter.Tell(MSG_ERROR, "The file " + path + " could not be opened.");
+            run.outcome = RunOutcome::Usage;
+            return;
+        }
+        long long imported = 0;
+        long long alreadyHeld = 0;
+        long long unreadable = 0;
+        std::string text;
+        int number = 0;
+        while (std::getline(file, text)) {
+            ++number;
+            if (number == 1 && text.rfind("\xEF\xBB\xBF", 0) == 0) {
+                text.erase(0, 3);  // a byte-order mark from a Windows editor
+            }
+            if (!text.empty() && text.back() == '\r') {
+                text.pop_back();
+            }
+            if (text.find_first_not_of(" \t") == std::string::npos) {
+                continue;
+            }
+            const auto record = ParseJson(text);
+            if (!record || record->kind != JsonValue::Kind::Object) {
+                // Never passed over quietly: a cut line may hide an ESN that is in a radio.
+                ++unreadable;
+                m_reporter.Tell(MSG_ERROR, "Line " + std::to_string(number) + " of " + path +
+                                               " cannot be read; it is not imported.");
+                continue;
+            }
+            std::optional<EsnEntry> entry = EntryFromRecord(*record);
+            if (!entry) {
+                continue;
+            }
+            const ReserveResult result = registry.Import(*entry);
+            switch (result.status) {
+                case ReserveStatus::Reserved:
+                    ++imported;
+                    break;
+                case ReserveStatus::Held:
+                case ReserveStatus::Exhausted:
+                    ++alreadyHeld;
+                    break;
+                case ReserveStatus::Failed:
+                    m_reporter.Tell(MSG_ERROR, result.error.message);
+                    if (!result.error.refused) {
+                        run.outcome = RunOutcome::RegistryFailed;
+                        return;
+                    }
+                    ++unreadable;
+                    break;
+            }
+        }
+        run.lines.push_back("imported " + std::to_string(imported) + ", already held " +
+                            std::to_string(alreadyHeld) + ", not imported " +
+                            std::to_string(unreadable));
+        Json counts = Json::object();
+        counts["imported"] = imported;
+        counts["already_held"] = alreadyHeld;
+        counts["not_imported"] = unreadable;
+        run.Result("import", std::move(counts));
+        run.outcome = unreadable == 0 ? RunOutcome::Done : RunOutcome::Refused;
+    }
+
+    // The ESN a program-esn line of a record file shows in a radio, or possibly in one: its write
+    // confirmed (or the run done), or sent without a confirmation.
+    static std::optional<EsnEntry> EntryFromRecord(const JsonValue& record) {
+        if (record.StringAt("command") != "program-esn") {
+            return std::nullopt;
+        }
+        const JsonValue* results = record.Find("results");
+        const auto text = results != nullptr ? results->StringAt("esn") : std::nullopt;
+        const auto fields = text ? EsnFromText(*text, EsnEntryRule::CommandLine).esn : std::nullopt;
+        if (!fields) {
+            return std::nullopt;
+        }
+        const auto write = results->StringAt("write");
+        const bool confirmed = record.StringAt("outcome") == "ok" || write == "confirmed";
+        if (!confirmed && write != "unconfirmed") {
+            return std::nullopt;
+        }
+        EsnEntry entry;
+        entry.esn = FormatEsn(*fields);
+        entry.state = confirmed ? EsnState::Confirmed : EsnState::Unconfirmed;
+        entry.origin.port = record.StringAt("port").value_or(std::string());
+        entry.origin.station = "imported";
+        entry.reservedAt = record.StringAt("time").value_or(std::string());
+        entry.settledAt = entry.reservedAt;
+        if (const JsonValue* pool = results->Find("pool");
+            pool != nullptr && pool->kind == JsonValue::Kind::String) {
+            entry.pool = pool->text;
+        }
+        return entry;
     }
 
     CliContext& m_context;
     Session& m_session;
     CliReporter& m_reporter;
-    RecordFile* m_record;
 };
 
 }  // namespace
 
 std::string HelpText() {
-    return "Usage: varnel-cli [--port PORT] [--json] [--trace] [--record FILE] COMMAND [ARG]\n"
+    return "Usage: varnel-cli [--port PORT] [--registry LOCATION] [--json] [--trace] [--record "
+           "FILE]\n"
+           "                  COMMAND [ARG...]\n"
            "\n"
            "Talks to a two-way radio on a serial port, as the Varnel dialogs do.\n"
            "\n"
@@ -327,7 +545,10 @@ std::string HelpText() {
            "  info                 read the radio's identity and status: eleven lines\n"
            "                       \"Label: value\", as the Radio Info dialog shows them\n"
            "  program-esn ESN      write ESN (FIELD1/FIELD2/FIELD3 in decimal, e.g. 130/5/123456)\n"
-           "                       into a radio whose ESN is blank; prints it as 130/05/123456\n"
+           "                       into a radio whose ESN is blank; prints it as 130/05/123456.\n"
+           "                       The ESN is reserved in the ESN registry before it is sent;\n"
+           "                       one the registry holds in any state is refused (exit 1)\n"
+           "      --next POOL      instead of ESN: the lowest free ESN of POOL\n"
            "      --verify         then read the ESN back and compare\n"
            "  region               read the Regional ID and print it as text (a read that\n"
            "                       worked exits 0, whatever region the radio has)\n"
@@ -337,16 +558,37 @@ std::string HelpText() {
            "                       case), or the code 1-4\n"
            "  ports                COM1-COM4: the device each maps to and whether it is present,\n"
            "                       held (by another program, or not yours to open) or missing\n"
+           "  registry pool-add NAME FIRST LAST\n"
+           "                       add a pool: the ESNs FIRST to LAST, which differ only in\n"
+           "                       field 3\n"
+           "  registry pools       each pool: name, first, last, free ESNs (tab-separated)\n"
+           "  registry show ESN    the registry's entry of ESN, or \"free\"\n"
+           "  registry list        the entries, newest first, one tab-separated line each: esn,\n"
+           "                       state, pool, station, user, port, radio serial, reserved,\n"
+           "                       settled, reason\n"
+           "      --pool NAME      only the entries of pool NAME\n"
+           "      --state STATE    only sending, unconfirmed, confirmed or released entries\n"
+           "  registry export --csv\n"
+           "                       every entry as CSV, with a header line\n"
+           "  registry import FILE the confirmed and unconfirmed writes of a record file become\n"
+           "                       entries\n"
+           "  registry release ESN --reason TEXT\n"
+           "                       free an unconfirmed or sending ESN, keeping the reason; a\n"
+           "                       confirmed ESN is never released\n"
+           "  registry confirm ESN mark an unconfirmed or sending ESN confirmed, once Radio Info\n"
+           "                       shows it in the radio\n"
            "\n"
            "Options:\n"
            "  --port PORT          COM1-COM4 (mapped through the app's settings, [Ports]) or a\n"
            "                       device path; default: the port chosen in the app\n"
+           "  --registry LOCATION  the ESN registry: an SQLite file path or a postgresql:// URI;\n"
+           "                       default: the settings' [Registry] Location, else\n"
+           "                       $XDG_DATA_HOME/Tessaran/Varnel/esn-registry.sqlite\n"
            "  --json               print one JSON object on standard output, whatever happens\n"
            "  --trace              print every frame on standard error: ms since the start,\n"
            "                       '>' sent, '=' the line's echo, '<' the radio, then the bytes\n"
-           "  --record FILE        append one JSON line per run to FILE; program-esn refuses an\n"
-           "                       ESN that FILE shows already programmed (the file is locked\n"
-           "                       across the exchange, so stations may share it)\n"
+           "  --record FILE        append one JSON line per run to FILE, with the registry's\n"
+           "                       answer; a log only, never read\n"
            "  --help, --version\n"
            "\n"
            "Messages go to standard error as \"error: TEXT\" or \"info: TEXT\".\n"
@@ -354,13 +596,17 @@ std::string HelpText() {
            "Exit status:\n"
            "  0    done\n"
            "  1    the radio refused, or this cannot be done on this radio (not blank, a region\n"
-           "       already set, the write rejected, not supported, a --verify mismatch, an ESN\n"
-           "       already in the record), or the record line could not be written\n"
+           "       already set, the write rejected, not supported, a --verify mismatch), the\n"
+           "       registry holds the ESN or the pool has none left, the registry refused the\n"
+           "       request, or the record line could not be written\n"
            "  2    the link failed: no answer, a bad checksum, incomplete, too long, unexpected\n"
            "  3    the port could not be opened\n"
+           "  4    the ESN registry could not be used (unreachable, locked, a failed write, a\n"
+           "       schema too new); nothing was sent to the radio\n"
            "  64   usage: bad arguments, an invalid ESN, a record file that cannot be used\n"
-           "  130  stopped by SIGINT, 143 by SIGTERM (the port is closed at once); on Windows\n"
-           "       130 is Ctrl+C, 143 Ctrl+Break or the console window closing\n";
+           "  130  stopped by SIGINT, 143 by SIGTERM, 129 by SIGHUP, 131 by SIGQUIT (the port is\n"
+           "       closed at once); on Windows 130 is Ctrl+C, 143 Ctrl+Break or the console\n"
+           "       window closing\n";
 }
 
 int RunCli(const std::vector<std::string>& args, CliContext& context) {
@@ -448,16 +694,62 @@ int RunCli(const std::vector<std::string>& args, CliContext& context) {
         record = &recordFile;
     }
 
+    // The ESN registry, for the commands that write an ESN or look after the registry; opened
+    // before any port, so that a registry that cannot be used leaves the radio untouched.
+    std::unique_ptr<IEsnRegistry> registry;
+    const bool needsRegistry =
+        arguments.command == Command::ProgramEsn || arguments.command == Command::Registry;
+    if (arguments.command == Command::Registry) {
+        run.port.reset();
+        run.device.reset();
+    }
+    if (needsRegistry && context.stopSignal() == 0) {
+        std::string location = arguments.registry.value_or(context.settings.RegistryLocation());
+        if (location.empty()) {
+            location = DefaultRegistryLocation();
+        }
+        RegistryError error;
+        if (context.openRegistry) {
+            registry = context.openRegistry(location, error);
+        } else {
+            error.message = "This tool has no ESN registry.";
+        }
+        if (!registry) {
+            const std::string text = "The ESN registry " + location + " could not be used.";
+            reporter.Tell(MSG_ERROR,
+                          arguments.command == Command::ProgramEsn
+                              ? text + " Nothing has been sent to the radio."
+                              : text,
+                          error.message);
+            run.outcome = RunOutcome::RegistryFailed;
+            if (arguments.command == Command::ProgramEsn) {
+                run.Result("esn", arguments.nextPool ? Json(nullptr)
+                                                     : JsonText(FormatEsn(arguments.esn)));
+                run.Result("write", "none");
+                Json answer = Json::object();
+                answer["location"] = JsonText(location);
+                answer["answer"] = "failed";
+                answer["state"] = nullptr;
+                answer["error"] = JsonText(error.message);
+                run.Result("registry", std::move(answer));
+            }
+            return finish(record);
+        }
+    }
+
     Session session(context.link, reporter, context.clock, context.opener, port);
     ProgressLine progress(errors);
     session.observer = &progress;
     session.cancel = context.cancel;
+    session.registry = registry.get();
+    session.origin = context.origin;
+    session.origin.port = port;
     TraceWriter trace(errors, context.elapsedMs);
     if (arguments.trace) {
         session.trace = &trace;
     }
 
-    Commands commands(context, session, reporter, record);
+    Commands commands(context, session, reporter);
     // Asked to stop before anything began: no port is opened at all.
     const Command command = context.stopSignal() != 0 ? Command::None : arguments.command;
     switch (command) {
@@ -465,12 +757,7 @@ int RunCli(const std::vector<std::string>& args, CliContext& context) {
             commands.Info(run);
             break;
         case Command::ProgramEsn:
-            commands.ProgramEsn(run, arguments.esn, arguments.verify);
-            if (run.outcome == RunOutcome::Cancelled && record != nullptr && !record->Locked()) {
-                // Stopped while another station held the record: nothing was sent, and waiting
-                // for the lock once more only to say so would keep the user waiting.
-                record = nullptr;
-            }
+            commands.ProgramEsn(run, arguments.esn, arguments.nextPool, arguments.verify);
             break;
         case Command::Region:
             commands.Region(run);
@@ -480,6 +767,9 @@ int RunCli(const std::vector<std::string>& args, CliContext& context) {
             break;
         case Command::Ports:
             commands.Ports(run);
+            break;
+        case Command::Registry:
+            commands.Registry(run, arguments, *registry);
             break;
         case Command::None:
             break;

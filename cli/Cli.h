@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "link/RadioLink.h"
 #include "procedures/PortList.h"
 #include "procedures/Session.h"
+#include "registry/EsnRegistry.h"
 
 namespace varnel::cli {
 
@@ -21,6 +23,7 @@ inline constexpr int kExitDone = 0;
 inline constexpr int kExitRefused = 1;  // the radio refused, or this cannot be done on it
 inline constexpr int kExitLinkFailed = 2;
 inline constexpr int kExitPortNotOpened = 3;
+inline constexpr int kExitRegistryFailed = 4;  // the ESN registry could not be used; nothing sent
 inline constexpr int kExitUsage = 64;
 // A stop by signal n exits with 128 + n: 130 for SIGINT, 143 for SIGTERM.
 inline constexpr int kExitSignalBase = 128;
@@ -43,7 +46,13 @@ struct CliContext {
     PortProbe probe = ProbePort;
     // Cancelled when the tool is asked to stop; the exchange under way then ends within moments.
     const CancelToken* cancel = nullptr;
-    // The signal that asked the tool to stop (SIGINT, SIGTERM), or 0.
+    // Opens the ESN registry at a location (OpenEsnRegistry in the tool); without one no ESN is
+    // written and the registry commands cannot run.
+    std::function<std::unique_ptr<IEsnRegistry>(const std::string& location, RegistryError&)>
+        openRegistry;
+    // Who writes from here, kept with every ESN; the port is filled in by the run.
+    WriteOrigin origin;
+    // The signal that asked the tool to stop (SIGINT, SIGTERM, SIGHUP, SIGQUIT), or 0.
     std::function<int()> stopSignal = [] { return 0; };
     // How the stop was asked for, for "Stopped by ..." ("Ctrl+C" on Windows); when empty or
     // unset, the signal's name.

@@ -23,9 +23,10 @@ std::unique_ptr<ITextSink> StandardError();
 // Whether standard error is a terminal that can redraw the progress line in place.
 bool StandardErrorIsTerminal();
 
-// Turns the requests to stop into a cancel of token while it is alive: SIGINT and SIGTERM on
-// POSIX; on Windows Ctrl+C (as SIGINT), and Ctrl+Break, the console closing, logoff and shutdown
-// (as SIGTERM), so that the exit status is the same 130 or 143 everywhere. One at a time.
+// Turns the requests to stop into a cancel of token while it is alive: SIGINT, SIGTERM, SIGHUP
+// and SIGQUIT on POSIX; on Windows Ctrl+C (as SIGINT), and Ctrl+Break, the console closing, logoff
+// and shutdown (as SIGTERM), so that the exit status is the same 130 or 143 everywhere. One at a
+// time.
 class StopRequests {
 public:
     explicit StopRequests(CancelToken& token);

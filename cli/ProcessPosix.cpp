@@ -72,8 +72,11 @@ StopRequests::StopRequests(CancelToken& token) {
     sigemptyset(&action.sa_mask);
     // No SA_RESTART: a wait for the record file's lock must end when the user asks to stop.
     action.sa_flags = 0;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    // A closed terminal or a dropped SSH session (SIGHUP) and Ctrl+\ (SIGQUIT) stop a run the
+    // same way: the port closed at once, the ESN under way settled, never a core dump mid-write.
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+        sigaction(signal, &action, nullptr);
+    }
 }
 
 StopRequests::~StopRequests() {
@@ -93,6 +96,10 @@ std::string StopRequests::Name() const {
             return "SIGINT";
         case SIGTERM:
             return "SIGTERM";
+        case SIGHUP:
+            return "SIGHUP";
+        case SIGQUIT:
+            return "SIGQUIT";
         default:
             return "signal " + std::to_string(g_stopSignal);
     }

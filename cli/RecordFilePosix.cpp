@@ -25,8 +25,9 @@ RecordFile::~RecordFile() {
 bool RecordFile::Open(const std::string& path, std::string& error) {
     Close();
     m_path = path;
-    // Read as well as append: the duplicate rule reads the earlier lines.
-    const int fd = ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0644);
+    // Read as well as append: the last byte says whether the last line was ended. Created 0666
+    // less the umask, so that the stations of one group can all append to it.
+    const int fd = ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
     if (fd < 0) {
         error = "The record file " + path + " could not be opened: " + Reason(errno) + ".";
         return false;
@@ -67,33 +68,13 @@ RecordFile::LockResult RecordFile::WaitForLock(bool stoppable, std::string& erro
     return LockResult::Locked;
 }
 
-bool RecordFile::ReadAll(std::string& contents, std::string& error) {
-    char buffer[65536];
-    off_t offset = 0;
-    for (;;) {
-        const ssize_t n = ::pread(m_fd, buffer, sizeof buffer, offset);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0) {
-            error = "The record file " + m_path + " could not be read: " + Reason(errno) + ".";
-            return false;
-        }
-        if (n == 0) {
-            return true;
-        }
-        contents.append(buffer, static_cast<std::size_t>(n));
-        offset += n;
-    }
-}
-
 bool RecordFile::Append(const std::string& line, std::string& error) {
     if (m_fd < 0) {
         error = "The record file is not open.";
         return false;
     }
-    // The run has happened: it is recorded even when a signal comes while another station holds
-    // the lock for the length of its exchange.
+    // The run has happened: it is recorded even when a signal comes while another station is
+    // appending its own line.
     if (WaitForLock(false, error) != LockResult::Locked) {
         return false;
     }

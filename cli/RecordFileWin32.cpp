@@ -84,28 +84,6 @@ RecordFile::LockResult RecordFile::WaitForLock(bool stoppable, std::string& erro
     }
 }
 
-bool RecordFile::ReadAll(std::string& contents, std::string& error) {
-    char buffer[65536];
-    ULONGLONG offset = 0;
-    for (;;) {
-        OVERLAPPED at = At(offset);
-        DWORD n = 0;
-        if (!::ReadFile(AsHandle(m_file), buffer, sizeof buffer, &n, &at)) {
-            const DWORD failure = ::GetLastError();
-            if (failure == ERROR_HANDLE_EOF) {
-                return true;
-            }
-            error = "The record file " + m_path + " could not be read: " + Reason(failure) + ".";
-            return false;
-        }
-        if (n == 0) {
-            return true;
-        }
-        contents.append(buffer, n);
-        offset += n;
-    }
-}
-
 bool RecordFile::Append(const std::string& line, std::string& error) {
     if (m_file == nullptr) {
         error = "The record file is not open.";

@@ -11,6 +11,7 @@ public:
     std::string PortDevice(const std::string& portName) override {
         return PortDeviceSetting(*m_store, portName);
     }
+    std::string RegistryLocation() override { return RegistryLocationSetting(*m_store); }
     std::string Damage() override { return m_store->Damage(); }
     std::string Location() const override { return m_store->Location(); }
 

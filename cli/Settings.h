@@ -16,6 +16,8 @@ public:
     virtual int SerialPortIndex() = 0;
     // The device portName ("COM1") is mapped to, or empty when the settings map none.
     virtual std::string PortDevice(const std::string& portName) = 0;
+    // The ESN registry location the app's settings name ([Registry] Location), or empty.
+    virtual std::string RegistryLocation() { return {}; }
     // Why the settings cannot be trusted as they stand (the tool then runs on the defaults, as
     // the app does); empty when they can.
     virtual std::string Damage() { return {}; }

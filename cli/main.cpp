@@ -10,6 +10,8 @@
 #include "link/Clock.h"
 #include "link/RadioLink.h"
 #include "procedures/SerialPortOpener.h"
+#include "procedures/WriteOrigin.h"
+#include "registry/EsnRegistry.h"
 
 int main(int argc, char** argv) {
     using namespace varnel;
@@ -29,6 +31,8 @@ int main(int argc, char** argv) {
     context.opener = SerialPortOpener(
         [&settings](const std::string& name) { return settings->PortDevice(name); });
     context.cancel = &cancel;
+    context.openRegistry = OpenEsnRegistry;
+    context.origin = LocalWriteOrigin();
     context.stopSignal = [&stop] { return stop.Signal(); };
     context.stopName = [&stop] { return stop.Name(); };
     context.elapsedMs = [start] {

@@ -15,6 +15,7 @@
 #include "radio/Esn.h"
 #include "radio/Regions.h"
 #include "strings/StringTable.h"
+#include "tests/support/MemoryRegistry.h"
 
 namespace varnel::fuzz {
 namespace {
@@ -327,6 +328,10 @@ void CheckRadioInfo(FuzzLine& line, StreamSummary& summary) {
             break;
         case Outcome::PortNotOpened:
             BrokenRule("the line was there, yet the port counts as not opened", __FILE__, __LINE__);
+            break;
+        case Outcome::RegistryFailed:
+            BrokenRule("the registry took every write, yet it counts as failed", __FILE__,
+                       __LINE__);
     }
     if (watch.CancelledAtStart()) {
         STREAM_RULE(result.outcome == Outcome::Cancelled);
@@ -415,6 +420,10 @@ void CheckReadAndJudge(FuzzLine& line, const char* name, std::uint8_t id,
             break;
         case Outcome::PortNotOpened:
             BrokenRule("the line was there, yet the port counts as not opened", __FILE__, __LINE__);
+            break;
+        case Outcome::RegistryFailed:
+            BrokenRule("the registry took every write, yet it counts as failed", __FILE__,
+                       __LINE__);
     }
     // A value read and not cancelled decides the outcome by itself.
     if (result.read && !watch.CancelledAtEnd()) {
@@ -431,7 +440,8 @@ void CheckReadAndJudge(FuzzLine& line, const char* name, std::uint8_t id,
 // end of the exchange after a failure as well.
 void CheckWriteAndReport(FuzzLine& line, const char* name,
                          const std::function<WriteResult(Session&)>& procedure,
-                         const Bytes& payload, const WriteMessages& ids, ProcedureRun& runOut) {
+                         const Bytes& payload, const WriteMessages& ids, ProcedureRun& runOut,
+                         int unconfirmedId = 0) {
     const int successId = ids.success;
     const int failureId = ids.failure;
     ProcedureWatch watch(line, name);
@@ -440,11 +450,15 @@ void CheckWriteAndReport(FuzzLine& line, const char* name,
     watch.Finish({successId, failureId});
     // A cancel after the request went out leaves the user not knowing whether the radio took the
     // value: that is said once the port is closed, and nothing else is said then.
+    // A write the registry keeps as unconfirmed is said after that.
+    std::vector<int> afterClose;
     if (result.outcome == Outcome::Cancelled && result.requestSent) {
-        STREAM_RULE(watch.AfterClose() == std::vector<int>{ids.cancelled});
-    } else {
-        STREAM_RULE(watch.AfterClose().empty());
+        afterClose.push_back(ids.cancelled);
     }
+    if (unconfirmedId != 0 && SettlementOf(result) == Settlement::Unconfirmed) {
+        afterClose.push_back(unconfirmedId);
+    }
+    STREAM_RULE(watch.AfterClose() == afterClose);
     const std::vector<StepSeen>& steps = watch.Steps();
     STREAM_RULE(watch.Commands() == 1);
     const StepSeen& write = steps.front();
@@ -491,6 +505,10 @@ void CheckWriteAndReport(FuzzLine& line, const char* name,
             break;
         case Outcome::PortNotOpened:
             BrokenRule("the line was there, yet the port counts as not opened", __FILE__, __LINE__);
+            break;
+        case Outcome::RegistryFailed:
+            BrokenRule("the registry took every write, yet it counts as failed", __FILE__,
+                       __LINE__);
     }
     if (watch.CancelledAtStart()) {
         STREAM_RULE(result.outcome == Outcome::Cancelled && !result.requestSent);
@@ -520,10 +538,33 @@ void CheckProcedures(const RadioStream& stream, StreamSummary& summary) {
                       summary.esnCheckRun);
     // The write runs whatever the test said: the dialog would not offer it then, but the write's
     // own rules must hold on any line.
+    test::MemoryRegistry registry;
+    std::optional<Settlement> settled;
     CheckWriteAndReport(
-        line, "ProgramEsn", [&esn](Session& session) { return ProgramEsn(session, esn); },
+        line, "ProgramEsn",
+        [&](Session& session) {
+            session.registry = &registry;
+            const EsnWriteResult result = ProgramEsn(session, esn);
+            settled = result.settlement;
+            return result;
+        },
         Bytes(esnPayload.begin(), esnPayload.end()),
-        {IDS_ESN_PROGRAMMED, IDS_ESN_PROGRAM_FAILED, IDS_ESN_WRITE_CANCELLED}, summary.esnWrite);
+        {IDS_ESN_PROGRAMMED, IDS_ESN_PROGRAM_FAILED, IDS_ESN_WRITE_CANCELLED}, summary.esnWrite,
+        IDS_ESN_UNCONFIRMED);
+    // Reserved before, settled after, as the exchange ended: a confirmed or unconfirmed ESN
+    // stays taken, a freed one is free again.
+    SetRuleContext("ProgramEsn's registry");
+    STREAM_RULE(registry.calls.size() == 2 && registry.calls.front() == "reserve 130/05/123456");
+    const auto kept = registry.entries.find(FormatEsn(esn));
+    STREAM_RULE(settled.has_value());
+    if (settled) {
+        STREAM_RULE((kept == registry.entries.end()) == (*settled == Settlement::Freed));
+        if (kept != registry.entries.end()) {
+            STREAM_RULE(
+                kept->second.state ==
+                (*settled == Settlement::Confirmed ? EsnState::Confirmed : EsnState::Unconfirmed));
+        }
+    }
 
     constexpr std::uint8_t kNorthAmerica = 1;
     const auto regionPayload = RegionalIdWriteForm(kNorthAmerica);

@@ -1,8 +1,12 @@
 #pragma once
 
+#include <optional>
+#include <string>
+
 #include "procedures/Programming.h"
 #include "procedures/Session.h"
 #include "radio/Esn.h"
+#include "registry/EsnRegistry.h"
 
 namespace varnel {
 
@@ -12,8 +16,40 @@ namespace varnel {
 // programmed to the connected radio.") are shown and give Refused. The value read is returned.
 ReadResult CheckEsnBlank(Session& session);
 
-// Writes esn with its check byte in one exchange and reports the outcome to the user while the
-// port is still open. The blank test is not repeated: it is the caller's to make first.
-WriteResult ProgramEsn(Session& session, const EsnFields& esn);
+// What an ESN write gave: the exchange as for every write, and what the registry said.
+struct EsnWriteResult : WriteResult {
+    // The registry's answer to the reservation. Held and Exhausted give Refused, Failed gives
+    // RegistryFailed; in all three nothing was sent and the port was never opened.
+    ReserveStatus reserve = ReserveStatus::Failed;
+    // Reserved: the entry made for this write (its esn is the one written). Held: the entry that
+    // blocks the ESN, with its state, time and station.
+    EsnEntry entry;
+    // The ESN written, once reserved.
+    std::optional<EsnFields> esn;
+    // How the reservation was settled after the exchange, when it was reserved.
+    std::optional<Settlement> settlement;
+    // The settlement was committed; when not, the entry stays Sending, which blocks the ESN.
+    bool settled = false;
+    // Why the registry could not be used or could not settle, in words for the user.
+    std::string registryError;
+};
+
+// Reserves esn in the session's registry (committed before the port is opened), writes it with
+// its check byte in one exchange, reports the outcome to the user while the port is still open,
+// then settles the reservation: Confirmed on the radio's acknowledgement; freed when nothing was
+// sent or the radio cleanly refused; Unconfirmed when the frame went out and nobody saw it
+// taken. An ESN the registry holds, or a registry that cannot be used, is told and nothing is
+// sent. The blank test is not repeated: it is the caller's to make first.
+EsnWriteResult ProgramEsn(Session& session, const EsnFields& esn);
+
+// As ProgramEsn, with the lowest free ESN of pool, taken in the same step as its reservation.
+// A pool without a free ESN (or no such pool) is told and gives Refused.
+EsnWriteResult ProgramNextEsn(Session& session, const std::string& pool);
+
+// How a write that was reserved is settled, from what its exchange gave.
+Settlement SettlementOf(const WriteResult& write);
+
+// The registry's canonical text of an ESN ("130/05/123456") read back into its fields.
+std::optional<EsnFields> ParseCanonicalEsn(const std::string& text);
 
 }  // namespace varnel

@@ -59,6 +59,7 @@ WriteResult WriteAndReport(Session& session, const std::uint8_t* payload, std::u
     result.requestSent = true;
     const bool written = exchange.Link().WriteParameter(payload, length);
     const RadioStatus status = written ? RadioStatus::Ok : exchange.TakeStatus();
+    result.status = status;
     if (status == RadioStatus::Cancelled) {
         // Nobody saw the radio confirm or refuse: closed first, then said as it is.
         exchange.Abort();

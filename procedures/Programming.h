@@ -4,6 +4,7 @@
 #include <functional>
 #include <string>
 
+#include "link/RadioStatus.h"
 #include "procedures/Session.h"
 
 namespace varnel {
@@ -35,6 +36,10 @@ struct WriteResult {
     // The radio answered the request, though perhaps not with a confirmation. A request sent and
     // not answered (cancelled, silence, a damaged frame) may have been taken all the same.
     bool answered = false;
+    // Why a write that went out failed: WriteRejected or NotSupported are the radio's own clean
+    // refusal; Ok after a failure is a NAK or an answer that makes no sense, which the link does
+    // not tell apart.
+    RadioStatus status = RadioStatus::Ok;
 };
 
 // The messages of one programming exchange.

@@ -11,6 +11,7 @@
 #include "link/Clock.h"
 #include "link/FrameTrace.h"
 #include "link/RadioLink.h"
+#include "registry/EsnRegistry.h"
 #include "strings/Messages.h"
 
 namespace varnel {
@@ -81,6 +82,12 @@ struct Session {
     // Sees every frame of the session's exchanges; none by default.
     IFrameTrace* trace = nullptr;
     ProcedureRunner runner;
+    // Where every ESN is reserved before its write frame leaves and settled after the reply; the
+    // front end opens it and keeps it open while the session lives. Without one no ESN is
+    // written: two radios sharing an ESN is worse than a radio left blank.
+    IEsnRegistry* registry = nullptr;
+    // Who writes, kept with every ESN reserved; the port is the session's when left empty.
+    WriteOrigin origin;
 };
 
 // Runs procedure on session the way the session's runner says, and gives its result.
@@ -98,10 +105,11 @@ auto RunProcedure(Session& session, Procedure&& procedure) {
 // How a procedure ended. The user has been told the details through the session's reporter.
 enum class Outcome {
     Done,
-    Refused,        // the radio refused, or the operation cannot be done on this radio
-    LinkFailed,     // no answer, a broken frame, or an answer that makes no sense
-    PortNotOpened,  // nothing was sent
-    Cancelled,      // stopped on request; the port was closed without ending the exchange
+    Refused,         // the radio refused, or the operation cannot be done on this radio
+    LinkFailed,      // no answer, a broken frame, or an answer that makes no sense
+    PortNotOpened,   // nothing was sent
+    Cancelled,       // stopped on request; the port was closed without ending the exchange
+    RegistryFailed,  // the ESN registry could not be used; nothing was sent
 };
 
 }  // namespace varnel

@@ -57,5 +57,5 @@ mkdir -p "$work/config/Tessaran"
 printf '[Ports]\nCOM1=%s\n' "$link" >"$work/config/Tessaran/Varnel.conf"
 
 status=0
-XDG_CONFIG_HOME="$work/config" build/release/app/varnel || status=$?
+XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" build/release/app/varnel || status=$?
 exit "$status"

@@ -392,8 +392,12 @@ cli_case_info() {
 cli_case_program_esn() {
     local record=$run_dir/record.jsonl
     local record_win="Z:${record//\//\\}"
+    # An ESN registry of this run's own, never the Wine user's default.
+    local registry=$run_dir/esn-registry.sqlite
+    local registry_win="Z:${registry//\//\\}"
     cli_radio blank
-    cli_run --port COM1 --record "$record_win" program-esn 130/5/123456 --verify
+    cli_run --port COM1 --registry "$registry_win" --record "$record_win" program-esn \
+        130/5/123456 --verify
     [ "$(grep -c '"outcome":"ok"' "$record" 2>/dev/null)" = 1 ] ||
         cli_problems+=("the record file does not hold one successful line")
     # Three exchanges of one request each: the blank test, the write, the read-back.
@@ -406,14 +410,15 @@ cli_case_program_esn() {
     cli_judge "info reads the programmed ESN back" 0 $cli_min_ms $cli_max_ms \
         "~ESN: 130/05/123456" ""
 
-    # Another blank radio, the same ESN: the record refuses it before a byte is sent.
+    # Another blank radio, the same ESN: the registry refuses it before the write frame (only
+    # the blank test, its read and the end, reaches the radio).
     cli_radio blank
-    cli_run --port COM1 --record "$record_win" program-esn 130/05/123456
+    cli_run --port COM1 --registry "$registry_win" --record "$record_win" program-esn 130/05/123456
     cli_count_requests
-    [ "$cli_requests" -eq 0 ] || cli_problems+=("bytes were sent to the radio")
+    [ "$cli_requests" -eq 2 ] || cli_problems+=("a write was sent to the radio")
     [ "$(wc -l <"$record")" -eq 2 ] || cli_problems+=("the record file does not hold two lines")
-    cli_judge "program-esn refuses an ESN already in the record" 1 0 3000 "" \
-        "~error: The ESN 130/05/123456 was already programmed at "
+    cli_judge "program-esn refuses an ESN the registry holds" 1 0 3000 "" \
+        "~error: The ESN 130/05/123456 is already in the ESN registry: confirmed since "
 }
 
 cli_case_region() {

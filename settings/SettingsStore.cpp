@@ -14,6 +14,20 @@ std::string SaveSerialPortSetting(SettingsStore& store, int serialPort) {
                          SettingChange::Kind::Integer}});
 }
 
+std::string RegistryLocationSetting(SettingsStore& store) {
+    std::string location =
+        store.ReadText(kRegistryGroup, kRegistryLocationKey).value_or(std::string());
+    auto blank = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
+    while (!location.empty() && blank(location.back())) {
+        location.pop_back();
+    }
+    std::size_t first = 0;
+    while (first < location.size() && blank(location[first])) {
+        ++first;
+    }
+    return location.substr(first);
+}
+
 std::string PortDeviceSetting(SettingsStore& store, const std::string& portName) {
     if (portName.empty()) {
         return {};

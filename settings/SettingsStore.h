@@ -17,6 +17,9 @@ inline constexpr char kSettingsApplication[] = "Varnel";
 inline constexpr char kOptionsGroup[] = "Options";
 inline constexpr char kSerialPortKey[] = "SerialPort";
 inline constexpr char kPortsGroup[] = "Ports";
+// Where the ESN registry lives: an SQLite file path or a PostgreSQL URI.
+inline constexpr char kRegistryGroup[] = "Registry";
+inline constexpr char kRegistryLocationKey[] = "Location";
 
 // One key set (value) or removed (no value) in a group such as "Ports". An integer is kept as the
 // store's own number type where it has one (a registry DWORD), as decimal text elsewhere.
@@ -65,6 +68,10 @@ std::string SaveSerialPortSetting(SettingsStore& store, int serialPort);
 // The device the settings map a port name ("COM1") to, or empty when they map none or cannot be
 // trusted. Blanks around it are not part of it.
 std::string PortDeviceSetting(SettingsStore& store, const std::string& portName);
+
+// The ESN registry location the settings name, blanks around it removed; empty when they name
+// none or cannot be trusted (the embedded default is then used).
+std::string RegistryLocationSetting(SettingsStore& store);
 
 // One line for standard error: which store (its Location()), why, and that the program runs on
 // its defaults and leaves the store alone. program is the name the line starts with ("varnel").

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -33,6 +34,15 @@ public:
 
 // Shows the string-table text of stringId with the caption and icon of the kind.
 void ShowMessage(IMessageReporter& reporter, int kind, int stringId);
+
+// Shows an already formatted text with the caption and icon of the kind; stringId names where it
+// came from.
+void ShowText(IMessageReporter& reporter, int kind, int stringId, std::string_view text,
+              std::string_view detail = {});
+
+// The string-table text of stringId with %1, %2, ... replaced by args in order, as plain text (an
+// argument holding '%' is never read as a placeholder).
+std::string FormatString(int stringId, std::initializer_list<std::string_view> args);
 
 // The box for a port that could not be opened: caption "Error", the port-open text with the port
 // name in place of its "%s", and the reason, when one is known, under it.

@@ -39,6 +39,18 @@ constexpr std::array kEntries = {
           "taken the Regional ID: check it with Radio Info before you program it again."},
     Entry{20016, "The port mapping could not be saved.\nNothing has been changed."},
     Entry{20017, "The device path entered is not valid."},
+    Entry{20018,
+          "The ESN %1 is already in the ESN registry: %2 since %3 on %4.\nTwo radios must never "
+          "share an ESN. Nothing has been sent to the radio."},
+    Entry{20019, "The ESN pool %1 has no free ESN left.\nNothing has been sent to the radio."},
+    Entry{20020, "The ESN registry could not be used.\nNothing has been sent to the radio."},
+    Entry{20021,
+          "The ESN registry could not record how the write of %1 ended.\nThe registry keeps the "
+          "ESN as sending, so it is not used again."},
+    Entry{20022,
+          "The radio may hold the ESN %1: nobody saw it confirm the write.\nThe ESN registry "
+          "keeps it as unconfirmed. Read the radio with Radio Info, then confirm or release the "
+          "ESN in the registry."},
     Entry{20100, "No serial port assigned."},
     Entry{20101, "Checksum error in received message."},
     Entry{20102, "Received message too long."},

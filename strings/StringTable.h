@@ -28,6 +28,13 @@ enum StringId : int {
     // The Serial Devices dialog: a mapping that could not be kept, a typed path of no device.
     IDS_PORT_MAPPING_NOT_SAVED = 20016,
     IDS_DEVICE_PATH_INVALID = 20017,
+    // The ESN registry: an ESN it holds, a pool used up, a registry that cannot be used, a write
+    // whose end could not be recorded, a write the radio may have taken.
+    IDS_ESN_HELD = 20018,
+    IDS_ESN_POOL_EXHAUSTED = 20019,
+    IDS_REGISTRY_FAILED = 20020,
+    IDS_REGISTRY_SETTLE_FAILED = 20021,
+    IDS_ESN_UNCONFIRMED = 20022,
 
     IDS_NO_PORT = 20100,
     IDS_CHECKSUM_ERROR = 20101,

@@ -8,7 +8,7 @@
 
 namespace varnel {
 
-EsnEntry EsnFromFields(const std::array<std::string_view, 3>& texts, EsnEntryRule rule) {
+TypedEsn EsnFromFields(const std::array<std::string_view, 3>& texts, EsnEntryRule rule) {
     const bool strict = rule == EsnEntryRule::CommandLine;
     std::array<std::int32_t, 3> values = {};
     for (std::size_t i = 0; i < texts.size(); ++i) {
@@ -24,7 +24,7 @@ EsnEntry EsnFromFields(const std::array<std::string_view, 3>& texts, EsnEntryRul
     return {EsnFields{values[0], values[1], values[2]}, 0};
 }
 
-EsnEntry EsnFromText(std::string_view text, EsnEntryRule rule) {
+TypedEsn EsnFromText(std::string_view text, EsnEntryRule rule) {
     std::array<std::string_view, 3> texts;
     for (std::size_t i = 0; i + 1 < texts.size(); ++i) {
         const std::size_t slash = text.find('/');
@@ -44,7 +44,7 @@ bool ProgramTypedEsn(Session& session, const std::function<std::string(int contr
     for (std::size_t i = 0; i < texts.size(); ++i) {
         texts[i] = textOf(kEsnEntryControls[i].id);
     }
-    const EsnEntry entry = EsnFromFields({texts[0], texts[1], texts[2]}, EsnEntryRule::Dialog);
+    const TypedEsn entry = EsnFromFields({texts[0], texts[1], texts[2]}, EsnEntryRule::Dialog);
     if (!entry.esn) {
         ShowMessage(session.reporter, MSG_ERROR, entry.message);
         return false;

@@ -22,7 +22,7 @@ enum class EsnEntryRule {
 };
 
 // What the user typed, taken as an ESN: the ESN, or the string id of the message the user gets.
-struct EsnEntry {
+struct TypedEsn {
     std::optional<EsnFields> esn;
     int message = 0;
 };
@@ -30,10 +30,10 @@ struct EsnEntry {
 // The three field texts, first field first. Each is digits only and within its range (the first
 // 0 to 255, the second 0 to 15, the third 1 to 262143); with the command-line rule each is also
 // non-empty and no longer than its field.
-EsnEntry EsnFromFields(const std::array<std::string_view, 3>& texts, EsnEntryRule rule);
+TypedEsn EsnFromFields(const std::array<std::string_view, 3>& texts, EsnEntryRule rule);
 
 // One "FIELD1/FIELD2/FIELD3" text: exactly three fields, each taken as EsnFromFields takes it.
-EsnEntry EsnFromText(std::string_view text, EsnEntryRule rule);
+TypedEsn EsnFromText(std::string_view text, EsnEntryRule rule);
 
 // The Program ESN dialog's entry controls, in field order, with the length each takes.
 struct EsnEntryControl {

@@ -78,6 +78,9 @@ void CExchangePolicy::Run(IExchangeHost& host, Session& session,
     onWorker.observer = &observer;
     onWorker.cancel = &cancel;
     onWorker.trace = session.trace;
+    // The registry is called from the worker alone while the exchange runs.
+    onWorker.registry = session.registry;
+    onWorker.origin = session.origin;
 
     m_running = true;
     m_delayPassed = false;

@@ -5,6 +5,7 @@
 
 #include "link/PortNames.h"
 #include "procedures/SerialPortOpener.h"
+#include "procedures/WriteOrigin.h"
 #include "strings/StringTable.h"
 #include "win32/ExchangeRunner.h"
 #include "win32/MainFrame.h"
@@ -109,8 +110,27 @@ std::string CVarnelApp::GetPortName() const {
     return PortNameFromIndex(m_nSerialPort);
 }
 
+IEsnRegistry* CVarnelApp::Registry(std::string& why) {
+    std::string location = RegistryLocationSetting(*m_pSettings);
+    if (location.empty()) {
+        location = DefaultRegistryLocation();
+    }
+    if (m_pRegistry && location == m_registryLocation) {
+        return m_pRegistry.get();
+    }
+    m_pRegistry.reset();
+    RegistryError error;
+    m_pRegistry = OpenEsnRegistry(location, error);
+    m_registryLocation = location;
+    if (!m_pRegistry) {
+        why = "The ESN registry " + location + " could not be opened: " + error.message;
+    }
+    return m_pRegistry.get();
+}
+
 Session CVarnelApp::MakeSession(int commandId) {
     Session session(m_radioLink, *m_pReporter, m_clock, m_portOpener, GetPortName());
+    session.origin = LocalWriteOrigin(GetPortName());
     session.runner = m_pRunner->For(std::string(TooltipPart(LoadString(commandId))), GetMainWnd());
     return session;
 }

@@ -8,6 +8,7 @@
 #include "link/Clock.h"
 #include "link/RadioLink.h"
 #include "procedures/Session.h"
+#include "registry/EsnRegistry.h"
 #include "settings/SettingsStore.h"
 #include "templates/CommandMap.h"
 
@@ -49,6 +50,10 @@ public:
     // link and message boxes, run on a worker thread with a progress window named after the
     // command.
     Session MakeSession(int commandId);
+    // The ESN registry every ESN write is reserved in: opened at the first write from the
+    // settings' [Registry] Location, else the embedded default, and opened anew when the
+    // location changes. Null, with why set for the user, when it cannot be used.
+    IEsnRegistry* Registry(std::string& why);
 
     // The serial port index: 0 for COM1 to 3 for COM4 (a negative stored value is kept as it is).
     int m_nSerialPort = 0;
@@ -75,6 +80,8 @@ private:
     // The clock every exchange's timing runs on.
     IClock& m_clock = SystemClock();
     std::unique_ptr<CMessageBoxReporter> m_pReporter;
+    std::unique_ptr<IEsnRegistry> m_pRegistry;
+    std::string m_registryLocation;
     std::unique_ptr<CExchangeRunner> m_pRunner;
     PortOpener m_portOpener;
     std::unique_ptr<CMainFrame> m_pMainWnd;

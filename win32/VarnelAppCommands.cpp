@@ -1,8 +1,10 @@
 // The commands that open the dialogs. Each handler builds its dialog for the length of the call
 // and runs it modally; only Configuration looks at the result.
+#include "strings/Messages.h"
 #include "strings/StringTable.h"
 #include "win32/AboutDlg.h"
 #include "win32/ConfigurationDlg.h"
+#include "win32/MessageBoxReporter.h"
 #include "win32/ProgramEsnDlg.h"
 #include "win32/ProgramRegionalIdDlg.h"
 #include "win32/RadioInfoDlg.h"
@@ -21,7 +23,17 @@ void CVarnelApp::OnRadioInfo() {
 }
 
 void CVarnelApp::OnProgramEsn() {
-    CProgramEsnDlg dialog(MakeSession(ID_PROGRAM_ESN), GetMainWnd());
+    // Without a registry no ESN may be written: said before the radio is even asked.
+    std::string why;
+    IEsnRegistry* registry = Registry(why);
+    if (registry == nullptr) {
+        ShowText(*m_pReporter, MSG_ERROR, IDS_REGISTRY_FAILED, LoadString(IDS_REGISTRY_FAILED),
+                 why);
+        return;
+    }
+    Session session = MakeSession(ID_PROGRAM_ESN);
+    session.registry = registry;
+    CProgramEsnDlg dialog(std::move(session), GetMainWnd());
     dialog.DoModal();
 }
 

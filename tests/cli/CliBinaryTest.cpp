@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -45,11 +46,14 @@ public:
     ToolProcess(const std::vector<std::string>& args, const std::string& configHome) {
         std::vector<std::string> env;
         for (char** e = environ; *e != nullptr; ++e) {
-            if (std::strncmp(*e, "XDG_CONFIG_HOME=", 16) != 0) {
+            if (std::strncmp(*e, "XDG_CONFIG_HOME=", 16) != 0 &&
+                std::strncmp(*e, "XDG_DATA_HOME=", 14) != 0) {
                 env.emplace_back(*e);
             }
         }
+        // The settings and the ESN registry of the test's own folder, never the user's.
         env.push_back("XDG_CONFIG_HOME=" + configHome);
+        env.push_back("XDG_DATA_HOME=" + configHome);
         std::vector<std::string> argv{VARNEL_CLI_EXECUTABLE};
         argv.insert(argv.end(), args.begin(), args.end());
         std::vector<char*> argp;
@@ -153,12 +157,7 @@ protected:
         ASSERT_NE(mkdtemp(dir), nullptr);
         m_dir = dir;
     }
-    void TearDown() override {
-        std::remove(RecordPath().c_str());
-        std::remove(SettingsPath().c_str());
-        rmdir((m_dir + "/Tessaran").c_str());
-        rmdir(m_dir.c_str());
-    }
+    void TearDown() override { std::filesystem::remove_all(m_dir); }
     std::string SettingsPath() const { return m_dir + "/Tessaran/Varnel.conf"; }
 
     ToolResult Run(const std::vector<std::string>& args) {
@@ -224,7 +223,7 @@ TEST_F(CliBinary, AProgrammedRadioIsRefusedWithStatusOne) {
     EXPECT_EQ(Opcodes(*radio), (std::vector<int>{35, 16}));
 }
 
-TEST_F(CliBinary, AnEsnAlreadyInTheRecordIsRefusedWithoutAByteSent) {
+TEST_F(CliBinary, AnEsnAlreadyInTheRegistryIsRefusedWithoutAWriteFrame) {
     auto first = Radio("blank.profile");
     const ToolResult done =
         Run({"--record", RecordPath(), "--port", first->SlavePath(), "program-esn", "200/9/65535"});
@@ -234,13 +233,30 @@ TEST_F(CliBinary, AnEsnAlreadyInTheRecordIsRefusedWithoutAByteSent) {
     const ToolResult refused = Run({"--record", RecordPath(), "--port", second->SlavePath(),
                                     "program-esn", "200/09/065535", "--json"});
     EXPECT_EQ(refused.status, 1);
-    EXPECT_NE(refused.err.find("error: The ESN 200/09/065535 was already programmed at "),
+    EXPECT_NE(refused.err.find("error: The ESN 200/09/065535 is already in the ESN registry: "
+                               "confirmed since "),
               std::string::npos)
         << refused.err;
-    EXPECT_NE(refused.err.find(" on " + first->SlavePath() + " (line 1 of "), std::string::npos);
     EXPECT_NE(refused.out.find("\"outcome\":\"refused\""), std::string::npos) << refused.out;
-    EXPECT_TRUE(second->Requests().empty());
+    EXPECT_EQ(Opcodes(*second), (std::vector<int>{35, 16}));  // the blank test, no write
     EXPECT_EQ(second->Value(2), (Bytes{0, 0, 0, 0, 0}));
+    // In the embedded default, in the user's data folder.
+    EXPECT_TRUE(std::filesystem::exists(m_dir + "/Tessaran/Varnel/esn-registry.sqlite"));
+}
+
+// SIGHUP (a closed terminal) while the write's reply is pending: stopped as by SIGTERM, and the
+// ESN stays taken as unconfirmed.
+TEST_F(CliBinary, AHangUpMidWriteLeavesTheEsnUnconfirmed) {
+    auto radio = Radio("blank.profile");
+    ASSERT_TRUE(radio->AddFault("silence@3"));
+    ToolProcess tool({"--port", radio->SlavePath(), "program-esn", "130/5/7"}, m_dir);
+    ASSERT_TRUE(radio->WaitForRequests(3, std::chrono::milliseconds(5000)));
+    tool.Signal(SIGHUP);
+    const ToolResult run = tool.Finish();
+    EXPECT_EQ(run.status, 128 + SIGHUP) << run.err;
+    EXPECT_NE(run.err.find("error: Stopped by SIGHUP.\n"), std::string::npos) << run.err;
+    const ToolResult show = Run({"registry", "show", "130/5/7"});
+    EXPECT_EQ(show.out.rfind("130/05/000007\tunconfirmed\t", 0), 0u) << show.out << show.err;
 }
 
 // Two stations share one record file and are handed the same ESN at the same moment.
@@ -351,8 +367,12 @@ TEST_P(CliBinarySignal, StopsTheExchangeAtOnceAndLeavesThePortFree) {
     EXPECT_EQ(run.status, 128 + signal) << run.err;
     EXPECT_LT(stopMs, 250);
     EXPECT_EQ(run.out, "");
-    EXPECT_NE(run.err.find(signal == SIGTERM ? "error: Stopped by SIGTERM.\n"
-                                             : "error: Stopped by SIGINT.\n"),
+    EXPECT_NE(run.err.find(std::string("error: Stopped by ") +
+                           (signal == SIGTERM   ? "SIGTERM"
+                            : signal == SIGHUP  ? "SIGHUP"
+                            : signal == SIGQUIT ? "SIGQUIT"
+                                                : "SIGINT") +
+                           ".\n"),
               std::string::npos)
         << run.err;
     EXPECT_EQ(Opcodes(*radio), (std::vector<int>{35, 35, 35}));  // no EndExchange
@@ -365,9 +385,10 @@ TEST_P(CliBinarySignal, StopsTheExchangeAtOnceAndLeavesThePortFree) {
     EXPECT_TRUE(port.Open(radio->SlavePath())) << "errno " << port.LastError();
 }
 
-INSTANTIATE_TEST_SUITE_P(Signals, CliBinarySignal, ::testing::Values(SIGTERM, SIGINT),
+INSTANTIATE_TEST_SUITE_P(Signals, CliBinarySignal,
+                         ::testing::Values(SIGTERM, SIGINT, SIGHUP, SIGQUIT),
                          [](const ::testing::TestParamInfo<int>& info) {
-                             return std::string(info.param == SIGTERM ? "Term" : "Int");
+                             return "Signal" + std::to_string(info.param);
                          });
 
 }  // namespace

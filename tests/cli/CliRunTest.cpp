@@ -18,6 +18,8 @@
 #include "cli/Json.h"
 #include "cli/RecordFile.h"
 #include "link/PortNames.h"
+#include "radio/Catalogue.h"
+#include "registry/EsnRegistry.h"
 #include "tests/support/ScriptedSession.h"
 
 namespace varnel::cli {
@@ -46,8 +48,10 @@ public:
         auto it = ports.find(name);
         return it == ports.end() ? std::string() : it->second;
     }
+    std::string RegistryLocation() override { return registry; }
     int index = 0;
     std::map<std::string, std::string> ports;
+    std::string registry;
 };
 
 const std::vector<std::string> kProgrammedInfo = {
@@ -76,6 +80,12 @@ protected:
             return it == presence.end() ? PortPresence::Missing : it->second;
         };
         context.cancel = &token;
+        // A registry of the test's own, never the user's.
+        if (settings.registry.empty()) {
+            settings.registry = (Dir() / "registry.sqlite").string();
+        }
+        context.openRegistry = OpenEsnRegistry;
+        context.origin.station = "bench-1";
         context.stopSignal = [this] { return signal; };
         context.elapsedMs = [this] { return static_cast<double>(radio.clock.NowMs()); };
         context.unixMs = [] { return std::int64_t{1736433125123}; };  // 2025-01-09T14:32:05.123Z
@@ -108,8 +118,8 @@ protected:
         radio.line.Answer(kAck);
     }
 
-    // A record file in a folder of the test's own.
-    std::string RecordPath() {
+    // A folder of the test's own, for the record file and the registry.
+    const std::filesystem::path& Dir() {
         if (m_dir.empty()) {
             std::random_device entropy;
             const std::filesystem::path temp = std::filesystem::temp_directory_path();
@@ -117,8 +127,9 @@ protected:
                 m_dir = temp / ("varnel-cli-test-" + std::to_string(entropy()));
             } while (!std::filesystem::create_directory(m_dir));
         }
-        return (m_dir / "record.jsonl").string();
+        return m_dir;
     }
+    std::string RecordPath() { return (Dir() / "record.jsonl").string(); }
     std::vector<std::string> RecordLines() {
         std::ifstream file(RecordPath(), std::ios::binary);
         std::vector<std::string> lines;
@@ -246,23 +257,28 @@ TEST_F(CliRun, AnUnexpectedAnswerIsAFailedLinkWhereANakIsARefusal) {
          1,
          "none"},
         {"program-esn, the test", {"program-esn", "130/5/123456"}, {kWrong, kAck}, 1, "none"},
-        // The radio answered the write: it did not take the ESN.
+        // The radio answered the write, not with a confirmation: whether it took the ESN is
+        // unknown, so the registry keeps it.
         {"program-esn, the write",
          {"program-esn", "130/5/123456"},
          {blank, kAck, kWrong, kAck},
          1,
-         "none"},
+         "unconfirmed"},
         {"program-esn, the read back",
          {"program-esn", "130/5/123456", "--verify"},
          {blank, kAck, written, kAck, kWrong, kAck},
          1,
          "confirmed"},
     };
+    int runs = 0;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Bytes bytes[2];
         std::string messages[2];
         for (int unexpected = 0; unexpected < 2; ++unexpected) {
+            // Each run on a registry of its own: an earlier run's ESN is not free for the next.
+            settings.registry =
+                (Dir() / ("registry-" + std::to_string(++runs) + ".sqlite")).string();
             const std::vector<int> wrong = Concat({kAck, unexpected ? test::Frame(7) : kNak});
             for (const auto& answer : c.answers) {
                 radio.line.Answer(answer.empty() ? wrong : answer);
@@ -539,7 +555,7 @@ TEST_F(CliRun, AStopBeforeTheExchangeBeginsOpensNoPort) {
     EXPECT_TRUE(radio.log.opened.empty());
 }
 
-TEST_F(CliRun, TheRecordGetsOneLinePerRunAndRefusesAnEsnProgrammedBefore) {
+TEST_F(CliRun, TheRegistryRefusesAnEsnProgrammedBeforeAndTheRecordLogsEveryRun) {
     AnswerBlankThenWrite();
     EXPECT_EQ(Run({"program-esn", "130/5/123456", "--record", RecordPath(), "--port", "COM2"}), 0);
     ASSERT_EQ(RecordLines().size(), 1u);
@@ -552,20 +568,36 @@ TEST_F(CliRun, TheRecordGetsOneLinePerRunAndRefusesAnEsnProgrammedBefore) {
     EXPECT_EQ(line->StringAt("outcome"), "ok");
     EXPECT_EQ(line->Find("exit")->number, 0);
     EXPECT_EQ(line->Find("messages")->items.at(0).text, "ESN successfully programmed.");
-    EXPECT_EQ(line->Find("results")->StringAt("esn"), "130/05/123456");
-    EXPECT_EQ(line->Find("results")->StringAt("write"), "confirmed");
+    const JsonValue* results = line->Find("results");
+    EXPECT_EQ(results->StringAt("esn"), "130/05/123456");
+    EXPECT_EQ(results->StringAt("write"), "confirmed");
+    EXPECT_EQ(results->Find("registry")->StringAt("answer"), "reserved");
+    EXPECT_EQ(results->Find("registry")->StringAt("state"), "confirmed");
+    EXPECT_EQ(results->Find("registry")->StringAt("location"), settings.registry);
 
-    // Another radio, the same ESN typed again: refused before anything is opened.
-    const std::size_t opened = radio.log.opened.size();
+    // Another radio, the same ESN typed again: refused, and no write frame goes out.
+    radio.line.Answer(ReadAnswer(kBlankEsn));
+    radio.line.Answer(kAck);
+    const std::size_t written = radio.Written().size();
     EXPECT_EQ(Run({"program-esn", "130/05/123456", "--record", RecordPath()}), 1);
-    EXPECT_EQ(err.written,
-              "error: The ESN 130/05/123456 was already programmed at 2025-01-09T14:32:05.123Z on "
-              "COM2 (line 1 of " +
-                  RecordPath() + "). Two radios must never share an ESN.\n");
-    EXPECT_EQ(radio.log.opened.size(), opened);
+    EXPECT_EQ(err.written.rfind("error: The ESN 130/05/123456 is already in the ESN registry: "
+                                "confirmed since ",
+                                0),
+              0u)
+        << err.written;
+    EXPECT_NE(err.written.find(" on bench-1. Two radios must never share an ESN."),
+              std::string::npos);
+    const Bytes sent(radio.Written().begin() + static_cast<std::ptrdiff_t>(written),
+                     radio.Written().end());
+    Bytes check = ReadRequest(PARAM_ESN);
+    check.insert(check.end(), test::kEndRequest.begin(), test::kEndRequest.end());
+    EXPECT_EQ(sent, check);  // the blank test only
     ASSERT_EQ(RecordLines().size(), 2u);
-    EXPECT_EQ(ParseJson(RecordLines()[1])->StringAt("outcome"), "refused");
-    EXPECT_EQ(ParseJson(RecordLines()[1])->Find("results")->Find("in_record")->number, 1);
+    const auto refused = ParseJson(RecordLines()[1]);
+    EXPECT_EQ(refused->StringAt("outcome"), "refused");
+    EXPECT_EQ(refused->Find("results")->Find("registry")->StringAt("answer"), "held");
+    EXPECT_EQ(refused->Find("results")->Find("registry")->Find("held_by")->StringAt("station"),
+              "bench-1");
 
     // A different ESN goes through.
     AnswerBlankThenWrite();
@@ -573,28 +605,23 @@ TEST_F(CliRun, TheRecordGetsOneLinePerRunAndRefusesAnEsnProgrammedBefore) {
     EXPECT_EQ(RecordLines().size(), 3u);
 }
 
-TEST_F(CliRun, UnreadableRecordLinesAreSkippedWithAWarningAndTheFileIsNeverRewritten) {
+TEST_F(CliRun, TheRecordIsNeverReadOnlyAppendedTo) {
     {
         std::ofstream file(RecordPath(), std::ios::binary);
-        file << "not json\n"
-             << "{\"command\":\"program-esn\",\"outcome\":\"refused\",\"results\":{\"esn\":"
-                "\"130/05/123456\",\"write\":\"none\"}}\n"
-             << "\n"
+        file << "\xEF\xBB\xBFnot json\n"
+             << "{\"command\":\"program-esn\",\"outcome\":\"ok\",\"results\":{\"esn\":"
+                "\"130/05/123456\",\"write\":\"confirmed\"}}\n"
              << "{\"cut short";  // a line left without its end
     }
     AnswerBlankThenWrite();
+    // The record guards nothing: only the registry says whether an ESN is taken.
     EXPECT_EQ(Run({"program-esn", "130/5/123456", "--record", RecordPath()}), 0);
-    EXPECT_EQ(err.written, "warning: The record file " + RecordPath() +
-                               " has a line 1 that cannot be read; it is skipped.\n"
-                               "warning: The record file " +
-                               RecordPath() +
-                               " has a line 4 that cannot be read; it is skipped.\n"
-                               "info: ESN successfully programmed.\n");
+    EXPECT_EQ(err.written, "info: ESN successfully programmed.\n");
     const std::vector<std::string> lines = RecordLines();
-    ASSERT_EQ(lines.size(), 5u);
-    EXPECT_EQ(lines[0], "not json");
-    EXPECT_EQ(lines[3], "{\"cut short");
-    EXPECT_EQ(ParseJson(lines[4])->StringAt("outcome"), "ok");
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[0], "\xEF\xBB\xBFnot json");
+    EXPECT_EQ(lines[2], "{\"cut short");
+    EXPECT_EQ(ParseJson(lines[3])->StringAt("outcome"), "ok");
 }
 
 TEST_F(CliRun, AWriteThatWentOutUnconfirmedBlocksItsEsnLikeOneThatLanded) {
@@ -602,14 +629,136 @@ TEST_F(CliRun, AWriteThatWentOutUnconfirmedBlocksItsEsnLikeOneThatLanded) {
     radio.line.Answer(kAck);
     radio.line.Answer(kAck);  // the write acknowledged, and then no reply
     EXPECT_EQ(Run({"program-esn", "12/3/4567", "--record", RecordPath()}), 2);
-    EXPECT_NE(err.written.find("error: The ESN write went out but was never confirmed: the radio "
-                               "may now hold 012/03/004567."),
-              std::string::npos);
-    EXPECT_EQ(ParseJson(RecordLines().at(0))->Find("results")->StringAt("write"), "unconfirmed");
+    EXPECT_NE(err.written.find("error: The radio may hold the ESN 012/03/004567: nobody saw it "
+                               "confirm the write."),
+              std::string::npos)
+        << err.written;
+    const auto record = ParseJson(RecordLines().at(0));
+    ASSERT_TRUE(record.has_value());
+    const JsonValue* results = record->Find("results");
+    EXPECT_EQ(results->StringAt("write"), "unconfirmed");
+    EXPECT_EQ(results->Find("registry")->StringAt("state"), "unconfirmed");
 
-    EXPECT_EQ(Run({"program-esn", "12/3/4567", "--record", RecordPath()}), 1);
-    EXPECT_NE(err.written.find("error: The ESN 012/03/004567 may already be in a radio"),
-              std::string::npos);
+    radio.line.Answer(ReadAnswer(kBlankEsn));
+    radio.line.Answer(kAck);
+    EXPECT_EQ(Run({"program-esn", "12/3/4567"}), 1);
+    EXPECT_NE(err.written.find("error: The ESN 012/03/004567 is already in the ESN registry: "
+                               "unconfirmed since "),
+              std::string::npos)
+        << err.written;
+
+    // Read back from the radio and released by hand, it may be used again.
+    EXPECT_EQ(Run({"registry", "release", "12/3/4567", "--reason", "radio read blank"}), 0);
+    AnswerBlankThenWrite();
+    EXPECT_EQ(Run({"program-esn", "12/3/4567"}), 0);
+}
+
+TEST_F(CliRun, ARegistryThatCannotBeUsedIsExitFourWithNothingSent) {
+    for (const std::string& location :
+         {(Dir() / "not-a-database").string(), std::string("/proc/varnel/registry.sqlite")}) {
+        if (location.find("not-a-database") != std::string::npos) {
+            std::ofstream(location) << "this is no SQLite file, and it is long enough to tell\n";
+        }
+        radio.log.opened.clear();
+        EXPECT_EQ(Run({"program-esn", "130/5/123456", "--json", "--registry", location}), 4);
+        const auto json = ParseJson(out.written);
+        ASSERT_TRUE(json.has_value()) << out.written;
+        EXPECT_EQ(json->StringAt("outcome"), "registry-failed");
+        EXPECT_EQ(json->Find("registry")->StringAt("answer"), "failed");
+        EXPECT_EQ(err.written.rfind("error: The ESN registry " + location +
+                                        " could not be used. Nothing has been sent to the radio.",
+                                    0),
+                  0u)
+            << err.written;
+        EXPECT_TRUE(radio.log.opened.empty());
+        EXPECT_TRUE(radio.Written().empty());
+    }
+}
+
+TEST_F(CliRun, NextTakesTheLowestFreeEsnOfThePoolUntilItIsUsedUp) {
+    EXPECT_EQ(Run({"registry", "pool-add", "line-a", "130/5/10", "130/5/11"}), 0);
+    EXPECT_EQ(out.written, "line-a\t130/05/000010\t130/05/000011\t2\n");
+    for (const char* expected : {"130/05/000010\n", "130/05/000011\n"}) {
+        AnswerBlankThenWrite();
+        EXPECT_EQ(Run({"program-esn", "--next", "line-a"}), 0);
+        EXPECT_EQ(out.written, expected);
+    }
+    radio.line.Answer(ReadAnswer(kBlankEsn));
+    radio.line.Answer(kAck);
+    const std::size_t written = radio.Written().size();
+    EXPECT_EQ(Run({"program-esn", "--next", "line-a", "--json"}), 1);
+    EXPECT_EQ(ParseJson(out.written)->Find("registry")->StringAt("answer"), "exhausted");
+    EXPECT_EQ(radio.Written().size(), written + ReadRequest(PARAM_ESN).size() +
+                                          test::kEndRequest.size());  // no write frame
+    EXPECT_EQ(Run({"registry", "pools"}), 0);
+    EXPECT_EQ(out.written, "line-a\t130/05/000010\t130/05/000011\t0\n");
+}
+
+TEST_F(CliRun, RegistryCommandsShowListExportReleaseAndConfirm) {
+    radio.line.Answer(ReadAnswer(kBlankEsn));
+    radio.line.Answer(kAck);
+    radio.line.Answer(kAck);  // unconfirmed
+    EXPECT_EQ(Run({"program-esn", "1/2/3"}), 2);
+    AnswerBlankThenWrite();
+    EXPECT_EQ(Run({"program-esn", "1/2/4"}), 0);
+
+    struct Step {
+        std::vector<std::string> args;
+        int exit;
+        std::string out;  // the start of standard output
+    };
+    const std::vector<Step> steps = {
+        {{"registry", "show", "1/2/3"}, 0, "001/02/000003\tunconfirmed\t\tbench-1\t"},
+        {{"registry", "show", "1/2/5"}, 0, "001/02/000005\tfree\n"},
+        {{"registry", "list", "--state", "confirmed"}, 0, "001/02/000004\tconfirmed\t"},
+        {{"registry", "export", "--csv"},
+         0,
+         "esn,state,pool,station,user,port,radio_serial,reserved_at,settled_at,reason\n"},
+        {{"registry", "release", "1/2/4", "--reason", "x"}, 1, ""},  // confirmed: never
+        {{"registry", "confirm", "1/2/3"}, 0, "001/02/000003\tconfirmed\t"},
+        {{"registry", "release", "1/2/3", "--reason", "x"}, 1, ""},
+        {{"registry", "list", "--state", "unconfirmed"}, 0, ""},
+    };
+    for (const Step& step : steps) {
+        EXPECT_EQ(Run(step.args), step.exit) << step.args[1] << " " << err.written;
+        EXPECT_EQ(out.written.substr(0, step.out.size()), step.out) << step.args[1];
+        if (step.out.empty()) {
+            EXPECT_EQ(out.written, "");
+        }
+    }
+    EXPECT_EQ(Run({"registry", "list", "--json"}), 0);
+    const auto json = ParseJson(out.written);
+    ASSERT_TRUE(json.has_value());
+    EXPECT_EQ(json->Find("entries")->items.size(), 2u);
+}
+
+TEST_F(CliRun, ImportTakesTheWritesOfAnOldRecordAndSaysWhichLinesItCouldNotRead) {
+    const std::string old = (Dir() / "old.jsonl").string();
+    {
+        std::ofstream file(old, std::ios::binary);
+        file << "\xEF\xBB\xBF{\"command\":\"program-esn\",\"outcome\":\"ok\",\"port\":\"COM1\","
+                "\"time\":\"2025-01-01T00:00:00.000Z\",\"results\":{\"esn\":\"130/05/000001\","
+                "\"write\":\"confirmed\"}}\r\n"
+             << "{\"command\":\"program-esn\",\"outcome\":\"link-failed\",\"results\":{\"esn\":"
+                "\"130/05/000002\",\"write\":\"unconfirmed\"}}\n"
+             << "{\"command\":\"program-esn\",\"outcome\":\"refused\",\"results\":{\"esn\":"
+                "\"130/05/000003\",\"write\":\"none\"}}\n"
+             << "{\"command\":\"program-esn\",\"outcome\":\"ok\",\"results\":{\"esn\":\"130/05/";
+    }
+    EXPECT_EQ(Run({"registry", "import", old}), 1);
+    EXPECT_EQ(out.written, "");
+    EXPECT_EQ(err.written, "error: Line 4 of " + old + " cannot be read; it is not imported.\n");
+    EXPECT_EQ(Run({"registry", "import", old, "--json"}), 1);
+    const auto json = ParseJson(out.written);
+    ASSERT_TRUE(json.has_value());
+    EXPECT_EQ(json->Find("import")->Find("imported")->number, 0);
+    EXPECT_EQ(json->Find("import")->Find("already_held")->number, 2);
+    for (const auto& [esn, state] : std::vector<std::pair<std::string, std::string>>{
+             {"130/5/1", "confirmed"}, {"130/5/2", "unconfirmed"}, {"130/5/3", "free"}}) {
+        EXPECT_EQ(Run({"registry", "show", esn}), 0);
+        EXPECT_EQ(out.written.substr(14, state.size()), state) << esn;
+    }
+    EXPECT_EQ(Run({"registry", "import", (Dir() / "missing.jsonl").string()}), 64);
 }
 
 TEST_F(CliRun, ARecordFileThatCannotBeOpenedStopsTheRunBeforeThePort) {

@@ -106,6 +106,43 @@ TEST_F(ProgramEsnDlg, InvalidEntryIsToldAndNothingIsSent) {
     EXPECT_TRUE(SinceOpening().empty());
 }
 
+// The registry says no before anything is sent: the dialog stays open as for an invalid ESN.
+TEST_F(ProgramEsnDlg, AnEsnTheRegistryHoldsOrARegistryThatCannotBeUsedSendsNothing) {
+    const struct {
+        const char* name;
+        std::function<void(test::MemoryRegistry&)> arrange;
+        int message;
+    } cases[] = {
+        {"held",
+         [](test::MemoryRegistry& r) {
+             EsnEntry entry;
+             entry.esn = "130/05/123456";
+             entry.state = EsnState::Confirmed;
+             entry.origin.station = "bench-2";
+             r.entries[entry.esn] = entry;
+         },
+         IDS_ESN_HELD},
+        {"unusable",
+         [](test::MemoryRegistry& r) { r.failReserve = RegistryError{"database is locked"}; },
+         IDS_REGISTRY_FAILED},
+    };
+    OpenForEntry();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        radio.registry.entries.clear();
+        radio.registry.failReserve.reset();
+        c.arrange(radio.registry);
+        radio.reporter.Clear();
+        Type(dialog, "130", "5", "123456");
+        dialog.OnOK();
+        EXPECT_EQ(radio.reporter.Ids(), std::vector<int>{c.message});
+        EXPECT_FALSE(dialog.IsEnded());
+        EXPECT_EQ(dialog.GetDlgItemText(Esn::IDC_ESN_FIELD3), "123456");
+    }
+    EXPECT_EQ(radio.log.opened.size(), 1u);  // the opening only
+    EXPECT_TRUE(SinceOpening().empty());
+}
+
 struct WriteCase {
     const char* name;
     std::vector<int> answer;  // to the write

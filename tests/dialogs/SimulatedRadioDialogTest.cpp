@@ -18,6 +18,7 @@
 #include "link/PortNames.h"
 #include "strings/StringTable.h"
 #include "tests/dialogs/DialogFixture.h"
+#include "tests/support/QtTestSupport.h"
 #include "tests/support/RecordingReporter.h"
 #include "tests/support/ShippedRadio.h"
 #include "tools/radio-sim/RadioSimulator.h"
@@ -44,11 +45,16 @@ protected:
     }
 
     // The application's session, run off the user-interface thread as in the window, with its
-    // messages recorded instead of shown in boxes.
+    // messages recorded instead of shown in boxes, and the application's ESN registry (in the
+    // test's private data folder).
     Session MakeSession(int commandId) {
         const Session app = m_app.MakeSession(commandId);
         Session session(app.link, m_reporter, app.clock, app.openPort, app.portName);
         session.runner = app.runner;
+        session.origin = app.origin;
+        std::string why;
+        session.registry = m_app.Registry(why);
+        EXPECT_NE(session.registry, nullptr) << why;
         return session;
     }
 
@@ -102,10 +108,19 @@ TEST_F(SimulatedRadio, ProgramEsnWritesABlankRadioOnce) {
     dialog.SetDlgItemText(CProgramEsnDlg::IDC_ESN_FIELD2, "5");
     dialog.SetDlgItemText(CProgramEsnDlg::IDC_ESN_FIELD3, "123456");
     dialog.OnOK();
-    EXPECT_EQ(m_reporter.Ids(), std::vector<int>{IDS_ESN_PROGRAMMED});
+    EXPECT_EQ(m_reporter.Ids(), std::vector<int>{IDS_ESN_PROGRAMMED})
+        << (m_reporter.Messages().empty() ? "" : m_reporter.Messages()[0].detail);
     EXPECT_EQ(dialog.Result(), kIdOk);
     EXPECT_EQ(m_sim->Value(2), (sim::Bytes{0x82, 0x51, 0xE2, 0x40, 0x4C}));
     EXPECT_EQ(RequestOpcodesAndIds(), (std::vector<std::uint8_t>{35, 2, 16, 24, 1, 16}));
+
+    // The registry holds the ESN as confirmed, by this station.
+    std::string why;
+    RegistryError error;
+    const auto entry = m_app.Registry(why)->Find("130/05/123456", error);
+    ASSERT_TRUE(entry.has_value()) << error.message;
+    EXPECT_EQ(entry->state, EsnState::Confirmed);
+    EXPECT_FALSE(entry->origin.station.empty());
 
     // The radio is programmed now: the next opening refuses it.
     m_reporter.Clear();
@@ -129,6 +144,26 @@ TEST_F(SimulatedRadio, ChoosingAsiaProgramsTheRegionalId) {
     EXPECT_EQ(m_reporter.Ids(), std::vector<int>{IDS_REGION_PROGRAMMED});
     EXPECT_EQ(m_sim->Value(16), sim::Bytes{4});
     EXPECT_EQ(RequestOpcodesAndIds(), (std::vector<std::uint8_t>{35, 16, 16, 24, 4, 16}));
+}
+
+// The registry comes from the settings' location, else the default; one that cannot be used is
+// no registry at all (Program ESN then says so and sends nothing), and the next use tries again.
+TEST(AppRegistry, FollowsTheSettingsAndSaysWhyOneCannotBeUsed) {
+    test::ClearSettings();
+    CVarnelApp app;
+    std::string why;
+    test::WriteSettingsFile("[Registry]\nLocation=/proc/varnel-none/registry.sqlite\n");
+    EXPECT_EQ(app.Registry(why), nullptr);
+    EXPECT_EQ(
+        why.rfind("The ESN registry /proc/varnel-none/registry.sqlite could not be opened: ", 0),
+        0u)
+        << why;
+    test::ClearSettings();
+    why.clear();
+    IEsnRegistry* registry = app.Registry(why);
+    ASSERT_NE(registry, nullptr) << why;
+    EXPECT_EQ(registry->Location(), DefaultRegistryLocation());
+    EXPECT_EQ(DefaultRegistryLocation().rfind(test::SettingsFolder().toStdString(), 0), 0u);
 }
 
 }  // namespace

@@ -25,6 +25,7 @@
 #include "procedures/SerialPortOpener.h"
 #include "procedures/Session.h"
 #include "strings/Messages.h"
+#include "tests/support/MemoryRegistry.h"
 #include "tests/support/ProcessStats.h"
 #include "tests/support/ScriptedSession.h"
 #include "tools/radio-sim/RadioProfile.h"
@@ -106,7 +107,9 @@ void VirtualRuns(int runs, bool print = true) {
         for (const auto& answer : stream.answers) {
             radio.line.Answer(answer);
         }
+        test::MemoryRegistry registry;
         Session session(radio.link, reporter, radio.clock, radio.Opener(), "COM1");
+        session.registry = &registry;
         outcomes.Add(ReadRadioInfo(session).outcome);
         outcomes.Add(CheckEsnBlank(session).outcome);
         outcomes.Add(ProgramEsn(session, EsnFields{130, 5, 123456}).outcome);

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "procedures/Session.h"
+#include "tests/support/MemoryRegistry.h"
 #include "tests/support/ScriptedSession.h"
 
 namespace varnel::test {
@@ -49,6 +50,7 @@ public:
 
     ScriptedRadio radio;
     RecordingObserver observer{radio.log};
+    MemoryRegistry& registry = radio.registry;
     Session session = radio.MakeSession();
     std::vector<bool> portOpenAtMessage;
 };

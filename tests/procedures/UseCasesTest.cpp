@@ -55,13 +55,13 @@ TEST(EsnEntry, EachFrontEndsRuleTakesTheSameTypedFields) {
         const std::string text = std::string(c.fields[0]) + "/" + std::string(c.fields[1]) + "/" +
                                  std::string(c.fields[2]);
         SCOPED_TRACE(text);
-        const EsnEntry dialog = EsnFromFields(c.fields, EsnEntryRule::Dialog);
-        const EsnEntry fields = EsnFromFields(c.fields, EsnEntryRule::CommandLine);
-        const EsnEntry argument = EsnFromText(text, EsnEntryRule::CommandLine);
+        const TypedEsn dialog = EsnFromFields(c.fields, EsnEntryRule::Dialog);
+        const TypedEsn fields = EsnFromFields(c.fields, EsnEntryRule::CommandLine);
+        const TypedEsn argument = EsnFromText(text, EsnEntryRule::CommandLine);
         EXPECT_EQ(dialog.esn, c.dialog);
         EXPECT_EQ(fields.esn, c.commandLine);
         EXPECT_EQ(argument.esn, c.commandLine);
-        for (const EsnEntry* entry : {&dialog, &fields, &argument}) {
+        for (const TypedEsn* entry : {&dialog, &fields, &argument}) {
             EXPECT_EQ(entry->message, entry->esn ? 0 : static_cast<int>(IDS_ESN_INVALID));
         }
     }

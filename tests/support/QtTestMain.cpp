@@ -1,5 +1,5 @@
 // The one main of every Qt test program (GUI, dialogs, settings faults): a QApplication, offscreen
-// unless told otherwise, on a private settings folder.
+// unless told otherwise, on a private settings folder (which holds the ESN registry too).
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -58,6 +58,8 @@ int main(int argc, char** argv) {
     }
     varnel::test::g_settingsFolder = &settingsFolder;
     ::setenv("XDG_CONFIG_HOME", settingsFolder.path().toLocal8Bit().constData(), 1);
+    // The ESN registry's default lives there too: a test never reserves in the user's own.
+    ::setenv("XDG_DATA_HOME", settingsFolder.path().toLocal8Bit().constData(), 1);
     if (!std::getenv("QT_QPA_PLATFORM")) {
         ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     }

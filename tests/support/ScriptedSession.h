@@ -10,6 +10,7 @@
 #include "link/RadioLink.h"
 #include "procedures/Session.h"
 #include "tests/support/FakeClock.h"
+#include "tests/support/MemoryRegistry.h"
 #include "tests/support/RecordingReporter.h"
 #include "tests/support/ScriptedPort.h"
 
@@ -91,9 +92,10 @@ public:
     ScriptedRadio& operator=(const ScriptedRadio&) = delete;
 
     // A session on portName whose opener hands out the scripted line, or nothing while
-    // portAvailable is false (then with detail as the reason).
+    // portAvailable is false (then with detail as the reason), with the radio's own registry.
     Session MakeSession(const std::string& portName = "COM1") {
         Session session(link, reporter, clock, Opener(), portName);
+        session.registry = &registry;
         return session;
     }
     PortOpener Opener() {
@@ -118,6 +120,8 @@ public:
     RecordingReporter reporter;
     CRadioLink link;
     PortLog log;
+    // Where the sessions reserve the ESNs they write.
+    MemoryRegistry registry;
     bool portAvailable = true;
     std::string unavailableDetail;
 };
