@@ -102,8 +102,8 @@ std::string IconImage(const Pixmap& image) {
     Put16(out, 1);   // planes
     Put16(out, 32);  // bits per pixel
     Put32(out, 0);   // no compression
-    Put32(out, static_cast<std::uint32_t>(image.width * image.height * 4 +
-                                          maskRowBytes * image.height));
+    Put32(out,
+          static_cast<std::uint32_t>(image.width * image.height * 4 + maskRowBytes * image.height));
     for (int i = 0; i < 4; ++i) {
         Put32(out, 0);  // resolution and palette: unused
     }
