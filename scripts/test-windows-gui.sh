@@ -29,7 +29,7 @@ build_gui() {
     export CMAKE_C_COMPILER_LAUNCHER=${CMAKE_C_COMPILER_LAUNCHER-ccache}
     command -v ccache >/dev/null || unset CMAKE_CXX_COMPILER_LAUNCHER CMAKE_C_COMPILER_LAUNCHER
     cmake --preset windows >/dev/null
-    nice -n 10 cmake --build --preset windows --target varnel_win32_exe varnel-winprobe
+    nice -n 10 cmake --build --preset windows --target varnel_win32_exe varnel-winprobe msi
     cmake -S . -B build/windows-host -G Ninja -DCMAKE_BUILD_TYPE=Release -DVARNEL_BUILD_GUI=OFF \
         -DVARNEL_BUILD_TESTS=OFF >/dev/null
     nice -n 10 cmake --build build/windows-host --target varnel-radio-sim
@@ -261,6 +261,38 @@ shoot() {
         sed -E 's/.* rect=([0-9-]+),([0-9-]+),([0-9]+),([0-9]+).*/\3x\4+\1+\2/')
     import -window root -crop "$rect" +repage "docs/windows-$1.png"
     echo "  docs/windows-$1.png"
+}
+
+# The display scale Wine gives each program as it starts: 96 dots per inch is 100 %.
+set_log_pixels() {
+    wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f \
+        >>"$run_dir/wine.log" 2>&1
+}
+# check_fits TITLE: every text of the dialog TITLE fits in its control.
+check_fits() {
+    if ! probe fits "$1" '#32770' >"$run_dir/fits"; then
+        fail "text clipped in \"$1\""
+        grep -v '^fits ' "$run_dir/fits" | sed 's/^/  | /' >&2
+    else
+        echo "  $1: $(tail -n 1 "$run_dir/fits" | tr -d '\r')"
+    fi
+}
+
+# The installer's product: the Apps & features entries named Varnel, as "CODE VERSION" lines.
+uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
+installed_products() {
+    wine reg query "$uninstall_key" /s 2>/dev/null | tr -d '\r' | awk '
+        /^HKEY/ { n = split($0, part, "\\"); code = part[n]; name = ""; version = ""; next }
+        $1 == "DisplayName" { $1 = $2 = ""; sub(/^ +/, ""); name = $0 }
+        $1 == "DisplayVersion" { version = $3 }
+        name == "Varnel" && version != "" && !seen[code]++ { print code, version }'
+}
+start_menu_links() {
+    find "$WINEPREFIX/drive_c/ProgramData" "$WINEPREFIX/drive_c/users" -path '*Start Menu/Programs*' \
+        -iname 'Varnel.lnk' 2>/dev/null
+}
+win_path() {
+    echo "Z:${1//\//\\}"
 }
 
 start=$(date +%s)
@@ -504,6 +536,78 @@ if [ -z "$sent" ] || echo "$sent" | grep -qF "$end_frame"; then
     fail "after the close: requests $(echo "$sent" | tr '\n' '|')"
 fi
 [ "$(stored_port_index)" = 3 ] || fail "stored index $(stored_port_index), not 3"
+
+# ---------------------------------------------------------------------------------------------
+# The display at 150 %: the dialogs laid out in its pixels, every text in its control. The slow
+# radio on COM4 (the stored choice) keeps the progress window up long enough to be measured.
+begin "at 144 DPI no dialog text is clipped"
+set_log_pixels 144
+start_varnel
+keys alt+h a
+expect_box "About Varnel" && check_fits "About Varnel"
+keys Return
+expect_gone "About Varnel"
+keys alt+o c
+expect_box Configuration && check_fits Configuration
+keys Escape
+expect_gone Configuration
+keys alt+r i
+expect_box "Varnel - Radio Info" 5000 && check_fits "Varnel - Radio Info"
+expect_box "Radio Info" 20000 && check_fits "Radio Info"
+keys Return
+expect_gone "Radio Info"
+keys alt+r e
+expect_box "Program ESN" 10000 && check_fits "Program ESN"
+keys Escape
+expect_gone "Program ESN"
+probe command 32774
+expect_box "Program Regional ID" 10000 && check_fits "Program Regional ID"
+keys Escape
+expect_gone "Program Regional ID"
+keys alt+f x
+expect_exit
+wine reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f >>"$run_dir/wine.log" 2>&1 || true
+
+# ---------------------------------------------------------------------------------------------
+# The installer as a technician runs it, silently: the programs, the shortcut and the entry with
+# its icon; a newer version in place of the older; removal, which leaves the settings.
+begin "the MSI installs, upgrades and is removed; the settings stay"
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/windows/CMakeCache.txt)
+msi=build/windows/varnel-$version.msi
+program_files="$WINEPREFIX/drive_c/Program Files/Varnel"
+wine msiexec /i "$(win_path "$root/$msi")" /qn >>"$run_dir/wine.log" 2>&1 || fail "msiexec /i failed"
+cmp -s "$program_files/varnel.exe" "$varnel_exe" || fail "varnel.exe is not in Program Files\Varnel"
+cmp -s "$program_files/varnel-cli.exe" "$cli_exe" ||
+    fail "varnel-cli.exe is not in Program Files\Varnel"
+[ -n "$(start_menu_links)" ] || fail "no Start-menu shortcut"
+read -r product installed_version <<<"$(installed_products)"
+[ "$installed_version" = "$version" ] || fail "Apps & features lists \"$(installed_products)\""
+cmp -s "$WINEPREFIX/drive_c/windows/Installer/$product/varnel.ico" build/windows/resources/varnel.ico ||
+    fail "the entry in Apps & features has not the icon"
+built_exe=$varnel_exe
+varnel_exe="C:\\Program Files\\Varnel\\varnel.exe"
+start_varnel
+probe close
+expect_exit
+varnel_exe=$built_exe
+# The same programs as a later version: it takes the older one's place.
+IFS=. read -r major minor patch <<<"$version"
+newer=$major.$minor.$((patch + 1))
+(cd build/windows && wixl --arch x64 --output "$run_dir/varnel-$newer.msi" --define "Version=$newer" \
+    --define VarnelExe=win32/varnel.exe --define VarnelCliExe=cli/varnel-cli.exe \
+    --define IconFile=resources/varnel.ico "$root/win32/installer/Varnel.wxs") ||
+    fail "wixl could not build version $newer"
+wine msiexec /i "$(win_path "$run_dir/varnel-$newer.msi")" /qn >>"$run_dir/wine.log" 2>&1 ||
+    fail "msiexec /i of version $newer failed"
+[ "$(installed_products | awk '{print $2}' | tr '\n' ' ')" = "$newer " ] ||
+    fail "after the upgrade Apps & features lists \"$(installed_products | tr '\n' ' ')\", not $newer alone"
+[ -e "$program_files/varnel.exe" ] || fail "the upgrade left no varnel.exe"
+wine msiexec /x "$(win_path "$run_dir/varnel-$newer.msi")" /qn >>"$run_dir/wine.log" 2>&1 ||
+    fail "msiexec /x failed"
+[ ! -e "$program_files" ] || fail "Program Files\Varnel is still there: $(ls "$program_files")"
+[ -z "$(start_menu_links)" ] || fail "the shortcut is still there: $(start_menu_links)"
+[ -z "$(installed_products)" ] || fail "Apps & features still lists $(installed_products)"
+[ "$(stored_port_index)" = 3 ] || fail "the settings went with it: stored index $(stored_port_index)"
 
 echo "Windows window cases took $(($(date +%s) - start)) s; $failures failed"
 [ $failures -eq 0 ]

@@ -8,9 +8,10 @@ cd "$(dirname "$0")/.."
 root=$PWD
 
 # npm fetches the SQLite amalgamation of the Windows build (checked against its pinned SHA-256 at
-# configure); libsqlite3-dev is the Linux one of the simulator's host build.
+# configure); libsqlite3-dev is the Linux one of the simulator's host build; msitools and wixl
+# make and read the installer.
 packages=(cmake ninja-build g++ googletest nlohmann-json3-dev g++-mingw-w64-x86-64-posix
-          mingw-w64-x86-64-dev wine wine64 npm libsqlite3-dev)
+          mingw-w64-x86-64-dev wine wine64 npm libsqlite3-dev msitools wixl)
 
 install_missing() {
     local missing=() p
@@ -37,6 +38,7 @@ build() {
     command -v ccache >/dev/null || unset CMAKE_CXX_COMPILER_LAUNCHER CMAKE_C_COMPILER_LAUNCHER
     cmake --preset windows >/dev/null
     nice -n 10 cmake --build --preset windows
+    nice -n 10 cmake --build --preset windows --target msi
     # The simulated radio runs on Linux, beside Wine: a small build of its own, without Qt.
     cmake -S . -B build/windows-host -G Ninja -DCMAKE_BUILD_TYPE=Release -DVARNEL_BUILD_GUI=OFF \
         -DVARNEL_BUILD_TESTS=OFF >/dev/null
@@ -68,12 +70,13 @@ start_wine() {
 }
 
 # A prefix made afresh for this run (where the windows test preset looks for it), quiet, without
-# the .NET and HTML runtimes it would offer to fetch. Wine's server keeps its socket under
-# TMPDIR: the run's own folder, removed at the end.
+# the .NET and HTML runtimes it would offer to fetch, and without Wine's menu builder, which would
+# copy the installer's Start-menu shortcut into this machine's own menus. Wine's server keeps its
+# socket under TMPDIR: the run's own folder, removed at the end.
 make_wine_prefix() {
     export WINEPREFIX=${VARNEL_WINE_PREFIX:-$root/build/windows/wine-prefix} WINEARCH=win64
     export WINEDEBUG=-all
-    export WINEDLLOVERRIDES="mscoree,mshtml=" TMPDIR=$run_dir
+    export WINEDLLOVERRIDES="mscoree,mshtml=,winemenubuilder.exe=d" TMPDIR=$run_dir
     rm -rf "$WINEPREFIX"
     echo "Making a Wine prefix in $WINEPREFIX"
     wineboot --init >>"$run_dir/wine.log" 2>&1
@@ -551,6 +554,83 @@ run_cli_cases() {
     [ "$cli_failed" -eq 0 ]
 }
 
+# ---- What Windows reads from the .exe files -----------------------------------------------------
+# The resource types each program holds (objdump's resource directory), the icon's images, and
+# the manifest and version texts in the files themselves.
+resources_failed=0
+# The numbers of the resource types in an .exe, in hex, one per line.
+resource_types() {
+    x86_64-w64-mingw32-objdump -p "$1" | sed -nE 's/^[0-9a-f]{3}   Entry: ID: 0x0*([0-9a-f]+),.*/\1/p'
+}
+# The number of resources of type TYPE (hex, without leading zeros) in an .exe.
+resource_count() {
+    x86_64-w64-mingw32-objdump -p "$1" | awk -v type="$2" '
+        /^[0-9a-f]+   Entry: ID: / { id = $4; sub(/^0x0*/, "", id); sub(/,$/, "", id); want = (id == type); next }
+        want && /Name Table/ { print $NF; exit }' | sed 's/.*: //'
+}
+# A text as it stands in a version resource: UTF-16, each character followed by a zero byte.
+utf16_pattern() {
+    echo -n "$1" | sed -E 's/(.)/\1\\x00/g'
+}
+has_utf16() {
+    LC_ALL=C grep -qaP "$(utf16_pattern "$2")" "$1"
+}
+check_resources() {
+    local exe=$1 window=$2 problems=() type
+    local version
+    version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/windows/CMakeCache.txt)
+    # 3 icon images, e their group (the program's icon), 10 version, 18 manifest.
+    for type in 3 e 10 18; do
+        resource_types "$exe" | grep -qx "$type" || problems+=("no resource of type 0x$type")
+    done
+    [ "$(resource_count "$exe" 3)" = 4 ] || problems+=("not four icon images")
+    for text in "ProductName" "Varnel" "CompanyName" "Tessaran" "ProductVersion" "$version"; do
+        has_utf16 "$exe" "$text" || problems+=("no \"$text\" in the version information")
+    done
+    LC_ALL=C grep -qaF '<supportedOS Id="{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"/>' "$exe" ||
+        problems+=("the manifest names no Windows 10/11")
+    if [ "$window" = 1 ]; then
+        LC_ALL=C grep -qaF 'name="Microsoft.Windows.Common-Controls" version="6.0.0.0"' "$exe" ||
+            problems+=("the manifest asks for no common controls 6")
+        LC_ALL=C grep -qaF '>system</dpiAwareness>' "$exe" ||
+            problems+=("the manifest declares no display-scale awareness")
+    else
+        ! LC_ALL=C grep -qaF 'Common-Controls' "$exe" ||
+            problems+=("a console program asks for the common controls, which load user32")
+    fi
+    if [ ${#problems[@]} -eq 0 ]; then
+        echo "PASS  resources of $exe: manifest, icon of 4 images, version $version"
+    else
+        resources_failed=$((resources_failed + 1))
+        echo "FAIL  resources of $exe:"
+        printf '        - %s\n' "${problems[@]}"
+    fi
+}
+# The icon file: a header of four images, 16, 32, 48 and 256 pixels (256 is written as 0), each
+# of 32 bits per pixel.
+check_icon_file() {
+    local ico=build/windows/resources/varnel.ico bytes i sizes=(16 32 48 0) ok=1
+    read -r -a bytes <<<"$(od -An -tu1 -N 70 "$ico" | tr -s ' \n' ' ')"
+    [ "${bytes[*]:0:6}" = "0 0 1 0 4 0" ] || ok=0
+    for i in 0 1 2 3; do
+        local at=$((6 + 16 * i))
+        [ "${bytes[at]:-}" = "${sizes[i]}" ] && [ "${bytes[at + 1]:-}" = "${sizes[i]}" ] &&
+            [ "${bytes[at + 6]:-}" = 32 ] || ok=0
+    done
+    if [ $ok = 1 ]; then
+        echo "PASS  $ico: 16, 32, 48 and 256 pixels"
+    else
+        resources_failed=$((resources_failed + 1))
+        echo "FAIL  $ico: not 16, 32, 48 and 256 pixels of 32 bits: ${bytes[*]}"
+    fi
+}
+check_all_resources() {
+    check_icon_file
+    check_resources build/windows/win32/varnel.exe 1
+    check_resources build/windows/cli/varnel-cli.exe 0
+    [ "$resources_failed" -eq 0 ]
+}
+
 start=$(date +%s)
 # scripts/test-windows-gui.sh takes the functions above and runs cases of its own.
 if [ "${BASH_SOURCE[0]}" != "$0" ]; then
@@ -583,6 +663,8 @@ export VARNEL_WIN_HANGUP_FILE="Z:${hangup_request//\//\\}"
 export VARNEL_WIN_STALL_PORT=COM4 VARNEL_WIN_STALL_FILE="Z:${stall_request//\//\\}"
 
 status=0
+resources=passed
+check_all_resources || { status=1; resources=FAILED; }
 core=passed
 # A test whose Wine process fails to start (seen now and then in the first seconds of a fresh
 # prefix, with no output at all) runs once more; a test that really fails, fails twice.
@@ -597,7 +679,7 @@ fi
 # The window, varnel.exe, driven with the keyboard on a virtual display: in a prefix of its own.
 gui=passed
 VARNEL_GUI_BUILT=1 scripts/test-windows-gui.sh || { status=1; gui=FAILED; }
-echo "Windows tests: core and unit tests (ctest) $core; varnel-cli under Wine $cli" \
+echo "Windows tests: resources of the .exe files $resources; core and unit tests (ctest) $core; varnel-cli under Wine $cli" \
     "($cli_passed passed, $cli_failed failed); varnel.exe under Wine $gui;" \
     "$(($(date +%s) - start)) s in all"
 exit $status

@@ -16,13 +16,18 @@
 //   varnel-winprobe status              the texts of the main window's status bar panes
 //   varnel-winprobe command ID          sends command ID to the main window, as a menu would
 //   varnel-winprobe close               asks the main window to close, as its close box would
+//   varnel-winprobe fits TITLE [CLASS]  whether every control's text fits in its rectangle, in
+//                                       the control's own font at the display's scale: a line
+//                                       per control, "CLIPPED" for one that does not fit
 //
-// Exit status 0 on success, 1 when a wait timed out or the window is not there, 2 on a bad
-// command line.
+// Exit status 0 on success, 1 when a wait timed out, the window is not there or a text does not
+// fit, 2 on a bad command line. The probe is aware of the display's scale, as varnel.exe is, so
+// that both see the same pixels.
 #include <windows.h>
 // After <windows.h>, which it builds on.
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cwchar>
@@ -360,17 +365,161 @@ int Command(int id) {
     return ::PostMessageW(frame, WM_COMMAND, MAKEWPARAM(id, 0), 0) ? 0 : 1;
 }
 
+// ---- fits -----------------------------------------------------------------------------------
+
+// The control's font as the probe can use it: the one the control draws with, read through its
+// handle, or where that handle means nothing in this process, the dialogs' font at this scale.
+HFONT ControlFont(HWND control) {
+    const auto font = reinterpret_cast<HFONT>(::SendMessageW(control, WM_GETFONT, 0, 0));
+    LOGFONTW description{};
+    if (font == nullptr || ::GetObjectW(font, sizeof(description), &description) == 0) {
+        HDC screen = ::GetDC(nullptr);
+        const int dpi = ::GetDeviceCaps(screen, LOGPIXELSY);
+        ::ReleaseDC(nullptr, screen);
+        description = LOGFONTW{};
+        description.lfHeight = -::MulDiv(8, dpi, 72);
+        description.lfWeight = FW_NORMAL;
+        description.lfCharSet = DEFAULT_CHARSET;
+        std::wcscpy(description.lfFaceName, L"MS Sans Serif");
+    }
+    return ::CreateFontIndirectW(&description);
+}
+
+struct FitReport {
+    int checked = 0;
+    int clipped = 0;
+};
+
+// Prints one text's verdict: the room it needs against the room it has.
+void Judge(FitReport& report, HWND control, const std::wstring& text, SIZE need, SIZE room) {
+    ++report.checked;
+    const bool fits = need.cx <= room.cx && need.cy <= room.cy;
+    if (!fits) {
+        ++report.clipped;
+    }
+    int id = ::GetDlgCtrlID(control);
+    if (id == 0xFFFF) {
+        id = -1;
+    }
+    std::printf("%s id=%d class=%s text=%s needs=%ldx%ld has=%ldx%ld\n", fits ? "fits" : "CLIPPED",
+                id, Utf8(ClassName(control)).c_str(), Quoted(text).c_str(), need.cx, need.cy,
+                room.cx, room.cy);
+}
+
+struct FitRequest {
+    HWND parent;
+    FitReport* report;
+};
+
+BOOL CALLBACK FitChild(HWND control, LPARAM request) {
+    auto* fit = reinterpret_cast<FitRequest*>(request);
+    if (::GetParent(control) != fit->parent || !::IsWindowVisible(control)) {
+        return TRUE;
+    }
+    const std::wstring className = ClassName(control);
+    const LONG style = ::GetWindowLongW(control, GWL_STYLE);
+    const std::wstring text = WindowText(control);
+    RECT client{};
+    ::GetClientRect(control, &client);
+    const SIZE room{client.right, client.bottom};
+    HDC dc = ::GetDC(nullptr);
+    const HFONT font = ControlFont(control);
+    const HGDIOBJ old = ::SelectObject(dc, font);
+    TEXTMETRICW metrics{};
+    ::GetTextMetricsW(dc, &metrics);
+    // One line of text, with the '&' of an access key left out when the control shows it so.
+    auto lineSize = [&](const std::wstring& line, bool prefix) {
+        RECT r{0, 0, 0, 0};
+        ::DrawTextW(dc, line.c_str(), static_cast<int>(line.size()), &r,
+                    DT_CALCRECT | DT_SINGLELINE | (prefix ? 0 : DT_NOPREFIX));
+        return SIZE{r.right, std::max<LONG>(r.bottom, metrics.tmHeight)};
+    };
+    const bool isStatic = _wcsicmp(className.c_str(), L"Static") == 0;
+    const bool isButton = _wcsicmp(className.c_str(), L"Button") == 0;
+    const bool isEdit = _wcsicmp(className.c_str(), L"Edit") == 0;
+    const bool isCombo = _wcsicmp(className.c_str(), L"ComboBox") == 0;
+    const LONG staticType = style & SS_TYPEMASK;
+    if (isStatic && !text.empty() &&
+        (staticType == SS_LEFT || staticType == SS_CENTER || staticType == SS_RIGHT)) {
+        // Wrapped at the control's width, as the control draws it; a word wider than that line
+        // widens the measured rectangle, which counts as clipped.
+        RECT r{0, 0, room.cx, 0};
+        ::DrawTextW(
+            dc, text.c_str(), static_cast<int>(text.size()), &r,
+            DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS | ((style & SS_NOPREFIX) ? DT_NOPREFIX : 0));
+        Judge(*fit->report, control, text, SIZE{r.right, r.bottom}, room);
+    } else if (isStatic && !text.empty() &&
+               (staticType == SS_LEFTNOWORDWRAP || staticType == SS_SIMPLE)) {
+        Judge(*fit->report, control, text, lineSize(text, !(style & SS_NOPREFIX)), room);
+    } else if (isButton && !text.empty()) {
+        const LONG type = style & BS_TYPEMASK;
+        SIZE need = lineSize(text, true);
+        if (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON) {
+            // The frame and the focus rectangle inside it.
+            need.cx += 2 * (::GetSystemMetrics(SM_CXEDGE) + 2);
+            need.cy += 2 * ::GetSystemMetrics(SM_CYEDGE);
+        } else if (type == BS_GROUPBOX) {
+            need.cx += 2 * metrics.tmAveCharWidth;
+        } else {
+            // A check box or a radio button: the box, and a gap as wide as a character.
+            need.cx += ::GetSystemMetrics(SM_CXMENUCHECK) + metrics.tmAveCharWidth;
+        }
+        Judge(*fit->report, control, text, need, room);
+    } else if (isEdit && !(style & ES_MULTILINE)) {
+        // The whole value in view, between the margins, in a box at least one line high.
+        const LRESULT margins = ::SendMessageW(control, EM_GETMARGINS, 0, 0);
+        SIZE need = lineSize(text, false);
+        need.cx += LOWORD(margins) + HIWORD(margins);
+        Judge(*fit->report, control, text, need, room);
+    } else if (isCombo) {
+        // Each entry beside the drop-down button.
+        const LRESULT count = ::SendMessageW(control, CB_GETCOUNT, 0, 0);
+        for (LRESULT i = 0; i < count; ++i) {
+            wchar_t entry[256] = {};
+            const LRESULT length =
+                ::SendMessageW(control, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0);
+            if (length < 0 || length >= static_cast<LRESULT>(std::size(entry))) {
+                continue;
+            }
+            ::SendMessageW(control, CB_GETLBTEXT, static_cast<WPARAM>(i),
+                           reinterpret_cast<LPARAM>(entry));
+            SIZE need = lineSize(entry, false);
+            need.cx += ::GetSystemMetrics(SM_CXVSCROLL) + 2 * ::GetSystemMetrics(SM_CXEDGE);
+            Judge(*fit->report, control, entry, need, room);
+        }
+    }
+    ::SelectObject(dc, old);
+    ::DeleteObject(font);
+    ::ReleaseDC(nullptr, dc);
+    return TRUE;
+}
+
+int Fits(HWND window) {
+    HDC screen = ::GetDC(nullptr);
+    std::printf("window %s dpi=%d\n", Quoted(WindowText(window)).c_str(),
+                ::GetDeviceCaps(screen, LOGPIXELSY));
+    ::ReleaseDC(nullptr, screen);
+    FitReport report;
+    FitRequest request{window, &report};
+    ::EnumChildWindows(window, &FitChild, reinterpret_cast<LPARAM>(&request));
+    std::printf("checked=%d clipped=%d\n", report.checked, report.clipped);
+    std::fflush(stdout);
+    return report.clipped == 0 && report.checked > 0 ? 0 : 1;
+}
+
 int Usage() {
     std::fprintf(
         stderr,
         "usage: varnel-winprobe wait|gone TITLE [MS [CLASS]] | dump TITLE [CLASS] | list | "
-        "status | command ID | close\n");
+        "status | command ID | close | fits TITLE [CLASS]\n");
     return 2;
 }
 
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    // Sizes as varnel.exe sees them at any display scale (it declares the same awareness).
+    ::SetProcessDPIAware();
     if (argc < 2) {
         return Usage();
     }
@@ -387,6 +536,14 @@ int wmain(int argc, wchar_t** argv) {
         }
         Dump(window);
         return 0;
+    }
+    if (verb == L"fits" && (argc == 3 || argc == 4)) {
+        const HWND window = FindVisible(argv[2], argc == 4 ? argv[3] : L"");
+        if (window == nullptr) {
+            std::fprintf(stderr, "no window %s\n", Quoted(argv[2]).c_str());
+            return 1;
+        }
+        return Fits(window);
     }
     if (verb == L"list") {
         return List();
