@@ -30,9 +30,12 @@ std::string SystemText(int error) {
     return text;
 }
 
+// A USB adapter gets a COM number of its own, often above COM4; Devices... maps one of the
+// four port names to it without renumbering anything.
 constexpr const char* kFindThePort =
-    "Plug in the adapter of the programming cable, look up its COM number in Device Manager "
-    "under \"Ports (COM & LPT)\", and choose that port.";
+    "Plug in the adapter of the programming cable. Then, in Configuration, press Devices..., "
+    "choose the adapter (listed as Device Manager names it, such as \"USB Serial Port (COM7)\") "
+    "for this port, press OK, and choose this port in Configuration.";
 
 }  // namespace
 

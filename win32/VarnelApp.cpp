@@ -17,8 +17,9 @@ CVarnelApp::CVarnelApp(HINSTANCE instance, std::unique_ptr<SettingsStore> settin
     : m_instance(instance),
       m_pSettings(settings ? std::move(settings) : OpenUserSettings()),
       m_pReporter(std::make_unique<CMessageBoxReporter>()),
-      // COMn is the system's own \\.\COMn: on Windows no mapping of names to devices is kept.
-      m_portOpener(SerialPortOpener(PortResolver())) {
+      m_portResolver(
+          [this](const std::string& name) { return PortDeviceSetting(*m_pSettings, name); }),
+      m_portOpener(SerialPortOpener(m_portResolver)) {
     // The application's own commands, in the order of its message map.
     m_commands.Add(ID_APP_ABOUT, [this] { OnAppAbout(); });
     m_commands.Add(ID_RADIO_INFO, [this] { OnRadioInfo(); });
