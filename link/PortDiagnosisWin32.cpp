@@ -39,6 +39,16 @@ constexpr const char* kFindThePort =
 
 }  // namespace
 
+std::string DescribeLineFailure(const std::string& devicePath, int error) {
+    const std::string text = SystemText(error);
+    return "Device: " + (devicePath.empty() ? std::string("(none)") : devicePath) +
+           "\nReason: The device went away during the exchange; the system reported: " +
+           (text.empty() ? std::string("an error") : text) + " (error " + std::to_string(error) +
+           ").\nRemedy: Check that the adapter of the programming cable is plugged in firmly, "
+           "then try again. An adapter plugged in again may come back under another COM number: "
+           "then choose it for this port under Devices... in Configuration.";
+}
+
 PortFailure PortFailureFromError(int err) {
     switch (err) {
         case ERROR_FILE_NOT_FOUND:
