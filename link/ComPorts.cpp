@@ -46,7 +46,7 @@ std::vector<SerialDevice> ComPortDevices(const std::vector<ComPortRecord>& devic
         SerialDevice d;
         d.name = "COM" + std::to_string(number);
         d.path = d.name;
-        d.kernelPath = DefaultPortDevice(d.name);
+        d.kernelPath = "\\\\.\\" + d.name;  // what COM10 and above need, COM1 as well
         std::string friendly = OneLine(record.friendlyName);
         if (friendly.empty()) {
             friendly = "Serial port";
