@@ -370,6 +370,12 @@ std::uint32_t CSerialPort::Write(const std::uint8_t* buffer, std::uint32_t count
 }
 
 void CSerialPort::NoteLineError(unsigned long error) {
+    // A read that ran out of time is a silent line, not a failed one: some systems end it with a
+    // timeout error rather than with no bytes.
+    if (error == ERROR_TIMEOUT || error == WAIT_TIMEOUT || error == ERROR_SEM_TIMEOUT ||
+        error == ERROR_COUNTER_TIMEOUT) {
+        return;
+    }
     // The first failure says why; those after it follow from it.
     if (m_lineError == 0 && error != 0) {
         m_lineError = static_cast<int>(error);

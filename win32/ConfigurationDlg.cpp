@@ -110,6 +110,9 @@ void CConfigurationDlg::OnDevices() {
                              *m_mapping.reporter);
     if (dialog.DoModal() == IDOK) {
         FillPortList(chosen);
+        // Back to the port list, with OK the default again: the user goes on to choose the port
+        // just mapped, and Enter then ends the dialog rather than pressing Devices... again.
+        ::SendMessageW(GetSafeHwnd(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(list), TRUE);
     }
 }
 
