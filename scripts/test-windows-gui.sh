@@ -525,7 +525,7 @@ keys Tab Tab Tab space
 # (the first list of the dump) depends on what else Wine gives the machine.
 entry=
 if expect_box "Serial Devices"; then
-    entry=$(sed -nE 's/^ +item ([0-9]+) ".*\(COM7\)"$/\1/p' "$run_dir/window" | head -n 1)
+    entry=$(sed -nE 's/^ +item ([0-9]+) ".*\(COM7\)".*/\1/p' "$run_dir/window" | head -n 1)
     [ -n "$entry" ] || fail "COM7 is not offered"
     shoot serial-devices
 fi
