@@ -10,17 +10,6 @@
 
 namespace varnel {
 
-// What the Devices button needs: the devices present to choose from, where the port mapping is
-// kept, and where to tell the user that it could not be.
-struct PortMappingAccess {
-    // Empty: the machine's own devices (DefaultSerialDeviceLister).
-    SerialDeviceLister listDevices;
-    // Empty: the Devices button is disabled, since a choice would have nowhere to go.
-    PortMappingWriter write;
-    // Null: the Devices button is disabled too, since a failed write would have nobody to tell.
-    IMessageReporter* reporter = nullptr;
-};
-
 // Lets the user choose the serial port of every later exchange. Only the ports that exist on the
 // machine are offered; they are found afresh each time the dialog opens, so an adapter plugged
 // in or pulled out since the last run shows accordingly. Under the list stands the device the

@@ -19,8 +19,7 @@ CSerialDevicesDlg::CSerialDevicesDlg(PortResolver stored, std::vector<SerialDevi
       m_reporter(reporter) {}
 
 QString CSerialDevicesDlg::DefaultEntryText(const std::string& portName) {
-    const std::string device = DefaultPortDevice(portName);
-    return QStringLiteral("Default (%1)").arg(QString::fromStdString(device));
+    return QString::fromStdString(DefaultDeviceEntryText(portName));
 }
 
 bool CSerialDevicesDlg::OnInitDialog() {
@@ -28,28 +27,18 @@ bool CSerialDevicesDlg::OnInitDialog() {
     m_rows.clear();
     m_changes.clear();
     for (int number = kFirstPortNumber; number <= kLastPortNumber; ++number) {
-        Row row;
-        row.portName = PortNameFromIndex(number - 1);
-        row.stored = m_stored ? m_stored(row.portName) : std::string();
+        const std::string portName = PortNameFromIndex(number - 1);
+        DeviceRow row =
+            MakeDeviceRow(portName, m_stored ? m_stored(portName) : std::string(), m_devices);
         QComboBox* combo = GetComboBox(DeviceControl(number));
         combo->clear();
-        // The data of an entry is what the settings keep for it: nothing for the default, the
-        // device's lasting name (its /dev/serial/by-id link where it has one) otherwise.
-        combo->addItem(DefaultEntryText(row.portName), QString());
-        for (const SerialDevice& device : m_devices) {
-            combo->addItem(QString::fromStdString(SerialDeviceLabel(device)),
-                           QString::fromStdString(device.path));
+        for (const DeviceEntry& entry : row.entries) {
+            combo->addItem(QString::fromStdString(entry.text), QString::fromStdString(entry.value));
         }
-        if (row.stored.empty()) {
-            combo->setCurrentIndex(0);
-        } else if (const SerialDevice* device = FindSerialDevice(m_devices, row.stored)) {
-            combo->setCurrentIndex(static_cast<int>(device - m_devices.data()) + 1);
-        } else {
-            // A path of no device found now (unplugged, or a pseudo-terminal): shown as typed.
-            combo->setCurrentIndex(-1);
-            combo->setEditText(QString::fromStdString(row.stored));
+        combo->setCurrentIndex(row.selected);
+        if (row.selected < 0) {
+            combo->setEditText(QString::fromStdString(row.shownText));
         }
-        row.initialText = combo->currentText();
         m_rows.push_back(std::move(row));
     }
     return true;
@@ -58,29 +47,17 @@ bool CSerialDevicesDlg::OnInitDialog() {
 void CSerialDevicesDlg::OnOK() {
     std::vector<PortMappingChange> changes;
     for (std::size_t i = 0; i < m_rows.size(); ++i) {
-        const Row& row = m_rows[i];
+        const DeviceRow& row = m_rows[i];
         QComboBox* combo = GetComboBox(DeviceControl(static_cast<int>(i) + kFirstPortNumber));
-        const QString text = combo->currentText();
-        std::string device;
-        if (text == row.initialText) {
-            // Left as it was shown: kept as it was written, even where the entry would now
-            // write another name of the same device.
-            device = row.stored;
-        } else if (const int entry = combo->findText(text, Qt::MatchExactly); entry >= 0) {
-            device = combo->itemData(entry).toString().toStdString();
-        } else {
-            device = text.trimmed().toStdString();
-            if (const std::string why = CheckTypedDevicePath(device);
-                !device.empty() && !why.empty()) {
-                const std::string detail = row.portName + ": " + why;
-                m_reporter.Show({MSG_ERROR, IDS_DEVICE_PATH_INVALID, CaptionForKind(MSG_ERROR),
-                                 LoadString(IDS_DEVICE_PATH_INVALID), detail});
-                combo->setFocus(Qt::OtherFocusReason);
-                return;
-            }
+        const DeviceChoice choice = ChooseDevice(row, combo->currentText().toStdString());
+        if (!choice.error.empty()) {
+            m_reporter.Show({MSG_ERROR, IDS_DEVICE_PATH_INVALID, CaptionForKind(MSG_ERROR),
+                             LoadString(IDS_DEVICE_PATH_INVALID), choice.error});
+            combo->setFocus(Qt::OtherFocusReason);
+            return;
         }
-        if (device != row.stored) {
-            changes.push_back({row.portName, device});
+        if (choice.device != row.stored) {
+            changes.push_back({row.portName, choice.device});
         }
     }
     if (!changes.empty()) {

@@ -35,13 +35,7 @@ public:
     static QString DefaultEntryText(const std::string& portName);
 
 private:
-    struct Row {
-        std::string portName;
-        std::string stored;   // the mapping as it was kept when the dialog opened
-        QString initialText;  // what the row showed then
-    };
-
-    std::vector<Row> m_rows;
+    std::vector<DeviceRow> m_rows;
     PortResolver m_stored;
     std::vector<SerialDevice> m_devices;
     PortMappingWriter m_writer;

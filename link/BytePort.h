@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 namespace varnel {
 
 // The three things the frame codec needs from a serial line. CSerialPort is the real one; tests
@@ -13,6 +15,9 @@ public:
     virtual int WriteByte(int value) = 0;
     // Discards everything received and not yet read; output is left alone.
     virtual void PurgeInput() = 0;
+    // Why the line stopped working during the exchange (an adapter pulled out), in the three
+    // labelled lines that go under a port error; empty while it works or when nobody can tell.
+    virtual std::string LineFault() const { return {}; }
 };
 
 }  // namespace varnel

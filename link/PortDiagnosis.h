@@ -34,4 +34,8 @@ PortFailure DiagnosePortFailure(const std::string& devicePath, int openErrno,
 std::string DescribePortFailure(const std::string& devicePath, int openErrno,
                                 const SystemPaths& paths = {});
 
+// The text that goes under a link error when the port failed a read or write mid-exchange with
+// error (a Windows error code): the device, that it went away, and what to do.
+std::string DescribeLineFailure(const std::string& devicePath, int error);
+
 }  // namespace varnel

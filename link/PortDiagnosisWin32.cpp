@@ -30,11 +30,24 @@ std::string SystemText(int error) {
     return text;
 }
 
+// A USB adapter gets a COM number of its own, often above COM4; Devices... maps one of the
+// four port names to it without renumbering anything.
 constexpr const char* kFindThePort =
-    "Plug in the adapter of the programming cable, look up its COM number in Device Manager "
-    "under \"Ports (COM & LPT)\", and choose that port.";
+    "Plug in the adapter of the programming cable. Then, in Configuration, press Devices..., "
+    "choose the adapter (listed as Device Manager names it, such as \"USB Serial Port (COM7)\") "
+    "for this port, press OK, and choose this port in Configuration.";
 
 }  // namespace
+
+std::string DescribeLineFailure(const std::string& devicePath, int error) {
+    const std::string text = SystemText(error);
+    return "Device: " + (devicePath.empty() ? std::string("(none)") : devicePath) +
+           "\nReason: The device went away during the exchange; the system reported: " +
+           (text.empty() ? std::string("an error") : text) + " (error " + std::to_string(error) +
+           ").\nRemedy: Check that the adapter of the programming cable is plugged in firmly, "
+           "then try again. An adapter plugged in again may come back under another COM number: "
+           "then choose it for this port under Devices... in Configuration.";
+}
 
 PortFailure PortFailureFromError(int err) {
     switch (err) {

@@ -56,7 +56,24 @@ std::string ResolvePortDevice(const std::string& portName, const PortResolver& r
     if (device.empty()) {
         return DefaultPortDevice(name);
     }
-#ifndef _WIN32
+#ifdef _WIN32
+    // The settings map a port name to another COM name ("COM7"), opened through the device
+    // namespace like any COM name; a device-namespace path is taken as it is. Anything else
+    // would be looked up as a file in whatever folder the program runs in.
+    std::string mapped = device;
+    if (mapped.size() > 3 && (mapped[0] | 0x20) == 'c' && (mapped[1] | 0x20) == 'o' &&
+        (mapped[2] | 0x20) == 'm') {
+        mapped.replace(0, 3, "COM");  // Windows takes COM names in any case
+    }
+    mapped = NormalPortName(mapped);
+    if (mapped.rfind("COM", 0) == 0 && mapped.size() > 3 &&
+        mapped.find_first_not_of("0123456789", 3) == std::string::npos && mapped != "COM0") {
+        return DefaultPortDevice(mapped);
+    }
+    if (device.rfind("\\\\.\\", 0) != 0 || device.size() <= 4) {
+        return {};
+    }
+#else
     if (!IsAbsolutePath(device)) {
         return {};
     }

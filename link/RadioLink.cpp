@@ -32,7 +32,11 @@ std::uint8_t CRadioLink::Checksum(const std::uint8_t* bytes, std::uint32_t count
 
 void CRadioLink::Report(int stringId) {
     if (m_pReporter != nullptr) {
-        ShowMessage(*m_pReporter, MSG_ERROR, stringId);
+        // The link's own words first; what the port knows of why (a device that went away)
+        // under them, as under a port error.
+        const std::string fault = m_pPort != nullptr ? m_pPort->LineFault() : std::string();
+        m_pReporter->Show(
+            {MSG_ERROR, stringId, CaptionForKind(MSG_ERROR), LoadString(stringId), fault});
     }
 }
 

@@ -25,7 +25,8 @@ struct SerialDevice {
 
 // The serial devices present on this machine, in the kernel's naming order with numbers
 // compared as numbers (ttyS2 before ttyS10). Virtual terminals, consoles and built-in serial
-// ports whose UART type is unknown (a name without hardware) are left out. Linux only.
+// ports whose UART type is unknown (a name without hardware) are left out. On Windows: the COM
+// ports the system lists, by number, each named as Device Manager names it.
 std::vector<SerialDevice> ListSerialDevices(const SystemPaths& paths = {});
 
 // One line for a list or a message: "/dev/ttyUSB0 - FTDI FT232R USB UART (serial A50285BI)".

@@ -38,6 +38,9 @@ public:
     // Queues one byte without waiting for it to be sent; returns value, or -1 when refused.
     int WriteByte(int value) override;
     void PurgeInput() override;
+    // The first read or write the system failed since the open, with its error code; on POSIX
+    // the line reads as silent and this stays empty.
+    std::string LineFault() const override;
 
     // Reads up to count bytes: ends when count have come, when more than 250 ms pass between two
     // bytes, or 1000 ms after the start, whichever is first. Returns the number read.
@@ -53,6 +56,7 @@ private:
     // <windows.h> and its macros (min, max, LoadString, ...) stay out of every file that
     // includes this header.
     void* m_hComm;
+    void NoteLineError(unsigned long error);
     struct Io;
     std::unique_ptr<Io> m_pIo;
 #else
@@ -63,6 +67,10 @@ private:
     std::unique_ptr<Found> m_pFound;
 #endif
     int m_lastError = 0;
+#ifdef _WIN32
+    std::string m_device;  // as opened, for the fault's description
+    int m_lineError = 0;   // the first failed read or write since the open
+#endif
     const CancelToken* m_pCancel = nullptr;
 };
 

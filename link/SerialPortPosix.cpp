@@ -246,4 +246,8 @@ int CSerialPort::WriteByte(int value) {
     return Write(&b, 1) == 1 ? value : -1;
 }
 
+std::string CSerialPort::LineFault() const {
+    return {};
+}
+
 }  // namespace varnel

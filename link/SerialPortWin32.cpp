@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "link/PortClaim.h"
+#include "link/PortDiagnosis.h"
 #include "link/PortNames.h"
 #include "link/SerialPort.h"
 
@@ -197,6 +198,8 @@ bool CSerialPort::Open(const std::string& device) {
         return false;
     }
     m_hComm = h;
+    m_device = device;
+    m_lineError = 0;
     m_pIo->claim = claim;
     m_pIo->readEvent = readEvent;
     m_lastError = 0;
@@ -298,17 +301,27 @@ std::uint32_t CSerialPort::Read(std::uint8_t* buffer, std::uint32_t count) {
     DWORD got = 0;
     if (!::ReadFile(h, buffer, count, &got, &ov)) {
         got = 0;
-        if (::GetLastError() == ERROR_IO_PENDING) {
+        const DWORD error = ::GetLastError();
+        if (error == ERROR_IO_PENDING) {
             const HANDLE waits[] = {ov.hEvent, cancel};
             const DWORD woke = ::WaitForMultipleObjects(cancel != nullptr ? 2 : 1, waits, FALSE,
                                                         kReadTimeoutMs + kReadGraceMs);
-            if (woke != WAIT_OBJECT_0) {
+            const bool cancelledHere = woke != WAIT_OBJECT_0;
+            if (cancelledHere) {
                 ::CancelIoEx(h, &ov);
             }
             // Waits until the system hands back the buffer and the control block, which it must
             // before either may be reused. A cancelled or failed read still tells how many bytes
             // it delivered before it ended.
-            ::GetOverlappedResult(h, &ov, &got, TRUE);
+            if (!::GetOverlappedResult(h, &ov, &got, TRUE)) {
+                const DWORD ended = ::GetLastError();
+                // A read this port cancelled itself is no fault of the device.
+                if (!(cancelledHere && ended == ERROR_OPERATION_ABORTED)) {
+                    NoteLineError(ended);
+                }
+            }
+        } else {
+            NoteLineError(error);  // an adapter pulled out fails the read at once
         }
     }
     if (got == 0) {
@@ -344,14 +357,33 @@ std::uint32_t CSerialPort::Write(const std::uint8_t* buffer, std::uint32_t count
         io.spare.push_back(std::move(w));
         return written;
     }
-    if (::GetLastError() == ERROR_IO_PENDING) {
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_IO_PENDING) {
         // Under way: counts as done. Its bytes and block stay with it until it completes, and
         // the system sends the writes in the order they were started.
         io.pending.push_back(std::move(w));
         return count;
     }
+    NoteLineError(error);
     io.spare.push_back(std::move(w));
     return 0;
+}
+
+void CSerialPort::NoteLineError(unsigned long error) {
+    // A read that ran out of time is a silent line, not a failed one: some systems end it with a
+    // timeout error rather than with no bytes.
+    if (error == ERROR_TIMEOUT || error == WAIT_TIMEOUT || error == ERROR_SEM_TIMEOUT ||
+        error == ERROR_COUNTER_TIMEOUT) {
+        return;
+    }
+    // The first failure says why; those after it follow from it.
+    if (m_lineError == 0 && error != 0) {
+        m_lineError = static_cast<int>(error);
+    }
+}
+
+std::string CSerialPort::LineFault() const {
+    return m_lineError == 0 ? std::string() : DescribeLineFailure(m_device, m_lineError);
 }
 
 int CSerialPort::ReadByte() {

@@ -2,7 +2,8 @@
 # Drives varnel.exe, the window on Windows, under Wine on a virtual X display with the keyboard,
 # as a user at a Windows bench would: Radio Info against a programmed radio, Configuration
 # choosing COM2, Program ESN on a blank radio and its read-back, the hidden Program Regional ID
-# command, a missing port, a cancelled exchange, and the port index in the registry before and
+# command, a missing port, a cancelled exchange, COM7 mapped to COM1 in the Serial Devices dialog
+# (and varnel-cli.exe following the same mapping), and the port index in the registry before and
 # after each run. What the user sees is read from the windows themselves by varnel-winprobe (Wine's
 # message box does not copy its text); what went over the wire, from the simulators' traces.
 #
@@ -313,7 +314,12 @@ slow=$sim_device
 # COM3 is named for a device that has gone, as an adapter pulled out: Wine still lists the port,
 # but it cannot be opened. (Left unnamed, Wine would give COM3 a serial device of the machine, if
 # it has one.)
-map_com_ports "COM1=$programmed" "COM2=$blank" "COM3=$run_dir/absent/ttyS2" "COM4=$slow"
+# COM7 is a port above COM4, as a USB adapter gets on Windows: reached only through the mapping
+# chosen in the Serial Devices dialog.
+start_sim mapped --profile tools/radio-sim/profiles/programmed.profile --trace
+mapped=$sim_device
+map_com_ports "COM1=$programmed" "COM2=$blank" "COM3=$run_dir/absent/ttyS2" "COM4=$slow" \
+    "COM7=$mapped"
 # The pointer rests in a corner that no window covers: the X server gives the keyboard to the
 # window under it, Wine's desktop, which hands the keys to the active Varnel window.
 xdotool mousemove 1015 760
@@ -608,6 +614,60 @@ wine msiexec /x "$(win_path "$run_dir/varnel-$newer.msi")" /qn >>"$run_dir/wine.
 [ -z "$(start_menu_links)" ] || fail "the shortcut is still there: $(start_menu_links)"
 [ -z "$(installed_products)" ] || fail "Apps & features still lists $(installed_products)"
 [ "$(stored_port_index)" = 3 ] || fail "the settings went with it: stored index $(stored_port_index)"
+
+begin "COM7 chosen for COM1 in the Serial Devices dialog: Radio Info reads the radio on COM7"
+set_port_index 0
+start_varnel
+keys alt+o c
+if expect_box Configuration; then
+    expect_match 'control id=1001 class=Static text=".*\(COM1\)"'
+    expect_match 'control id=1002 class=Button text="Devices\.\.\." .*enabled=1'
+fi
+# The list, OK, Cancel, then Devices...
+keys Tab Tab Tab space
+# The default first, then every port Wine lists, in number order: COM7's place in COM1's row
+# (the first list of the dump) depends on what else Wine gives the machine.
+entry=
+if expect_box "Serial Devices"; then
+    entry=$(sed -nE 's/^ +item ([0-9]+) ".*\(COM7\)".*/\1/p' "$run_dir/window" | head -n 1)
+    [ -n "$entry" ] || fail "COM7 is not offered"
+    shoot serial-devices
+fi
+for _ in $(seq "${entry:-0}"); do
+    keys Down
+done
+probe dump "Serial Devices" '#32770' >"$run_dir/window"
+expect_match 'control id=1001 class=ComboBox text=".*\(COM7\)"'
+keys Return
+expect_gone "Serial Devices" 10000 '#32770'
+mapping=$(wine reg query 'HKCU\Software\Tessaran\Varnel\Ports' /v COM1 2>/dev/null | tr -d '\r' |
+    awk '/COM1/ {print $NF}')
+[ "$mapping" = COM7 ] || fail "the registry maps COM1 to \"$mapping\", not COM7"
+if expect_box Configuration; then
+    expect_match 'control id=1001 class=Static text=".*\(COM7\)"'
+fi
+keys Return
+expect_gone Configuration
+mark=$(trace_mark mapped)
+other=$(trace_mark programmed)
+keys alt+r i
+if expect_box "Radio Info" 15000; then
+    expect_line 'control id=1002 class=Edit text="7A4C017755"'
+fi
+expect_requests mapped "$mark" "${radio_info_frames[@]}" "$end_frame"
+[ -z "$(requests_since programmed "$other")" ] || fail "the radio on COM1 itself was asked"
+keys Return
+expect_gone "Radio Info"
+keys alt+f x
+expect_exit
+
+begin "varnel-cli.exe --port COM1 reaches the same radio through the same mapping"
+mark=$(trace_mark mapped)
+cli_output=$(wine build/windows/cli/varnel-cli.exe --port COM1 --json info 2>"$run_dir/cli.err" |
+    tr -d '\r') || true
+echo "$cli_output" | grep -qF '"port":"COM1","device":"\\\\.\\COM7","outcome":"ok"' ||
+    fail "varnel-cli did not read COM1 through COM7: $cli_output $(cat "$run_dir/cli.err")"
+expect_requests mapped "$mark" "${radio_info_frames[@]}" "$end_frame"
 
 echo "Windows window cases took $(($(date +%s) - start)) s; $failures failed"
 [ $failures -eq 0 ]

@@ -485,11 +485,15 @@ cli_case_radio_lost() {
     cli_finish
     local after=$(($(now_ms) - lost))
     # The lost line counts as silence: the wait under way ends at its deadline (at most the
-    # acknowledge's two one-second reads and the settle wait), and nothing is retried.
+    # acknowledge's two one-second reads and the settle wait), and nothing is retried. The
+    # link's message comes first, and under it why: the failed read's error.
     [ "$after" -le 3500 ] || cli_problems+=("ended $after ms after the radio was lost")
+    head -n 1 "$run_dir/cli.err" | grep -qxF "error: No response from radio." ||
+        cli_problems+=("the link's message is not the first line")
+    grep -qF '  Device: \\.\COM1' "$run_dir/cli.err" ||
+        cli_problems+=("the device is not named under the message")
     cli_judge "info when the radio is lost mid-exchange (ended $after ms after)" 2 0 10000 "" \
-        "error: No response from radio.
-"
+        "~  Reason: The device went away during the exchange; the system reported: "
 }
 
 cli_case_ctrl_c() {

@@ -2,24 +2,45 @@
 
 #include <utility>
 
+#include "win32/SerialDevicesDlg.h"
 #include "win32/Text.h"
+#include "win32/WaitCursor.h"
 
 namespace varnel::win32 {
 
-CConfigurationDlg::CConfigurationDlg(HWND owner, PortProbe probe)
-    : CDialog(ConfigurationTemplate(), owner), m_probe(std::move(probe)) {}
+CConfigurationDlg::CConfigurationDlg(HWND owner, PortResolver resolver, PortProbe probe,
+                                     PortMappingAccess mapping)
+    : CDialog(ConfigurationTemplate(), owner),
+      m_resolver(std::move(resolver)),
+      m_probe(std::move(probe)),
+      m_mapping(std::move(mapping)) {
+    if (!m_mapping.listDevices) {
+        m_mapping.listDevices = DefaultSerialDeviceLister();
+    }
+    if (!m_mapping.reporter) {
+        m_mapping.reporter = &StderrReporter();
+    }
+}
 
 bool CConfigurationDlg::OnInitDialog() {
-    // On Windows a port is chosen by its COM name: there is no mapping to a device to show or to
-    // edit, so the device line and the "Devices..." button of the shared layout stay hidden.
-    ::ShowWindow(GetDlgItem(IDC_PORT_DEVICE), SW_HIDE);
-    ::ShowWindow(GetDlgItem(IDC_DEVICES), SW_HIDE);
+    ::EnableWindow(GetDlgItem(IDC_DEVICES), m_mapping.write ? TRUE : FALSE);
+    FillPortList(m_nPortIndex);
+    return true;
+}
+
+void CConfigurationDlg::FillPortList(int portIndex) {
+    {
+        // Judging a port opens it, and opening some (an outgoing Bluetooth port) takes seconds.
+        CWaitCursor wait;
+        m_devices = m_mapping.listDevices();
+        m_ports = ListPorts(m_resolver, m_probe);
+    }
     HWND list = GetDlgItem(IDC_SERIAL_PORT);
     ::SendMessageW(list, CB_RESETCONTENT, 0, 0);
     int selected = -1;
     // A port held by another program is still offered: it may be free by the next exchange,
     // which then says plainly that it cannot open it.
-    for (const PortEntry& port : ListPorts(PortResolver(), m_probe)) {
+    for (const PortEntry& port : m_ports) {
         if (port.presence == PortPresence::Missing) {
             continue;
         }
@@ -30,13 +51,69 @@ bool CConfigurationDlg::OnInitDialog() {
             continue;
         }
         ::SendMessageW(list, CB_SETITEMDATA, static_cast<WPARAM>(at), port.index);
-        if (port.index == m_nPortIndex) {
+        if (port.index == portIndex) {
             selected = static_cast<int>(at);
         }
     }
     // A stored index whose port is not listed (absent now, or out of range) shows no selection.
     ::SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(selected), 0);
-    return true;
+    ShowPortDevice();
+}
+
+void CConfigurationDlg::ShowPortDevice() {
+    HWND list = GetDlgItem(IDC_SERIAL_PORT);
+    std::string line;
+    const LRESULT selected = ::SendMessageW(list, CB_GETCURSEL, 0, 0);
+    if (::SendMessageW(list, CB_GETCOUNT, 0, 0) <= 0) {
+        line = "No port is found for COM1 to COM4. Map one under Devices...";
+    } else if (selected != CB_ERR) {
+        const LRESULT index =
+            ::SendMessageW(list, CB_GETITEMDATA, static_cast<WPARAM>(selected), 0);
+        for (const PortEntry& port : m_ports) {
+            if (port.index == index) {
+                line = DescribePortDevice(port, m_devices);
+            }
+        }
+    }
+    SetDlgItemText(IDC_PORT_DEVICE, Widen(line));
+}
+
+bool CConfigurationDlg::OnCommand(int id, int code) {
+    if (id == IDC_SERIAL_PORT && code == CBN_SELCHANGE) {
+        ShowPortDevice();
+        return true;
+    }
+    if (id == IDC_DEVICES && code == BN_CLICKED) {
+        OnDevices();
+        return true;
+    }
+    return false;
+}
+
+void CConfigurationDlg::OnDevices() {
+    if (!m_mapping.write) {
+        return;
+    }
+    // The entry chosen here stays chosen if its port is still listed afterwards.
+    HWND list = GetDlgItem(IDC_SERIAL_PORT);
+    const LRESULT selected = ::SendMessageW(list, CB_GETCURSEL, 0, 0);
+    const int chosen = selected != CB_ERR
+                           ? static_cast<int>(::SendMessageW(list, CB_GETITEMDATA,
+                                                             static_cast<WPARAM>(selected), 0))
+                           : m_nPortIndex;
+    std::vector<SerialDevice> devices;
+    {
+        CWaitCursor wait;
+        devices = m_mapping.listDevices();
+    }
+    CSerialDevicesDlg dialog(GetSafeHwnd(), m_resolver, std::move(devices), m_mapping.write,
+                             *m_mapping.reporter);
+    if (dialog.DoModal() == IDOK) {
+        FillPortList(chosen);
+        // Back to the port list, with OK the default again: the user goes on to choose the port
+        // just mapped, and Enter then ends the dialog rather than pressing Devices... again.
+        ::SendMessageW(GetSafeHwnd(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(list), TRUE);
+    }
 }
 
 void CConfigurationDlg::OnOK() {

@@ -121,7 +121,7 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND window, UINT message, WPARAM wParam, L
                     return TRUE;
                 }
             }
-            return FALSE;
+            return self->OnCommand(LOWORD(wParam), HIWORD(wParam)) ? TRUE : FALSE;
         case WM_SETCURSOR:
             if (ApplyOverrideCursor()) {
                 ::SetWindowLongPtrW(window, DWLP_MSGRESULT, TRUE);

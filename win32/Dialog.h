@@ -31,6 +31,13 @@ protected:
     virtual bool OnInitDialog() { return true; }
     virtual void OnOK() { EndDialog(IDOK); }
     virtual void OnCancel() { EndDialog(IDCANCEL); }
+    // Every other command of a control (a button other than OK and Cancel, a list's selection
+    // change): id is the control's, code the notification. True when handled.
+    virtual bool OnCommand(int id, int code) {
+        (void)id;
+        (void)code;
+        return false;
+    }
 
     void EndDialog(int result);
     HWND GetDlgItem(int id) const;

@@ -18,8 +18,9 @@ CVarnelApp::CVarnelApp(HINSTANCE instance, std::unique_ptr<SettingsStore> settin
     : m_instance(instance),
       m_pSettings(settings ? std::move(settings) : OpenUserSettings()),
       m_pReporter(std::make_unique<CMessageBoxReporter>()),
-      // COMn is the system's own \\.\COMn: on Windows no mapping of names to devices is kept.
-      m_portOpener(SerialPortOpener(PortResolver())) {
+      m_portResolver(
+          [this](const std::string& name) { return PortDeviceSetting(*m_pSettings, name); }),
+      m_portOpener(SerialPortOpener(m_portResolver)) {
     AddAppCommands(m_commands,
                    {[this] { OnAppAbout(); }, [this] { OnRadioInfo(); }, [this] { OnProgramEsn(); },
                     [this] { OnConfiguration(); }, [this] { OnProgramRegionalId(); },

@@ -6,7 +6,9 @@
 #include <string>
 
 #include "link/Clock.h"
+#include "link/PortNames.h"
 #include "link/RadioLink.h"
+#include "procedures/PortMapping.h"
 #include "procedures/Session.h"
 #include "registry/EsnRegistry.h"
 #include "settings/SettingsStore.h"
@@ -70,6 +72,9 @@ private:
     // closes the window when it has ended.
     bool CanCloseMainWindow();
     static BOOL CALLBACK CancelOwnedDialog(HWND window, LPARAM owner);
+    // Writes changed port mappings to the registry at once (the Serial Devices dialog's OK);
+    // returns why nothing was written, empty on success.
+    std::string WritePortMapping(const std::vector<PortMappingChange>& changes);
 
     HINSTANCE m_instance;
     std::unique_ptr<SettingsStore> m_pSettings;
@@ -83,6 +88,9 @@ private:
     std::unique_ptr<IEsnRegistry> m_pRegistry;
     std::string m_registryLocation;
     std::unique_ptr<CExchangeRunner> m_pRunner;
+    // COMn as the settings map it ("COM1" = "COM7"), read at every exchange, so that a mapping
+    // changed while the program runs (here or by varnel-cli.exe's user) counts at the next one.
+    PortResolver m_portResolver;
     PortOpener m_portOpener;
     std::unique_ptr<CMainFrame> m_pMainWnd;
     // Bounds the closes that wait for open dialogs to go, should one of them never go.

@@ -1,5 +1,8 @@
 // The commands that open the dialogs. Each handler builds its dialog for the length of the call
 // and runs it modally; only Configuration looks at the result.
+#include <cctype>
+#include <utility>
+
 #include "strings/Messages.h"
 #include "strings/StringTable.h"
 #include "win32/AboutDlg.h"
@@ -38,11 +41,33 @@ void CVarnelApp::OnProgramEsn() {
 }
 
 void CVarnelApp::OnConfiguration() {
-    CConfigurationDlg dialog(GetMainWnd());
+    PortMappingAccess mapping;
+    mapping.write = [this](const std::vector<PortMappingChange>& changes) {
+        return WritePortMapping(changes);
+    };
+    mapping.reporter = m_pReporter.get();
+    CConfigurationDlg dialog(GetMainWnd(), m_portResolver, ProbePort, std::move(mapping));
     dialog.m_nPortIndex = m_nSerialPort;
     if (dialog.DoModal() == IDOK) {
         m_nSerialPort = dialog.m_nPortIndex;
     }
+}
+
+std::string CVarnelApp::WritePortMapping(const std::vector<PortMappingChange>& changes) {
+    std::vector<SettingChange> settingChanges;
+    for (const PortMappingChange& change : changes) {
+        SettingChange setting{kPortsGroup, change.portName, std::nullopt};
+        if (!change.device.empty()) {
+            setting.value = change.device;
+        }
+        settingChanges.push_back(std::move(setting));
+    }
+    std::string why = m_pSettings->Write(settingChanges);
+    if (why.empty()) {
+        return {};
+    }
+    why[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(why[0])));
+    return why + '.';
 }
 
 void CVarnelApp::OnProgramRegionalId() {

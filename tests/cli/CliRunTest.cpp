@@ -25,6 +25,15 @@
 namespace varnel::cli {
 namespace {
 
+// A port name mapped to another device, as the settings keep it and as it is opened.
+#ifdef _WIN32
+const std::string kMapped = "COM7";
+const std::string kMappedDevice = "\\\\.\\COM7";
+#else
+const std::string kMapped = "/dev/ttyUSB7";
+const std::string kMappedDevice = kMapped;
+#endif
+
 using test::Concat;
 using test::kAck;
 using test::kNak;
@@ -423,13 +432,13 @@ TEST_F(CliRun, ThePortErrorIsOneErrorLineWithItsReasonUnderIt) {
 }
 
 TEST_F(CliRun, AComNameWithLeadingZerosIsThatPortWithItsMapping) {
-    settings.ports["COM2"] = "/dev/ttyUSB7";
+    settings.ports["COM2"] = kMapped;
     radio.line.Answer(ReadAnswer(std::vector<int>{1}));
     radio.line.Answer(kAck);
     EXPECT_EQ(Run({"--port", "COM02", "region", "--json"}), 0);
     EXPECT_EQ(radio.log.opened, std::vector<std::string>{"COM2"});
     EXPECT_EQ(Json().StringAt("port"), "COM2");
-    EXPECT_EQ(Json().StringAt("device"), "/dev/ttyUSB7");
+    EXPECT_EQ(Json().StringAt("device"), kMappedDevice);
 }
 
 TEST_F(CliRun, RegionPrintsTheTextOfWhatTheRadioHolds) {
@@ -488,11 +497,11 @@ TEST_F(CliRun, ProgramRegionWritesTheChosenCodeIntoARadioWithoutOne) {
 }
 
 TEST_F(CliRun, PortsListsComOneToFourWithTheirDevicesAndStates) {
-    settings.ports["COM1"] = "/dev/ttyUSB0";
-    presence["/dev/ttyUSB0"] = PortPresence::Present;
+    settings.ports["COM1"] = kMapped;
+    presence[kMappedDevice] = PortPresence::Present;
     presence[DefaultPortDevice("COM2")] = PortPresence::Unavailable;
     EXPECT_EQ(Run({"ports"}), 0);
-    EXPECT_EQ(out.written, "COM1 /dev/ttyUSB0 present\nCOM2 " + DefaultPortDevice("COM2") +
+    EXPECT_EQ(out.written, "COM1 " + kMappedDevice + " present\nCOM2 " + DefaultPortDevice("COM2") +
                                " held\nCOM3 " + DefaultPortDevice("COM3") + " missing\nCOM4 " +
                                DefaultPortDevice("COM4") + " missing\n");
     EXPECT_TRUE(radio.log.opened.empty());

@@ -34,12 +34,25 @@ TEST(Exchange, APortThatDoesNotOpenIsToldWithItsNameAndReasonAndNothingIsSent) {
     EXPECT_TRUE(f.observer.events.empty());  // never busy
 }
 
+// A port name mapped to another device, as the settings keep it and as it is opened.
+#ifdef _WIN32
+const char* const kMissingMapped = "COM250";
+const char* const kMissingMappedDevice = "\\\\.\\COM250";
+const char* const kMapped = "COM7";
+const char* const kMappedDevice = "\\\\.\\COM7";
+#else
+const char* const kMissingMapped = "/nonexistent/ttyUSB7";
+const char* const kMissingMappedDevice = kMissingMapped;
+const char* const kMapped = "/dev/ttyUSB0";
+const char* const kMappedDevice = kMapped;
+#endif
+
 TEST(SerialPortOpener, AFailedOpenSaysWhichDeviceAndWhy) {
     const PortOpener open = SerialPortOpener(
-        [](const std::string& name) { return name == "COM1" ? "/nonexistent/ttyUSB7" : ""; });
+        [](const std::string& name) { return name == "COM1" ? kMissingMapped : ""; });
     const PortOpenResult result = open("COM1", nullptr);
     EXPECT_EQ(result.port, nullptr);
-    EXPECT_NE(result.detail.find("/nonexistent/ttyUSB7"), std::string::npos) << result.detail;
+    EXPECT_NE(result.detail.find(kMissingMappedDevice), std::string::npos) << result.detail;
     // A name of no device is never opened, and still explained.
     const PortOpenResult none = open("COM0", nullptr);
     EXPECT_EQ(none.port, nullptr);
@@ -142,11 +155,11 @@ TEST(Exchange, AnUnexpectedAnswerIsAFailedLinkAndANakARefusal) {
 
 TEST(PortList, ComOneToFourWithTheirDevicesAndHowTheyStand) {
     const PortResolver resolver = [](const std::string& name) {
-        return name == "COM2" ? std::string("/dev/ttyUSB0") : std::string();
+        return name == "COM2" ? std::string(kMapped) : std::string();
     };
     const std::map<std::string, PortPresence> devices = {
         {DefaultPortDevice("COM1"), PortPresence::Present},
-        {"/dev/ttyUSB0", PortPresence::Unavailable},
+        {kMappedDevice, PortPresence::Unavailable},
     };
     std::vector<std::string> probed;
     const auto ports = ListPorts(resolver, [&](const std::string& device) {
@@ -156,12 +169,12 @@ TEST(PortList, ComOneToFourWithTheirDevicesAndHowTheyStand) {
     });
     ASSERT_EQ(ports.size(), 4u);
     EXPECT_EQ(probed,
-              (std::vector<std::string>{DefaultPortDevice("COM1"), "/dev/ttyUSB0",
+              (std::vector<std::string>{DefaultPortDevice("COM1"), kMappedDevice,
                                         DefaultPortDevice("COM3"), DefaultPortDevice("COM4")}));
     EXPECT_EQ(ports[0].name, "COM1");
     EXPECT_EQ(ports[0].presence, PortPresence::Present);
     EXPECT_EQ(ports[1].index, 1);
-    EXPECT_EQ(ports[1].device, "/dev/ttyUSB0");
+    EXPECT_EQ(ports[1].device, kMappedDevice);
     EXPECT_EQ(ports[1].presence, PortPresence::Unavailable);
     EXPECT_EQ(ports[3].name, "COM4");
     EXPECT_EQ(ports[3].presence, PortPresence::Missing);

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <deque>
 #include <initializer_list>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "link/BytePort.h"
@@ -34,6 +36,9 @@ public:
     void FailWrites(bool fail) { m_failWrites = fail; }
     // How long an empty read takes; 1 ms lets a test see a deadline to the millisecond.
     void SetReadTimeout(std::int64_t ms) { m_readTimeout = ms; }
+    // What the line says of why it stopped working, as a real port does after a failed read.
+    void SetLineFault(std::string fault) { m_lineFault = std::move(fault); }
+    std::string LineFault() const override { return m_lineFault; }
 
     int ReadByte() override;
     int WriteByte(int value) override;
@@ -51,6 +56,7 @@ private:
     bool m_echo;
     bool m_failWrites = false;
     std::int64_t m_readTimeout = kReadTimeoutMs;
+    std::string m_lineFault;
     std::deque<int> m_input;
     std::deque<std::vector<int>> m_answers;
     std::vector<std::uint8_t> m_written;

@@ -27,6 +27,33 @@ TEST(PortNames, NamesResolveToTheDeviceNamespace) {
         EXPECT_EQ(ResolvePortDevice(c.name, resolver), c.device) << c.name;
     }
 }
+
+TEST(PortNames, AMappedComNameOpensThroughTheDeviceNamespaceAndNothingElseIsOpened) {
+    const std::map<std::string, std::string> mapping = {
+        {"COM1", "COM7"},         {"COM2", "COM012"}, {"COM3", "C:\\radio"}, {"COM4", "radio.txt"},
+        {"COM5", "\\\\.\\COM30"}, {"COM6", "COM0"},   {"COM9", "com9"},
+    };
+    const PortResolver resolver = [&](const std::string& name) {
+        const auto found = mapping.find(name);
+        return found == mapping.end() ? std::string() : found->second;
+    };
+    const struct {
+        const char* name;
+        const char* device;
+    } cases[] = {
+        {"COM1", "\\\\.\\COM7"},
+        {"COM2", "\\\\.\\COM12"},
+        {"COM3", ""},
+        {"COM4", ""},
+        {"COM5", "\\\\.\\COM30"},
+        {"COM6", ""},
+        {"COM8", "\\\\.\\COM8"},
+        {"COM9", "\\\\.\\COM9"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ResolvePortDevice(c.name, resolver), c.device) << c.name;
+    }
+}
 #else
 TEST(PortNames, NamesResolveToDevicesOrToNothing) {
     const std::map<std::string, std::string> mapped = {{"COM2", "/dev/ttyUSB0"},

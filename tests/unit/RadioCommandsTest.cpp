@@ -230,6 +230,20 @@ TEST_F(RadioCommandFixture, SilentLineFailsEveryCommandAtOnceWithOneMessage) {
     EXPECT_EQ(clock.Slept(), 0);  // no settle wait after a missing echo
 }
 
+TEST_F(RadioCommandFixture, ALineThatWentAwayPutsItsReasonUnderTheLinkMessage) {
+    // The adapter was pulled out: no echo comes back, and the port knows why.
+    port.SetEcho(false);
+    EXPECT_FALSE(link.ReadParameter(value, 0, length, false));
+    ASSERT_EQ(reporter.Messages().size(), 1u);
+    EXPECT_EQ(reporter.Messages()[0].detail, "");  // a silent line that works tells nothing more
+    reporter.Clear();
+    port.SetLineFault("Device: \\\\.\\COM7\nReason: The device went away");
+    EXPECT_FALSE(link.ReadParameter(value, 0, length, false));
+    ASSERT_EQ(reporter.Ids(), std::vector<int>{IDS_NO_RESPONSE});
+    EXPECT_EQ(reporter.Messages()[0].text, LoadString(IDS_NO_RESPONSE));
+    EXPECT_EQ(reporter.Messages()[0].detail, "Device: \\\\.\\COM7\nReason: The device went away");
+}
+
 TEST_F(RadioCommandFixture, SettleWaitEndsPastTheLastReceivePlus101) {
     port.Answer(Concat({kAck, ReadReply("x")}));
     clock.Advance(5000);

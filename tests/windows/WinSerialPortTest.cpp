@@ -267,6 +267,14 @@ TEST(WinSerialPort, PulledAdapterReadsAsSilenceWithoutSpinning) {
     EXPECT_GE(cost.wallMs, 2500);
     EXPECT_LT(cost.wallMs, 5000);
     EXPECT_LT(cost.cpuMs, CpuAllowance(cost.wallMs));
+    // The link's own words, and under them why: the failed read's error is kept.
+    ASSERT_FALSE(reporter.Messages().empty());
+    const auto& shown = reporter.Messages().back();
+    EXPECT_EQ(shown.id, IDS_NO_RESPONSE);
+    EXPECT_EQ(shown.detail.rfind("Device: " + std::string(name) + "\n", 0), 0u) << shown.detail;
+    EXPECT_NE(shown.detail.find("\nReason: The device went away"), std::string::npos)
+        << shown.detail;
+    EXPECT_NE(shown.detail.find("(error "), std::string::npos) << shown.detail;
     link.m_pPort = nullptr;
     port.Close();
     EXPECT_FALSE(port.IsOpen());
