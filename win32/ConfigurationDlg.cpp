@@ -17,9 +17,6 @@ CConfigurationDlg::CConfigurationDlg(HWND owner, PortResolver resolver, PortProb
     if (!m_mapping.listDevices) {
         m_mapping.listDevices = DefaultSerialDeviceLister();
     }
-    if (!m_mapping.reporter) {
-        m_mapping.reporter = &StderrReporter();
-    }
 }
 
 bool CConfigurationDlg::OnInitDialog() {

@@ -21,7 +21,7 @@
 
 namespace {
 
-using varnel::Pixmap;
+using varnel::win32::Pixmap;
 
 // The string literals of an XPM file, in order: the lines of its drawing. Comments are skipped.
 std::optional<std::vector<std::string>> XpmLines(const std::string& text) {
@@ -59,7 +59,7 @@ std::optional<Pixmap> ReadDrawing(const char* path) {
             pointers.push_back(line.c_str());
         }
     }
-    auto drawing = lines ? varnel::DecodeXpm(pointers) : std::nullopt;
+    auto drawing = lines ? varnel::win32::DecodeXpm(pointers) : std::nullopt;
     if (!drawing || drawing->width != drawing->height) {
         std::fprintf(stderr, "varnel-icon-file: %s is not a square XPM drawing\n", path);
         return std::nullopt;
