@@ -17,8 +17,8 @@
 #include "procedures/RegionProgramming.h"
 #include "radio/Regions.h"
 #include "settings/SettingsStore.h"
-#include "usecases/EsnEntry.h"
 #include "strings/StringTable.h"
+#include "usecases/EsnEntry.h"
 
 #ifndef VARNEL_VERSION
 #define VARNEL_VERSION "unknown"
@@ -389,8 +389,9 @@ private:
     // held the ESN, and why it could not be used.
     Json RegistryAnswerJson(const EsnWriteResult& result) const {
         Json object = Json::object();
-        object["location"] =
-            m_session.registry != nullptr ? JsonText(m_session.registry->Location()) : Json(nullptr);
+        object["location"] = m_session.registry != nullptr
+                                 ? JsonText(m_session.registry->Location())
+                                 : Json(nullptr);
         const bool asked = !result.entry.esn.empty() || !result.registryError.empty() ||
                            result.reserve != ReserveStatus::Failed;
         std::string answer = "none";
@@ -723,8 +724,8 @@ int RunCli(const std::vector<std::string>& args, CliContext& context) {
                           error.message);
             run.outcome = RunOutcome::RegistryFailed;
             if (arguments.command == Command::ProgramEsn) {
-                run.Result("esn", arguments.nextPool ? Json(nullptr)
-                                                     : JsonText(FormatEsn(arguments.esn)));
+                run.Result("esn",
+                           arguments.nextPool ? Json(nullptr) : JsonText(FormatEsn(arguments.esn)));
                 run.Result("write", "none");
                 Json answer = Json::object();
                 answer["location"] = JsonText(location);
