@@ -16,6 +16,10 @@ packages=(cmake ninja-build g++ googletest nlohmann-json3-dev g++-mingw-w64-x86-
 install_missing() {
     local missing=() p
     for p in "${packages[@]}"; do
+        # Node.js from NodeSource ships npm itself and conflicts with Debian's npm package.
+        if [ "$p" = npm ] && command -v npm >/dev/null; then
+            continue
+        fi
         if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
             missing+=("$p")
         fi
