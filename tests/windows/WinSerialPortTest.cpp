@@ -126,6 +126,7 @@ TEST(WinSerialPort, ClosingAfterAnExchangeTakesMilliseconds) {
                 CRadioLink link;
                 link.m_pPort = &port;
                 link.m_pReporter = &reporter;
+                link.m_pClock = &SystemClock();
                 char value[CRadioLink::kValueSize] = {};
                 std::uint32_t length = 0;
                 for (int id : {0, 1, 3, 4}) {
