@@ -3,6 +3,7 @@
 #include <array>
 
 #include "cli/Json.h"
+#include "strings/Csv.h"
 
 namespace varnel::cli {
 namespace {
@@ -35,20 +36,6 @@ std::string OneLine(const std::string& text) {
         }
     }
     return clean;
-}
-
-std::string CsvField(const std::string& text) {
-    if (text.find_first_of(",\"\r\n") == std::string::npos) {
-        return text;
-    }
-    std::string quoted = "\"";
-    for (const char c : text) {
-        quoted += c;
-        if (c == '"') {
-            quoted += '"';
-        }
-    }
-    return quoted + "\"";
 }
 
 }  // namespace

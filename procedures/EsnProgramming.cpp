@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "procedures/Exchange.h"
 #include "radio/Catalogue.h"
 #include "strings/StringTable.h"
 
@@ -13,19 +14,13 @@ namespace {
 const WriteMessages kEsnWriteMessages = {IDS_ESN_PROGRAMMED, IDS_ESN_PROGRAM_FAILED,
                                          IDS_ESN_WRITE_CANCELLED};
 
-// The state of an entry in the words the registry uses ("confirmed").
-const char* StateWord(EsnState state) {
-    switch (state) {
-        case EsnState::Sending:
-            return "sending";
-        case EsnState::Unconfirmed:
-            return "unconfirmed";
-        case EsnState::Confirmed:
-            return "confirmed";
-        case EsnState::Released:
-            break;
+int JudgeBlankEsn(const std::string& value) {
+    if (value.size() != kEsnReadFormSize) {
+        return IDS_ESN_FORMAT_UNSUPPORTED;
     }
-    return "released";
+    return IsBlankEsn(reinterpret_cast<const std::uint8_t*>(value.data()), value.size())
+               ? 0
+               : IDS_ESN_ALREADY_PROGRAMMED;
 }
 
 void TellRegistryFailed(Session& session, const std::string& why) {
@@ -37,7 +32,7 @@ void TellRegistryFailed(Session& session, const std::string& why) {
 // the message of one used up.
 EsnWriteResult ReserveAndWrite(Session& session,
                                const std::function<ReserveResult(const WriteOrigin&)>& reserve,
-                               const std::string& pool) {
+                               const std::string& pool, EsnConfirmation confirmation) {
     EsnWriteResult result;
     if (session.registry == nullptr) {
         result.registryError = "No ESN registry is open.";
@@ -58,7 +53,7 @@ EsnWriteResult ReserveAndWrite(Session& session,
         case ReserveStatus::Held:
             ShowText(session.reporter, MSG_ERROR, IDS_ESN_HELD,
                      FormatString(IDS_ESN_HELD,
-                                  {reserved.entry.esn, StateWord(reserved.entry.state),
+                                  {reserved.entry.esn, EsnStateWord(reserved.entry.state),
                                    reserved.entry.reservedAt, reserved.entry.origin.station}));
             result.outcome = Outcome::Refused;
             return result;
@@ -88,6 +83,9 @@ EsnWriteResult ReserveAndWrite(Session& session,
     static_cast<WriteResult&>(result) =
         WriteAndReport(session, payload.data(), static_cast<std::uint32_t>(payload.size()),
                        "Writing ESN", kEsnWriteMessages);
+    if (result.outcome == Outcome::Done && confirmation == EsnConfirmation::AfterReadBack) {
+        return result;  // still Sending: the caller confirms once the radio has read it back
+    }
     result.settlement = SettlementOf(result);
     const auto error = session.registry->Settle(reserved.entry.esn, *result.settlement);
     result.settled = !error;
@@ -105,14 +103,41 @@ EsnWriteResult ReserveAndWrite(Session& session,
 }  // namespace
 
 ReadResult CheckEsnBlank(Session& session) {
-    return ReadAndJudge(session, PARAM_ESN, "Reading ESN", [](const std::string& value) {
-        if (value.size() != kEsnReadFormSize) {
-            return static_cast<int>(IDS_ESN_FORMAT_UNSUPPORTED);
+    return ReadAndJudge(session, PARAM_ESN, "Reading ESN", JudgeBlankEsn);
+}
+
+BlankTestResult CheckEsnBlankWithSerial(Session& session) {
+    BlankTestResult result;
+    Exchange exchange(session);
+    if (!exchange.Open()) {
+        return result;
+    }
+    char value[CRadioLink::kValueSize] = {};
+    std::uint32_t length = 0;
+    exchange.Step({"Reading Serial Number", 1, 2});
+    if (exchange.Link().ReadParameter(value, PARAM_SERIAL_NUMBER, length, false)) {
+        result.serialNumber = FormatParameter(PARAM_SERIAL_NUMBER, value, length);
+    } else {
+        const RadioStatus status = exchange.TakeStatus();
+        if (status != RadioStatus::Ok) {
+            exchange.Abort();
+            result.outcome = exchange.FailureOutcome(status);
+            return result;
         }
-        return IsBlankEsn(reinterpret_cast<const std::uint8_t*>(value.data()), value.size())
-                   ? 0
-                   : static_cast<int>(IDS_ESN_ALREADY_PROGRAMMED);
-    });
+        if (exchange.AnsweredUnexpectedly()) {
+            exchange.End();
+            result.outcome = Outcome::LinkFailed;
+            return result;
+        }
+        // A refusal: the radio is tested all the same, and its record names no serial number.
+    }
+    if (exchange.CancelRequested()) {
+        exchange.Abort();
+        result.outcome = Outcome::Cancelled;
+        return result;
+    }
+    FinishWithJudgedRead(exchange, PARAM_ESN, {"Reading ESN", 2, 2}, JudgeBlankEsn, result);
+    return result;
 }
 
 Settlement SettlementOf(const WriteResult& write) {
@@ -131,17 +156,18 @@ Settlement SettlementOf(const WriteResult& write) {
     return Settlement::Unconfirmed;
 }
 
-EsnWriteResult ProgramEsn(Session& session, const EsnFields& esn) {
+EsnWriteResult ProgramEsn(Session& session, const EsnFields& esn, EsnConfirmation confirmation) {
     return ReserveAndWrite(
         session, [&](const WriteOrigin& origin) { return session.registry->Reserve(esn, origin); },
-        {});
+        {}, confirmation);
 }
 
-EsnWriteResult ProgramNextEsn(Session& session, const std::string& pool) {
+EsnWriteResult ProgramNextEsn(Session& session, const std::string& pool,
+                              EsnConfirmation confirmation) {
     return ReserveAndWrite(
         session,
         [&](const WriteOrigin& origin) { return session.registry->ReserveNext(pool, origin); },
-        pool);
+        pool, confirmation);
 }
 
 std::optional<EsnFields> ParseCanonicalEsn(const std::string& text) {

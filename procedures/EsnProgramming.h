@@ -16,6 +16,19 @@ namespace varnel {
 // programmed to the connected radio.") are shown and give Refused. The value read is returned.
 ReadResult CheckEsnBlank(Session& session);
 
+// The blank test of a station that programs radio after radio: in the same exchange, first the
+// radio's Serial Number ("Reading Serial Number"), so that the record says which radio got which
+// ESN, then its ESN judged as CheckEsnBlank judges it. A radio that refuses its Serial Number is
+// still tested (serialNumber stays empty); any other failure of that read ends the exchange.
+struct BlankTestResult : ReadResult {
+    std::string serialNumber;  // as Radio Info shows it
+};
+BlankTestResult CheckEsnBlankWithSerial(Session& session);
+
+// When an acknowledged ESN write is confirmed in the registry: at once, or only once the caller
+// has read it back from the radio (until then it stays Sending, which blocks it all the same).
+enum class EsnConfirmation { OnAcknowledgement, AfterReadBack };
+
 // What an ESN write gave: the exchange as for every write, and what the registry said.
 struct EsnWriteResult : WriteResult {
     // The registry's answer to the reservation. Held and Exhausted give Refused, Failed gives
@@ -26,7 +39,8 @@ struct EsnWriteResult : WriteResult {
     EsnEntry entry;
     // The ESN written, once reserved.
     std::optional<EsnFields> esn;
-    // How the reservation was settled after the exchange, when it was reserved.
+    // How the reservation was settled after the exchange, when it was reserved; none for an
+    // acknowledged write whose confirmation waits for its read-back.
     std::optional<Settlement> settlement;
     // The settlement was committed; when not, the entry stays Sending, which blocks the ESN.
     bool settled = false;
@@ -40,11 +54,13 @@ struct EsnWriteResult : WriteResult {
 // sent or the radio cleanly refused; Unconfirmed when the frame went out and nobody saw it
 // taken. An ESN the registry holds, or a registry that cannot be used, is told and nothing is
 // sent. The blank test is not repeated: it is the caller's to make first.
-EsnWriteResult ProgramEsn(Session& session, const EsnFields& esn);
+EsnWriteResult ProgramEsn(Session& session, const EsnFields& esn,
+                          EsnConfirmation confirmation = EsnConfirmation::OnAcknowledgement);
 
 // As ProgramEsn, with the lowest free ESN of pool, taken in the same step as its reservation.
 // A pool without a free ESN (or no such pool) is told and gives Refused.
-EsnWriteResult ProgramNextEsn(Session& session, const std::string& pool);
+EsnWriteResult ProgramNextEsn(Session& session, const std::string& pool,
+                              EsnConfirmation confirmation = EsnConfirmation::OnAcknowledgement);
 
 // How a write that was reserved is settled, from what its exchange gave.
 Settlement SettlementOf(const WriteResult& write);

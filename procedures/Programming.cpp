@@ -11,7 +11,13 @@ ReadResult ReadAndJudge(Session& session, std::uint8_t id, const std::string& st
     if (!exchange.Open()) {
         return result;
     }
-    exchange.Step({stepDescription, 1, 1});
+    FinishWithJudgedRead(exchange, id, {stepDescription, 1, 1}, judge, result);
+    return result;
+}
+
+void FinishWithJudgedRead(Exchange& exchange, std::uint8_t id, const ExchangeStep& step,
+                          const ValueJudge& judge, ReadResult& result) {
+    exchange.Step(step);
     char value[CRadioLink::kValueSize] = {};
     std::uint32_t length = 0;
     if (exchange.Link().ReadParameter(value, id, length, false)) {
@@ -20,11 +26,11 @@ ReadResult ReadAndJudge(Session& session, std::uint8_t id, const std::string& st
         if (exchange.CancelRequested()) {
             exchange.Abort();
             result.outcome = Outcome::Cancelled;
-            return result;
+            return;
         }
         const int error = judge ? judge(result.value) : 0;
         if (error != 0) {
-            ShowMessage(session.reporter, MSG_ERROR, error);
+            ShowMessage(exchange.GetSession().reporter, MSG_ERROR, error);
         }
         result.outcome = error == 0 ? Outcome::Done : Outcome::Refused;
     } else {
@@ -33,14 +39,13 @@ ReadResult ReadAndJudge(Session& session, std::uint8_t id, const std::string& st
         result.outcome = exchange.FailureOutcome(status);
         if (status != RadioStatus::Ok) {
             exchange.Abort();
-            return result;
+            return;
         }
     }
     exchange.End();
     if (exchange.CancelRequested()) {
         result.outcome = Outcome::Cancelled;
     }
-    return result;
 }
 
 WriteResult WriteAndReport(Session& session, const std::uint8_t* payload, std::uint32_t length,

@@ -27,6 +27,13 @@ using ValueJudge = std::function<int(const std::string& value)>;
 ReadResult ReadAndJudge(Session& session, std::uint8_t id, const std::string& stepDescription,
                         const ValueJudge& judge);
 
+class Exchange;
+
+// The read of ReadAndJudge, as step of an exchange already open, which it then ends (or aborts
+// after a failed link or a cancel) as ReadAndJudge does; result gets what the read gave.
+void FinishWithJudgedRead(Exchange& exchange, std::uint8_t id, const ExchangeStep& step,
+                          const ValueJudge& judge, ReadResult& result);
+
 // What a programming exchange gave.
 struct WriteResult {
     Outcome outcome = Outcome::PortNotOpened;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "strings/Csv.h"
 #include "strings/Messages.h"
 #include "strings/StringTable.h"
 #include "tests/support/RecordingReporter.h"
@@ -49,6 +50,35 @@ TEST(Messages, PortNameIsInsertedAsTextNeverAsAFormat) {
     EXPECT_EQ(reporter.Messages()[0].caption, "Error");
     EXPECT_EQ(reporter.Messages()[0].id, IDS_PORT_OPEN_FAILED);
     EXPECT_EQ(reporter.Messages()[0].detail, "Nothing is at /dev/ttyS-1.");
+}
+
+}  // namespace
+}  // namespace varnel
+
+namespace varnel {
+namespace {
+
+// A CSV field never splits its line or its row, and never becomes a formula in a spreadsheet,
+// whatever a radio sent as its serial number.
+TEST(CsvField, QuotesWhatWouldSplitTheRowAndDefusesFormulas) {
+    const struct {
+        std::string_view text;
+        std::string field;
+    } cases[] = {
+        {"130/05/123456", "130/05/123456"},
+        {"", ""},
+        {"a,b", "\"a,b\""},
+        {"say \"hi\"", "\"say \"\"hi\"\"\""},
+        {"two\nlines", "\"two\nlines\""},
+        {"=HYPERLINK(\"x\")", "\"'=HYPERLINK(\"\"x\"\")\""},
+        {"+1", "'+1"},
+        {"-1", "'-1"},
+        {"@SUM(A1)", "'@SUM(A1)"},
+        {"SN-0042", "SN-0042"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(CsvField(c.text), c.field) << c.text;
+    }
 }
 
 }  // namespace
