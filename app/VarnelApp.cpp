@@ -29,14 +29,18 @@ CVarnelApp::CVarnelApp()
       m_pRunner(std::make_unique<CExchangeRunner>()) {
     SetPortResolver({});
     SetPortOpener({});
-    AddAppCommands(m_commands,
-                   {[this] { OnAppAbout(); }, [this] { OnRadioInfo(); }, [this] { OnProgramEsn(); },
-                    [this] { OnConfiguration(); }, [this] { OnProgramRegionalId(); },
-                    [this] {
-                        if (m_pMainWnd) {
-                            m_pMainWnd->close();
-                        }
-                    }});
+    AddAppCommands(m_commands, {.about = [this] { OnAppAbout(); },
+                                .radioInfo = [this] { OnRadioInfo(); },
+                                .programEsn = [this] { OnProgramEsn(); },
+                                .configuration = [this] { OnConfiguration(); },
+                                .programRegionalId = [this] { OnProgramRegionalId(); },
+                                .productionLine = [this] { OnProductionLine(); },
+                                .exit =
+                                    [this] {
+                                        if (m_pMainWnd) {
+                                            m_pMainWnd->close();
+                                        }
+                                    }});
 }
 
 CVarnelApp::~CVarnelApp() {

@@ -100,6 +100,7 @@ protected:
     virtual void OnProgramEsn();
     virtual void OnConfiguration();
     virtual void OnProgramRegionalId();
+    virtual void OnProductionLine();
 
     // Runs the Configuration dialog (anything with an int m_nPortIndex and DoModal()) on the
     // current port index, and takes the dialog's index only when the user leaves with OK.

@@ -4,6 +4,7 @@
 #include "app/MessageBoxReporter.h"
 #include "app/VarnelApp.h"
 #include "dialogs/ConfigurationDlg.h"
+#include "dialogs/ProductionLineDlg.h"
 #include "dialogs/ProgramEsnDlg.h"
 #include "dialogs/ProgramRegionalIdDlg.h"
 #include "dialogs/RadioInfoDlg.h"
@@ -30,6 +31,23 @@ void CVarnelApp::OnProgramEsn() {
     session.registry = registry;
     CProgramEsnDlg dialog(std::move(session), GetMainWnd());
     dialog.DoModal();
+}
+
+void CVarnelApp::OnProductionLine() {
+    std::string why;
+    IEsnRegistry* registry = Registry(why);
+    if (registry == nullptr) {
+        ShowText(*m_pReporter, MSG_ERROR, IDS_REGISTRY_FAILED, LoadString(IDS_REGISTRY_FAILED),
+                 why);
+        return;
+    }
+    Session session = MakeSession(ID_PRODUCTION_LINE);
+    session.registry = registry;
+    CProductionLineDlg dialog(std::move(session), *m_pSettings, m_portResolver, m_nSerialPort,
+                              GetMainWnd());
+    dialog.DoModal();
+    // The port the station was run on is the program's port from now on, as Configuration's.
+    m_nSerialPort = dialog.m_nPortIndex;
 }
 
 void CVarnelApp::OnConfiguration() {

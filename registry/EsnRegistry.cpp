@@ -17,17 +17,6 @@ namespace varnel {
 
 namespace {
 
-struct StateWord {
-    EsnState state;
-    const char* word;
-};
-constexpr StateWord kStateWords[] = {
-    {EsnState::Sending, "sending"},
-    {EsnState::Unconfirmed, "unconfirmed"},
-    {EsnState::Confirmed, "confirmed"},
-    {EsnState::Released, "released"},
-};
-
 bool StartsWith(const std::string& text, const char* prefix) {
     return text.rfind(prefix, 0) == 0;
 }
@@ -46,24 +35,6 @@ std::string Utf8(const wchar_t* text) {
 #endif
 
 }  // namespace
-
-const char* EsnStateWord(EsnState state) {
-    for (const auto& entry : kStateWords) {
-        if (entry.state == state) {
-            return entry.word;
-        }
-    }
-    return "unknown";
-}
-
-std::optional<EsnState> EsnStateFromWord(const std::string& word) {
-    for (const auto& entry : kStateWords) {
-        if (word == entry.word) {
-            return entry.state;
-        }
-    }
-    return std::nullopt;
-}
 
 bool IsPostgresLocation(const std::string& location) {
     return StartsWith(location, "postgresql://") || StartsWith(location, "postgres://");

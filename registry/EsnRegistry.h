@@ -23,9 +23,34 @@ namespace varnel {
 // ESNs are keyed by their canonical text, FormatEsn ("130/05/123456").
 enum class EsnState { Sending, Unconfirmed, Confirmed, Released };
 
-// "sending", "unconfirmed", "confirmed", "released": the words of the CLI, JSON and CSV.
-const char* EsnStateWord(EsnState state);
-std::optional<EsnState> EsnStateFromWord(const std::string& word);
+// "sending", "unconfirmed", "confirmed", "released": the words of the CLI, JSON and CSV. Kept
+// here in full so that what only names a state (a procedure's message) needs no database code.
+struct EsnStateWordEntry {
+    EsnState state;
+    const char* word;
+};
+inline constexpr EsnStateWordEntry kEsnStateWords[] = {
+    {EsnState::Sending, "sending"},
+    {EsnState::Unconfirmed, "unconfirmed"},
+    {EsnState::Confirmed, "confirmed"},
+    {EsnState::Released, "released"},
+};
+inline const char* EsnStateWord(EsnState state) {
+    for (const auto& entry : kEsnStateWords) {
+        if (entry.state == state) {
+            return entry.word;
+        }
+    }
+    return "unknown";
+}
+inline std::optional<EsnState> EsnStateFromWord(const std::string& word) {
+    for (const auto& entry : kEsnStateWords) {
+        if (word == entry.word) {
+            return entry.state;
+        }
+    }
+    return std::nullopt;
+}
 
 // Who sends an ESN, recorded with it.
 struct WriteOrigin {

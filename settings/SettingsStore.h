@@ -20,6 +20,11 @@ inline constexpr char kPortsGroup[] = "Ports";
 // Where the ESN registry lives: an SQLite file path or a PostgreSQL URI.
 inline constexpr char kRegistryGroup[] = "Registry";
 inline constexpr char kRegistryLocationKey[] = "Location";
+// What the production station was last set up with: the pool its ESNs come from (empty: typed
+// one by one) and the station's name.
+inline constexpr char kStationGroup[] = "Station";
+inline constexpr char kStationPoolKey[] = "Pool";
+inline constexpr char kStationNameKey[] = "Name";
 
 // One key set (value) or removed (no value) in a group such as "Ports". An integer is kept as the
 // store's own number type where it has one (a registry DWORD), as decimal text elsewhere.

@@ -69,6 +69,7 @@ constexpr std::array kEntries = {
     Entry{32772, "Program the ESN into the connected Radio\nProgram ESN"},
     Entry{32773, "Change the Program Configuration\nConfiguration"},
     Entry{32774, "Program the Regional ID into the connected Radio\nProgram Regional ID"},
+    Entry{32775, "Program radio after radio from an ESN pool\nProduction Line"},
     Entry{57344, "Varnel"},
     Entry{57345, "For Help, press F1"},
     Entry{57664, "Display program information, version number and copyright\nAbout"},

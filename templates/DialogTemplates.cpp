@@ -95,6 +95,26 @@ const ControlTemplate kSerialDevices[] = {
     {ControlKind::PushButton, kIdCancel, 214, 108, 50, 14, "Cancel", CS_TABSTOP},
 };
 
+using Line = ProductionLineIds;
+const ControlTemplate kProductionLine[] = {
+    {ControlKind::Text, IDC_STATIC, 8, 10, 54, 8, "ESN source:"},
+    {ControlKind::DropDownList, Line::IDC_ESN_SOURCE, 64, 8, 248, 80, "", CS_TABSTOP},
+    {ControlKind::Text, IDC_STATIC, 8, 28, 54, 8, "Port:"},
+    {ControlKind::DropDownList, Line::IDC_PORT, 64, 26, 60, 80, "", CS_TABSTOP},
+    {ControlKind::Text, IDC_STATIC, 134, 28, 32, 8, "Station:"},
+    {ControlKind::Edit, Line::IDC_STATION_NAME, 168, 26, 144, 12, "", CS_TABSTOP},
+    {ControlKind::Text, IDC_STATIC, 8, 46, 54, 8, "Typed ESN:"},
+    {ControlKind::Edit, Line::IDC_TYPED_ESN, 64, 44, 100, 12, "", CS_TABSTOP},
+    {ControlKind::Text, Line::IDC_PROMPT, 8, 62, 304, 8, ""},
+    {ControlKind::Text, Line::IDC_RESULT, 8, 74, 304, 36, ""},
+    {ControlKind::Text, Line::IDC_RESULT_DETAIL, 8, 112, 304, 36, "", CS_WORDWRAP},
+    {ControlKind::Text, Line::IDC_COUNTS, 8, 152, 304, 8, ""},
+    {ControlKind::Table, Line::IDC_SHIFT, 8, 164, 304, 62, "", CS_TABSTOP},
+    {ControlKind::PushButton, Line::IDC_EXPORT, 8, 232, 70, 14, "&Export Shift...", CS_TABSTOP},
+    {ControlKind::DefPushButton, kIdOk, 198, 232, 54, 14, "&Program", CS_TABSTOP},
+    {ControlKind::PushButton, kIdCancel, 258, 232, 54, 14, "Close", CS_TABSTOP},
+};
+
 }  // namespace
 
 const DialogTemplate& AboutBoxTemplate() {
@@ -127,6 +147,12 @@ const DialogTemplate& ProgramRegionalIdTemplate() {
 const DialogTemplate& SerialDevicesTemplate() {
     static const DialogTemplate t = {SerialDevicesIds::IDD, "Serial Devices", 272, 128,
                                      kSerialDevices};
+    return t;
+}
+
+const DialogTemplate& ProductionLineTemplate() {
+    static const DialogTemplate t = {ProductionLineIds::IDD, "Varnel - Production Line", 320, 254,
+                                     kProductionLine};
     return t;
 }
 

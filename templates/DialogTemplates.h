@@ -19,6 +19,7 @@ enum class ControlKind {
     DropDownEdit,  // drop-down list with an edit box to type into; the height is as above
     PushButton,
     DefPushButton,  // the button that Enter presses
+    Table,          // read-only rows of columns; the dialog that fills it names the columns
 };
 
 enum ControlStyle : unsigned {
@@ -95,11 +96,30 @@ struct SerialDevicesIds {
     static constexpr int DeviceControl(int number) { return IDC_COM1_DEVICE + number - 1; }
 };
 
+// The production station: where its ESNs come from, the port and the station's name; the
+// result of the last radio, large; the counts and the table of the shift.
+struct ProductionLineIds {
+    enum : int {
+        IDD = 136,
+        IDC_ESN_SOURCE = 1001,
+        IDC_PORT = 1002,
+        IDC_STATION_NAME = 1003,
+        IDC_TYPED_ESN = 1004,
+        IDC_PROMPT = 1005,
+        IDC_RESULT = 1006,
+        IDC_RESULT_DETAIL = 1007,
+        IDC_COUNTS = 1008,
+        IDC_SHIFT = 1009,
+        IDC_EXPORT = 1010,
+    };
+};
+
 const DialogTemplate& AboutBoxTemplate();
 const DialogTemplate& ConfigurationTemplate();
 const DialogTemplate& RadioInfoTemplate();
 const DialogTemplate& ProgramEsnTemplate();
 const DialogTemplate& ProgramRegionalIdTemplate();
 const DialogTemplate& SerialDevicesTemplate();
+const DialogTemplate& ProductionLineTemplate();
 
 }  // namespace varnel

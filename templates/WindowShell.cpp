@@ -12,6 +12,7 @@ const MenuItemDefinition kFile[] = {{ID_APP_EXIT, "E&xit"}};
 const MenuItemDefinition kRadioAccess[] = {{ID_RADIO_INFO, "Radio &Info..."},
                                            {0, nullptr},
                                            {ID_PROGRAM_ESN, "Program &ESN..."},
+                                           {ID_PRODUCTION_LINE, "Production &Line..."},
                                            {ID_PROGRAM_REGIONAL_ID, "Program &Regional ID..."}};
 const MenuItemDefinition kOptions[] = {{ID_CONFIGURATION, "&Configuration..."}};
 const MenuItemDefinition kView[] = {{ID_VIEW_TOOLBAR, "&Toolbar"},
@@ -73,6 +74,7 @@ void AddAppCommands(CCommandMap& map, AppCommandHandlers handlers) {
     map.Add(ID_PROGRAM_ESN, std::move(handlers.programEsn));
     map.Add(ID_CONFIGURATION, std::move(handlers.configuration));
     map.Add(ID_PROGRAM_REGIONAL_ID, std::move(handlers.programRegionalId));
+    map.Add(ID_PRODUCTION_LINE, std::move(handlers.productionLine));
     map.Add(ID_APP_EXIT, std::move(handlers.exit));
 }
 

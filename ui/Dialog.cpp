@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPalette>
 #include <QPushButton>
+#include <QTreeWidget>
 
 #include "ui/Resources.h"
 
@@ -152,6 +153,17 @@ QWidget* CDialog::CreateControl(const ControlTemplate& control) {
                 }
             });
             return button;
+        }
+        case ControlKind::Table: {
+            auto* table = new QTreeWidget(this);
+            table->setRootIsDecorated(false);
+            table->setUniformRowHeights(true);
+            table->setItemsExpandable(false);
+            table->setAllColumnsShowFocus(true);
+            table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+            table->setSelectionMode(QAbstractItemView::SingleSelection);
+            table->setGeometry(rect);
+            return table;
         }
     }
     return new QWidget(this);

@@ -1,11 +1,15 @@
 #include "usecases/ProductionStation.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <optional>
 #include <utility>
 
 #include "procedures/EsnProgramming.h"
 #include "procedures/EsnReadBack.h"
+#include "procedures/WriteOrigin.h"
 #include "registry/RegistryRules.h"
 #include "strings/Csv.h"
 #include "strings/StringTable.h"
@@ -218,6 +222,110 @@ std::string CProductionStation::ShiftCsv() const {
                ',' + std::string(StationVerdictWord(it->verdict)) + ',' + CsvField(reason) + '\n';
     }
     return csv;
+}
+
+StationSetup LoadStationSetup(SettingsStore& settings) {
+    StationSetup setup;
+    setup.source.pool = settings.ReadText(kStationGroup, kStationPoolKey).value_or("");
+    setup.station = settings.ReadText(kStationGroup, kStationNameKey).value_or("");
+    if (setup.station.find_first_not_of(" \t") == std::string::npos) {
+        setup.station = LocalWriteOrigin().station;
+    }
+    return setup;
+}
+
+std::string SaveStationSetup(SettingsStore& settings, const StationSetup& setup) {
+    return settings.Write({{kStationGroup, kStationPoolKey, setup.source.pool},
+                           {kStationGroup, kStationNameKey, setup.station}});
+}
+
+std::vector<StationSourceChoice> StationSourceChoices(const std::vector<EsnPool>& pools) {
+    std::vector<StationSourceChoice> choices;
+    choices.push_back({StationSource{}, std::string(kTypedEsnChoice)});
+    for (const EsnPool& pool : pools) {
+        choices.push_back({StationSource{pool.name}, pool.name + ": " + FormatEsn(pool.first) +
+                                                         " to " + FormatEsn(pool.last) + ", " +
+                                                         std::to_string(pool.freeCount) + " free"});
+    }
+    return choices;
+}
+
+StationBanner BannerOf(const StationRadio& radio) {
+    StationBanner banner;
+    banner.passed = radio.verdict == StationVerdict::Pass;
+    banner.bells = banner.passed ? 1 : 3;
+    banner.word = banner.passed ? "PASS" : "FAIL";
+    std::string identity;
+    if (!radio.esn.empty()) {
+        identity = "ESN " + radio.esn;
+    }
+    if (!radio.serialNumber.empty()) {
+        identity +=
+            (identity.empty() ? "" : "   ") + std::string("Serial Number ") + radio.serialNumber;
+    }
+    if (radio.verdict == StationVerdict::Unconfirmed) {
+        banner.detail = "Unconfirmed: the ESN stays held.\n";
+    }
+    banner.detail += identity;
+    if (!radio.reason.empty()) {
+        banner.detail += (identity.empty() ? "" : "\n") + radio.reason;
+    }
+    return banner;
+}
+
+std::string SpokenResult(const StationRadio& radio) {
+    const StationBanner banner = BannerOf(radio);
+    std::string spoken = banner.word;
+    if (radio.verdict == StationVerdict::Unconfirmed) {
+        spoken += ", unconfirmed";
+    }
+    if (!radio.esn.empty()) {
+        spoken += ", ESN " + radio.esn;
+    }
+    if (!radio.serialNumber.empty()) {
+        spoken += ", Serial Number " + radio.serialNumber;
+    }
+    if (!radio.reason.empty()) {
+        // The first line says why; the rest is for reading.
+        spoken += ": " + radio.reason.substr(0, radio.reason.find('\n'));
+    }
+    return spoken;
+}
+
+std::string CountsText(const StationCounts& counts) {
+    return "Passed: " + std::to_string(counts.passed) +
+           "   Failed: " + std::to_string(counts.failed) +
+           "   Unconfirmed: " + std::to_string(counts.unconfirmed);
+}
+
+std::array<std::string, 4> ShiftRow(const StationRadio& radio) {
+    // "2026-12-10T10:12:51.123Z" as "2026-12-10 10:12:51Z": to the second is enough to find it.
+    std::string time = radio.time;
+    if (time.size() == 24 && time[10] == 'T' && time[19] == '.') {
+        time = time.substr(0, 10) + ' ' + time.substr(11, 8) + 'Z';
+    }
+    std::string result(StationVerdictWord(radio.verdict));
+    return {time, radio.serialNumber, radio.esn, result};
+}
+
+std::string SaveShiftCsv(const CProductionStation& station, const std::string& path) {
+    const std::string csv = station.ShiftCsv();
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) {
+        return path + ": " + std::strerror(errno);
+    }
+    const bool written = std::fwrite(csv.data(), 1, csv.size(), file) == csv.size();
+    const int writeError = errno;
+    const bool flushed = written && std::fflush(file) == 0;
+    const int flushError = errno;
+    const bool closed = std::fclose(file) == 0;
+    const int closeError = errno;
+    if (written && flushed && closed) {
+        return {};
+    }
+    std::remove(path.c_str());
+    const int error = !written ? writeError : !flushed ? flushError : closeError;
+    return path + ": " + std::strerror(error != 0 ? error : EIO);
 }
 
 }  // namespace varnel

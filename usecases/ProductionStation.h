@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <functional>
 #include <string>
@@ -8,6 +9,7 @@
 
 #include "procedures/Session.h"
 #include "registry/EsnRegistry.h"
+#include "settings/SettingsStore.h"
 
 namespace varnel {
 
@@ -88,5 +90,45 @@ private:
 
 // A registry entry as a radio of the shift.
 StationRadio StationRadioOf(const EsnEntry& entry);
+
+// What the station is set up with, as the window remembers it in the settings.
+struct StationSetup {
+    StationSource source;
+    std::string station;  // by default the host name
+};
+StationSetup LoadStationSetup(SettingsStore& settings);
+// Returns why nothing was written, empty on success.
+std::string SaveStationSetup(SettingsStore& settings, const StationSetup& setup);
+
+// One choice of the window's ESN source list: typed ESNs first, then each pool with its range
+// and free count ("line-a: 130/05/000001 to 130/05/000100, 95 free").
+struct StationSourceChoice {
+    StationSource source;
+    std::string text;
+};
+std::vector<StationSourceChoice> StationSourceChoices(const std::vector<EsnPool>& pools);
+inline constexpr std::string_view kTypedEsnChoice = "Typed ESN";
+
+// How a radio's result is shown: the large word, the lines under it, and how often the bell
+// rings (once for a pass, three times otherwise), so that an operator who is not looking knows.
+struct StationBanner {
+    std::string word;  // "PASS" or "FAIL"
+    std::string detail;
+    bool passed = false;
+    int bells = 3;
+};
+StationBanner BannerOf(const StationRadio& radio);
+// The banner in one line, for the window's accessible name and a screen reader.
+std::string SpokenResult(const StationRadio& radio);
+// "Passed: 3   Failed: 1   Unconfirmed: 0"
+std::string CountsText(const StationCounts& counts);
+// One row of the shift's table, in the columns of kShiftColumns.
+inline constexpr std::array<std::string_view, 4> kShiftColumns = {"Time", "Serial Number", "ESN",
+                                                                  "Result"};
+std::array<std::string, 4> ShiftRow(const StationRadio& radio);
+
+// Writes the shift's CSV to path; returns why it could not, empty on success. A file that could
+// not be written completely is removed rather than left looking like a whole shift.
+std::string SaveShiftCsv(const CProductionStation& station, const std::string& path);
 
 }  // namespace varnel

@@ -89,6 +89,12 @@ DialogItem ItemFromControl(const ControlTemplate& control) {
             item.className = L"Button";
             item.style |= BS_DEFPUSHBUTTON;
             break;
+        case ControlKind::Table:
+            // A list view in report mode; the dialog adds its columns when it opens.
+            item.className = L"SysListView32";
+            item.style |=
+                LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER | WS_BORDER;
+            break;
     }
     return item;
 }

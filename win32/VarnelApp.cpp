@@ -21,14 +21,17 @@ CVarnelApp::CVarnelApp(HINSTANCE instance, std::unique_ptr<SettingsStore> settin
       m_portResolver(
           [this](const std::string& name) { return PortDeviceSetting(*m_pSettings, name); }),
       m_portOpener(SerialPortOpener(m_portResolver)) {
-    AddAppCommands(m_commands,
-                   {[this] { OnAppAbout(); }, [this] { OnRadioInfo(); }, [this] { OnProgramEsn(); },
-                    [this] { OnConfiguration(); }, [this] { OnProgramRegionalId(); },
-                    [this] {
-                        if (HWND window = GetMainWnd()) {
-                            ::PostMessageW(window, WM_CLOSE, 0, 0);
-                        }
-                    }});
+    AddAppCommands(m_commands, {.about = [this] { OnAppAbout(); },
+                                .radioInfo = [this] { OnRadioInfo(); },
+                                .programEsn = [this] { OnProgramEsn(); },
+                                .configuration = [this] { OnConfiguration(); },
+                                .programRegionalId = [this] { OnProgramRegionalId(); },
+                                .exit =
+                                    [this] {
+                                        if (HWND window = GetMainWnd()) {
+                                            ::PostMessageW(window, WM_CLOSE, 0, 0);
+                                        }
+                                    }});
 }
 
 CVarnelApp::~CVarnelApp() = default;

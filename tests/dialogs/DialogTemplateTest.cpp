@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTreeWidget>
 
 #include <functional>
 #include <memory>
@@ -16,6 +17,7 @@
 
 #include "app/AboutDlg.h"
 #include "dialogs/ConfigurationDlg.h"
+#include "dialogs/ProductionLineDlg.h"
 #include "dialogs/ProgramEsnDlg.h"
 #include "dialogs/ProgramRegionalIdDlg.h"
 #include "dialogs/RadioInfoDlg.h"
@@ -102,6 +104,10 @@ TEST_P(DialogTemplates, ControlsStandWhereTheTemplateSaysInItsOrder) {
                 EXPECT_LE(control->height(), place.height());
                 break;
             }
+            case ControlKind::Table:
+                ASSERT_NE(qobject_cast<QTreeWidget*>(control), nullptr);
+                EXPECT_EQ(control->geometry(), place);
+                break;
             case ControlKind::PushButton:
             case ControlKind::DefPushButton: {
                 auto* button = qobject_cast<QPushButton*>(control);
@@ -158,7 +164,14 @@ INSTANTIATE_TEST_SUITE_P(
                              PortResolver(), std::vector<SerialDevice>{}, PortMappingWriter(),
                              radio.reporter);
                      },
-                     135, "Serial Devices", 272, 128}),
+                     135, "Serial Devices", 272, 128},
+        TemplateCase{"ProductionLine",
+                     [](test::ScriptedRadio& radio) {
+                         static const auto settings = OpenSettingsText("");
+                         return std::make_unique<CProductionLineDlg>(radio.MakeSession(), *settings,
+                                                                     PortResolver(), 0);
+                     },
+                     136, "Varnel - Production Line", 320, 254}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

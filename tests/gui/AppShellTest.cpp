@@ -74,7 +74,7 @@ TEST_F(AppShellTest, MenusAfterStartUpAreTrimmed) {
     };
     const std::vector<Menu> expected = {
         {"&File", {"E&xit"}},
-        {"&Radio Access", {"Radio &Info...", "-", "Program &ESN..."}},
+        {"&Radio Access", {"Radio &Info...", "-", "Program &ESN...", "Production &Line..."}},
         {"&Options", {"&Configuration..."}},
         {"&View", {"&Toolbar", "&Status Bar"}},
         {"&Help", {"&About Varnel..."}},
@@ -97,9 +97,9 @@ TEST_F(AppShellTest, CaptionIsTheApplicationNameAlone) {
 }
 
 TEST_F(AppShellTest, CommandsWithoutHandlerAreDisabled) {
-    const std::set<int> handled = {ID_APP_EXIT,      ID_RADIO_INFO,   ID_PROGRAM_ESN,
-                                   ID_CONFIGURATION, ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR,
-                                   ID_APP_ABOUT};
+    const std::set<int> handled = {ID_APP_EXIT,        ID_RADIO_INFO,    ID_PROGRAM_ESN,
+                                   ID_PRODUCTION_LINE, ID_CONFIGURATION, ID_VIEW_TOOLBAR,
+                                   ID_VIEW_STATUS_BAR, ID_APP_ABOUT};
     std::set<int> seen;
     for (QAction* action : frame->CommandActions()) {
         const int id = action->data().toInt();
@@ -107,9 +107,10 @@ TEST_F(AppShellTest, CommandsWithoutHandlerAreDisabled) {
         EXPECT_EQ(action->isEnabled(), handled.count(id) == 1) << id;
     }
     // Every command of the menu, the toolbar and the accelerators is there, and nothing else.
-    EXPECT_EQ(seen, (std::set<int>{ID_APP_EXIT, ID_RADIO_INFO, ID_PROGRAM_ESN, ID_CONFIGURATION,
-                                   ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, ID_APP_ABOUT,
-                                   ID_CONTEXT_HELP, ID_HELP, ID_NEXT_PANE, ID_PREV_PANE}));
+    EXPECT_EQ(seen,
+              (std::set<int>{ID_APP_EXIT, ID_RADIO_INFO, ID_PROGRAM_ESN, ID_PRODUCTION_LINE,
+                             ID_CONFIGURATION, ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, ID_APP_ABOUT,
+                             ID_CONTEXT_HELP, ID_HELP, ID_NEXT_PANE, ID_PREV_PANE}));
 }
 
 TEST_F(AppShellTest, AcceleratorsExistAndDoNothing) {

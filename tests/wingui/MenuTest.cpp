@@ -33,7 +33,7 @@ TEST(Menu128, AsDefined) {
     ASSERT_NE(bar, nullptr);
     EXPECT_EQ(Describe(bar), (std::vector<std::string>{
                                  "&File: 57665",
-                                 "&Radio Access: 32771 - 32772 32774",
+                                 "&Radio Access: 32771 - 32772 32775 32774",
                                  "&Options: 32773",
                                  "&View: 59392 59393",
                                  "&Help: 57667 - 57664",
@@ -49,7 +49,7 @@ TEST(Menu128, TrimmedAtStartUp) {
     // command with no separator above it.
     EXPECT_EQ(Describe(bar), (std::vector<std::string>{
                                  "&File: 57665",
-                                 "&Radio Access: 32771 - 32772",
+                                 "&Radio Access: 32771 - 32772 32775",
                                  "&Options: 32773",
                                  "&View: 59392 59393",
                                  "&Help: 57664",

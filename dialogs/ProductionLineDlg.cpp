@@ -1,0 +1,240 @@
+#include "dialogs/ProductionLineDlg.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QFont>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <utility>
+
+#include "procedures/WriteOrigin.h"
+#include "strings/Messages.h"
+
+namespace varnel {
+namespace {
+
+constexpr int kBellIntervalMs = 300;  // three rings heard as three, not as one long one
+
+QString Text(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+}  // namespace
+
+CProductionLineDlg::CProductionLineDlg(Session session, SettingsStore& settings,
+                                       PortResolver resolver, int portIndex, QWidget* parent)
+    : CDialog(ProductionLineTemplate(), parent),
+      m_nPortIndex(portIndex),
+      m_ringBell([] { QApplication::beep(); }),
+      m_session(std::move(session)),
+      m_settings(settings),
+      m_resolver(std::move(resolver)) {
+    m_chooseExportPath = [this] {
+        return QFileDialog::getSaveFileName(this, QStringLiteral("Export Shift"),
+                                            QStringLiteral("shift.csv"),
+                                            QStringLiteral("CSV files (*.csv)"))
+            .toStdString();
+    };
+    if (QWidget* result = GetDlgItem(IDC_RESULT)) {
+        QFont font = result->font();
+        font.setPointSizeF(font.pointSizeF() * 3);
+        font.setBold(true);
+        result->setFont(font);
+        static_cast<QLabel*>(result)->setAlignment(Qt::AlignCenter);
+        result->setAutoFillBackground(true);
+    }
+    if (auto* table = static_cast<QTreeWidget*>(GetDlgItem(IDC_SHIFT))) {
+        QStringList columns;
+        for (const std::string_view column : kShiftColumns) {
+            columns << QString::fromUtf8(column.data(), static_cast<qsizetype>(column.size()));
+        }
+        table->setHeaderLabels(columns);
+        table->header()->setStretchLastSection(true);
+    }
+    // Space runs the next radio wherever the focus is but in a text field; a key held down
+    // (a foot switch that bounces, a key that repeats) runs one radio, not several.
+    for (QWidget* child : findChildren<QWidget*>()) {
+        child->installEventFilter(this);
+    }
+}
+
+bool CProductionLineDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+    const StationSetup setup = LoadStationSetup(m_settings);
+    FillSources(setup.source.pool);
+    FillPorts();
+    SetDlgItemText(IDC_STATION_NAME, Text(setup.station));
+    LoadShift(setup.station);
+    SetDlgItemText(IDC_PROMPT, QStringLiteral("Connect a radio, then press Enter or Space."));
+    if (QPushButton* program = GetButton(kIdOk)) {
+        program->setFocus();
+    }
+    return false;
+}
+
+void CProductionLineDlg::FillSources(const std::string& pool) {
+    RegistryError error;
+    std::vector<EsnPool> pools;
+    if (m_session.registry != nullptr) {
+        pools = m_session.registry->Pools(error);
+    }
+    m_sources = StationSourceChoices(pools);
+    QComboBox* list = GetComboBox(IDC_ESN_SOURCE);
+    list->clear();
+    int selected = 0;
+    for (std::size_t i = 0; i < m_sources.size(); ++i) {
+        list->addItem(Text(m_sources[i].text));
+        if (!pool.empty() && m_sources[i].source.pool == pool) {
+            selected = static_cast<int>(i);
+        }
+    }
+    list->setCurrentIndex(selected);
+    if (!error.message.empty()) {
+        SetDlgItemText(IDC_RESULT_DETAIL, Text("The pools could not be read: " + error.message));
+    }
+}
+
+void CProductionLineDlg::FillPorts() {
+    QComboBox* list = GetComboBox(IDC_PORT);
+    list->clear();
+    for (const PortEntry& port : ListPorts(m_resolver, m_probe)) {
+        if (port.presence != PortPresence::Missing || port.index == m_nPortIndex) {
+            list->addItem(Text(port.name), port.index);
+        }
+    }
+    list->setCurrentIndex(list->findData(m_nPortIndex));
+}
+
+void CProductionLineDlg::LoadShift(const std::string& station) {
+    m_shiftStation = station;
+    if (m_session.registry != nullptr) {
+        RegistryError error;
+        if (!m_station.LoadShift(*m_session.registry, station, error)) {
+            SetDlgItemText(IDC_RESULT_DETAIL,
+                           Text("The shift could not be read back: " + error.message));
+        }
+    }
+    ShowShift();
+}
+
+void CProductionLineDlg::ShowShift() {
+    SetDlgItemText(IDC_COUNTS, Text(CountsText(m_station.Counts())));
+    auto* table = static_cast<QTreeWidget*>(GetDlgItem(IDC_SHIFT));
+    table->clear();
+    for (const StationRadio& radio : m_station.Shift()) {
+        QStringList cells;
+        for (const std::string& cell : ShiftRow(radio)) {
+            cells << Text(cell);
+        }
+        table->addTopLevelItem(new QTreeWidgetItem(cells));
+    }
+}
+
+StationSetup CProductionLineDlg::SetupFromControls() const {
+    StationSetup setup;
+    const int source = GetComboBox(IDC_ESN_SOURCE)->currentIndex();
+    if (source >= 0 && static_cast<std::size_t>(source) < m_sources.size()) {
+        setup.source = m_sources[static_cast<std::size_t>(source)].source;
+    }
+    setup.station = GetDlgItemText(IDC_STATION_NAME).trimmed().toStdString();
+    return setup;
+}
+
+void CProductionLineDlg::OnOK() {
+    StationSetup setup = SetupFromControls();
+    if (setup.station.empty()) {
+        setup.station = LocalWriteOrigin().station;
+        SetDlgItemText(IDC_STATION_NAME, Text(setup.station));
+    }
+    if (const std::string why = SaveStationSetup(m_settings, setup); !why.empty()) {
+        SetDlgItemText(IDC_PROMPT, Text("The set-up was not saved: " + why));
+    }
+    if (setup.station != m_shiftStation) {
+        LoadShift(setup.station);
+    }
+    const QVariant port = GetComboBox(IDC_PORT)->currentData();
+    if (port.isValid()) {
+        m_nPortIndex = port.toInt();
+    }
+    m_session.portName = PortNameFromIndex(m_nPortIndex);
+    m_session.origin.port = m_session.portName;
+    m_session.origin.station = setup.station;
+
+    const std::string typed = GetDlgItemText(IDC_TYPED_ESN).trimmed().toStdString();
+    SetDlgItemText(IDC_RESULT, QString());
+    SetDlgItemText(IDC_RESULT_DETAIL, QStringLiteral("In progress..."));
+    const StationRadio radio = m_station.Program(m_session, setup.source, typed);
+    ShowResult(radio);
+    ShowShift();
+    if (setup.source.Typed()) {
+        // Ready for the next scan.
+        GetEdit(IDC_TYPED_ESN)->clear();
+        GetEdit(IDC_TYPED_ESN)->setFocus();
+    }
+}
+
+void CProductionLineDlg::ShowResult(const StationRadio& radio) {
+    const StationBanner banner = BannerOf(radio);
+    QWidget* result = GetDlgItem(IDC_RESULT);
+    SetDlgItemText(IDC_RESULT, Text(banner.word));
+    QPalette palette = result->palette();
+    palette.setColor(QPalette::Window,
+                     banner.passed ? QColor(0x1E, 0x7B, 0x34) : QColor(0xB0, 0x1C, 0x1C));
+    palette.setColor(QPalette::WindowText, Qt::white);
+    result->setPalette(palette);
+    SetDlgItemText(IDC_RESULT_DETAIL, Text(banner.detail));
+    const QString spoken = Text(SpokenResult(radio));
+    result->setAccessibleName(spoken);
+    setAccessibleName(QString::fromUtf8(Template().caption) + QStringLiteral(": ") + spoken);
+    for (int i = 0; i < banner.bells; ++i) {
+        QTimer::singleShot(i * kBellIntervalMs, this, [this] { m_ringBell(); });
+    }
+}
+
+void CProductionLineDlg::OnCommand(int id) {
+    if (id == IDC_EXPORT) {
+        ExportShift();
+    }
+}
+
+void CProductionLineDlg::ExportShift() {
+    const std::string path = m_chooseExportPath ? m_chooseExportPath() : std::string();
+    if (path.empty()) {
+        return;
+    }
+    if (const std::string why = SaveShiftCsv(m_station, path); !why.empty()) {
+        ShowText(m_session.reporter, MSG_ERROR, 0, "The shift was not exported.", why);
+        return;
+    }
+    SetDlgItemText(IDC_PROMPT, Text("The shift was exported to " + path + "."));
+}
+
+bool CProductionLineDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool runs = key->key() == Qt::Key_Space || key->key() == Qt::Key_Return ||
+                          key->key() == Qt::Key_Enter;
+        if (runs && key->isAutoRepeat()) {
+            return true;
+        }
+        // Enter on Close or Export Shift... is that button's; Space is typed into a field.
+        const auto* button = qobject_cast<QPushButton*>(watched);
+        const bool otherButton = button != nullptr && button != GetButton(kIdOk);
+        const bool field = qobject_cast<QLineEdit*>(watched) != nullptr;
+        const bool enter = key->key() != Qt::Key_Space;
+        if (runs && key->modifiers() == Qt::NoModifier && !otherButton && (enter || !field)) {
+            OnOK();
+            return true;
+        }
+    }
+    return CDialog::eventFilter(watched, event);
+}
+
+}  // namespace varnel
