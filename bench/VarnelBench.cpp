@@ -4,6 +4,7 @@
 //
 //   varnel-bench info DEVICE     one Radio Info exchange
 //   varnel-bench esn DEVICE      the blank test, then the write of ESN 130/05/123456
+//   varnel-bench station DEVICE  the Production Line window: one radio from the key to PASS
 //   varnel-bench startup         a fresh process from its spawn to the main window shown
 //
 // Each prints one line of key=value figures and exits with 0, or explains on standard error
@@ -17,6 +18,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QComboBox>
 #include <QEvent>
 #include <QLineEdit>
 #include <QMainWindow>
@@ -30,6 +32,7 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -37,11 +40,14 @@
 
 #include "app/MainFrame.h"
 #include "app/VarnelApp.h"
+#include "dialogs/ProductionLineDlg.h"
 #include "dialogs/ProgramEsnDlg.h"
 #include "dialogs/RadioInfoDlg.h"
 #include "link/BytePort.h"
 #include "procedures/SerialPortOpener.h"
 #include "procedures/Session.h"
+#include "registry/EsnRegistry.h"
+#include "settings/SettingsStore.h"
 #include "strings/Messages.h"
 #include "strings/StringTable.h"
 #include "ui/Dialog.h"
@@ -132,6 +138,59 @@ private:
     std::int64_t m_lastByteNs = 0;
 };
 
+// The time the registry's own calls take on the road of a radio, summed.
+std::int64_t g_registryNs = 0;
+
+template <class Call>
+auto Timed(Call&& call) {
+    const std::int64_t start = ReadNs(CLOCK_MONOTONIC);
+    auto result = call();
+    g_registryNs += ReadNs(CLOCK_MONOTONIC) - start;
+    return result;
+}
+
+// The application's registry, with the time of each call that a radio makes noted.
+class TimedRegistry final : public IEsnRegistry {
+public:
+    explicit TimedRegistry(IEsnRegistry& registry) : m_registry(registry) {}
+    std::string Location() const override { return m_registry.Location(); }
+    ReserveResult Reserve(const EsnFields& esn, const WriteOrigin& origin) override {
+        return Timed([&] { return m_registry.Reserve(esn, origin); });
+    }
+    ReserveResult ReserveNext(const std::string& pool, const WriteOrigin& origin) override {
+        return Timed([&] { return m_registry.ReserveNext(pool, origin); });
+    }
+    std::optional<RegistryError> Settle(const std::string& esn, Settlement settlement) override {
+        return Timed([&] { return m_registry.Settle(esn, settlement); });
+    }
+    std::optional<RegistryError> SetRadioSerial(const std::string& esn,
+                                                const std::string& serial) override {
+        return Timed([&] { return m_registry.SetRadioSerial(esn, serial); });
+    }
+    std::optional<EsnEntry> Find(const std::string& esn, RegistryError& error) override {
+        return m_registry.Find(esn, error);
+    }
+    std::vector<EsnEntry> List(const ListFilter& filter, RegistryError& error) override {
+        return m_registry.List(filter, error);
+    }
+    std::optional<RegistryError> AddPool(const std::string& name, const EsnFields& first,
+                                         const EsnFields& last) override {
+        return m_registry.AddPool(name, first, last);
+    }
+    std::vector<EsnPool> Pools(RegistryError& error) override { return m_registry.Pools(error); }
+    std::optional<RegistryError> Release(const std::string& esn,
+                                         const std::string& reason) override {
+        return m_registry.Release(esn, reason);
+    }
+    std::optional<RegistryError> Confirm(const std::string& esn) override {
+        return m_registry.Confirm(esn);
+    }
+    ReserveResult Import(const EsnEntry& entry) override { return m_registry.Import(entry); }
+
+private:
+    IEsnRegistry& m_registry;
+};
+
 // Message boxes would wait for a user; the run notes the messages instead and judges them.
 class RecordingReporter final : public IMessageReporter {
 public:
@@ -175,6 +234,23 @@ protected:
         std::string why;
         session.registry = Registry(why);
         CProgramEsnDlg dialog(std::move(session), GetMainWnd());
+        dialog.DoModal();
+    }
+
+    void OnProductionLine() override {
+        Session session = RecordedSession(ID_PRODUCTION_LINE);
+        std::string why;
+        IEsnRegistry* registry = Registry(why);
+        if (registry == nullptr) {
+            std::fprintf(stderr, "varnel-bench: %s\n", why.c_str());
+            return;
+        }
+        TimedRegistry timed(*registry);
+        session.registry = &timed;
+        auto settings = OpenSettingsText("");
+        CProductionLineDlg dialog(std::move(session), *settings, GetPortResolver(), 0,
+                                  GetMainWnd());
+        dialog.m_ringBell = [] {};
         dialog.DoModal();
     }
 
@@ -376,6 +452,52 @@ bool RunProgramEsn(int& argc, char** argv, const std::string& device) {
     return true;
 }
 
+// The Production Line window: a pool of the private registry chosen, then one key pressed on a
+// blank radio, from the first request of the blank test to the result shown: the blank test,
+// the reservation, the write, the read-back and the settlement, as a station runs them.
+bool RunStation(int& argc, char** argv, const std::string& device) {
+    PrivateSettings settings(device);
+    if (!settings.IsValid()) {
+        return Fail("no folder for the settings");
+    }
+    PreparePlatform();
+    QApplication application(argc, argv);
+    BenchApp app;
+    std::string why;
+    IEsnRegistry* registry = app.Registry(why);
+    if (registry == nullptr || registry->AddPool("bench", {130, 5, 123456}, {130, 5, 123465})) {
+        return Fail("no ESN registry with a pool for the run");
+    }
+
+    Mark shown;
+    QString result;
+    ShowWatcher watcher(
+        [](QObject* o) { return qobject_cast<CProductionLineDlg*>(o) != nullptr; },
+        [&](QWidget* widget) {
+            auto* dialog = static_cast<CProductionLineDlg*>(widget);
+            dialog->GetComboBox(CProductionLineDlg::IDC_ESN_SOURCE)->setCurrentIndex(1);
+            dialog->OnOK();
+            shown = Now();
+            result = dialog->GetDlgItemText(CProductionLineDlg::IDC_RESULT);
+            dialog->OnCancel();
+        });
+    application.installEventFilter(&watcher);
+    QTimer::singleShot(0, [&app] {
+        app.DispatchCommand(ID_PRODUCTION_LINE);
+        QApplication::quit();
+    });
+    const int rc = app.Run(argc, argv);
+
+    if (rc != 0 || g_firstRequests.size() != 3 || result != QStringLiteral("PASS")) {
+        return Fail("the radio did not pass in three exchanges (is the radio blank?)");
+    }
+    const Mark& first = g_firstRequests[0];
+    std::printf("exchange=station wall_ms=%.3f cpu_ms=%.3f line_ms=%.3f registry_ms=%.3f\n",
+                Ms(shown.wallNs - first.wallNs), Ms(shown.cpuNs - first.cpuNs), Ms(g_lineNs),
+                Ms(g_registryNs));
+    return true;
+}
+
 // The child of the start-up run: main() as the product has it, until the main window has been
 // shown and painted once. spawnNs is the parent's clock reading just before it started this
 // process.
@@ -420,9 +542,10 @@ bool RunStartup() {
 
 int Usage() {
     std::fprintf(stderr,
-                 "usage: varnel-bench info DEVICE | esn DEVICE | startup\n"
+                 "usage: varnel-bench info DEVICE | esn DEVICE | station DEVICE | startup\n"
                  "  info DEVICE   time one Radio Info exchange with the radio on DEVICE\n"
                  "  esn DEVICE    time the blank test and the ESN write (the radio must be blank)\n"
+                 "  station DEVICE  time one radio of the Production Line window (a blank radio)\n"
                  "  startup       time a fresh start to the main window shown\n");
     return 2;
 }
@@ -441,6 +564,8 @@ int main(int argc, char** argv) {
         ok = RunRadioInfo(qtArgc, argv, argv[2]);
     } else if (mode == "esn" && argc == 3) {
         ok = RunProgramEsn(qtArgc, argv, argv[2]);
+    } else if (mode == "station" && argc == 3) {
+        ok = RunStation(qtArgc, argv, argv[2]);
     } else if (mode == "startup" && argc == 2) {
         ok = RunStartup();
     } else if (mode == "startup-child" && argc == 3) {

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Measures how close Varnel comes to the protocol's own pace, and what it costs the machine, and
 # prints one table with every figure beside its target:
-#   - Radio Info and Program ESN (the blank test, then the write) against the simulated radio,
+#   - Radio Info, Program ESN (the blank test, then the write) and one radio of the Production
+#     Line window (the blank test with the serial number, the write, the read-back; with the
+#     registry's share of it) against the simulated radio,
 #     without pacing and at 9600 bit/s: wall time from the first request to the dialog ready,
 #     the protocol's floor for the same traffic, the overhead, and the processor time used;
 #   - start-up to the main window shown, and the peak resident memory after a Radio Info;
@@ -150,7 +152,7 @@ median() {
 # painted_pct (the overhead up to the dialog's first paint) and rss_kb (the largest).
 measure_exchange() {
     local kind=$1 paced=$2 i out walls="" floors="" overheads="" cpus="" cpu_pcts="" rsses=""
-    local painted_pcts="" owns="" waits
+    local painted_pcts="" owns="" registries="" waits
     local sim_args=()
     [ "$paced" = 1 ] && sim_args=(--pace)
     for i in $(seq 1 "$runs"); do
@@ -172,6 +174,9 @@ measure_exchange() {
         overheads+=$(awk -v w="$w" -v f="$f" 'BEGIN { printf "%.4f", (w - f) * 100 / f }')$'\n'
         cpus+="$c"$'\n'
         cpu_pcts+=$(awk -v w="$w" -v c="$c" 'BEGIN { printf "%.4f", c * 100 / w }')$'\n'
+        if [ "$kind" = station ]; then
+            registries+="$(field "$out" registry_ms)"$'\n'
+        fi
         if [ "$kind" = info ]; then
             rsses+="$(field "$out" maxrss_kb)"$'\n'
             painted_pcts+=$(awk -v p="$(field "$out" painted_ms)" -v f="$f" \
@@ -184,6 +189,9 @@ measure_exchange() {
     own_pct=$(printf '%s' "$owns" | median)
     cpu=$(printf '%s' "$cpus" | median)
     cpu_pct=$(printf '%s' "$cpu_pcts" | median)
+    if [ "$kind" = station ]; then
+        registry_ms=$(printf '%s' "$registries" | median)
+    fi
     if [ "$kind" = info ]; then
         rss_kb=$(printf '%s' "$rsses" | sort -g | tail -n 1)
         painted_pct=$(printf '%s' "$painted_pcts" | median)
@@ -201,10 +209,14 @@ verdict() {  # value, limit, "le" or "lt"
 echo "Measuring with $runs runs per figure (median) on $(nproc) cores," \
     "load average $(cut -d' ' -f1-3 /proc/loadavg)..." >&2
 peak_rss_kb=0
-for kind in info esn; do
+for kind in info esn station; do
     for paced in 0 1; do
         measure_exchange "$kind" "$paced"
-        name=$([ "$kind" = info ] && echo "Radio Info" || echo "Program ESN")
+        case "$kind" in
+            info) name="Radio Info" ;;
+            esn) name="Program ESN" ;;
+            station) name="Production Line, one radio" ;;
+        esac
         pace=$([ "$paced" = 1 ] && echo "9600 bit/s" || echo "no pacing")
         row "$name, $pace: wall time" "$(printf '%.1f ms' "$wall")" "-" ""
         row "$name, $pace: floor" "$(printf '%.1f ms' "$floor")" "-" ""
@@ -213,6 +225,10 @@ for kind in info esn; do
             "$(verdict "$overhead_pct" 1 le)"
         row "$name, $pace: overhead outside the line" "$(printf '%.2f %%' "$own_pct")" "-" \
             "(for information)"
+        if [ "$kind" = station ]; then
+            row "$name, $pace: the registry's share" "$(printf '%.1f ms' "$registry_ms")" "-" \
+                "(for information)"
+        fi
         if [ "$kind" = info ]; then
             row "$name, $pace: overhead to first paint" "$(printf '%.2f %%' "$painted_pct")" \
                 "-" "(for information)"
