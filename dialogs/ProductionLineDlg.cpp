@@ -67,12 +67,13 @@ CProductionLineDlg::CProductionLineDlg(Session session, SettingsStore& settings,
 
 bool CProductionLineDlg::OnInitDialog() {
     CDialog::OnInitDialog();
+    // First, so that a registry that cannot be read says so in its place.
+    SetDlgItemText(IDC_PROMPT, Text(std::string(kStationPrompt)));
     const StationSetup setup = LoadStationSetup(m_settings);
     FillSources(setup.source.pool);
     FillPorts();
     SetDlgItemText(IDC_STATION_NAME, Text(setup.station));
     LoadShift(setup.station);
-    SetDlgItemText(IDC_PROMPT, QStringLiteral("Connect a radio, then press Enter or Space."));
     if (QPushButton* program = GetButton(kIdOk)) {
         program->setFocus();
     }
@@ -97,7 +98,7 @@ void CProductionLineDlg::FillSources(const std::string& pool) {
     }
     list->setCurrentIndex(selected);
     if (!error.message.empty()) {
-        SetDlgItemText(IDC_RESULT_DETAIL, Text("The pools could not be read: " + error.message));
+        SetDlgItemText(IDC_PROMPT, Text("The pools could not be read: " + error.message));
     }
 }
 
@@ -117,8 +118,7 @@ void CProductionLineDlg::LoadShift(const std::string& station) {
     if (m_session.registry != nullptr) {
         RegistryError error;
         if (!m_station.LoadShift(*m_session.registry, station, error)) {
-            SetDlgItemText(IDC_RESULT_DETAIL,
-                           Text("The shift could not be read back: " + error.message));
+            SetDlgItemText(IDC_PROMPT, Text("The shift could not be read back: " + error.message));
         }
     }
     ShowShift();
@@ -134,6 +134,9 @@ void CProductionLineDlg::ShowShift() {
             cells << Text(cell);
         }
         table->addTopLevelItem(new QTreeWidgetItem(cells));
+    }
+    for (int column = 0; column + 1 < table->columnCount(); ++column) {
+        table->resizeColumnToContents(column);
     }
 }
 
@@ -169,10 +172,11 @@ void CProductionLineDlg::OnOK() {
 
     const std::string typed = GetDlgItemText(IDC_TYPED_ESN).trimmed().toStdString();
     SetDlgItemText(IDC_RESULT, QString());
-    SetDlgItemText(IDC_RESULT_DETAIL, QStringLiteral("In progress..."));
+    SetDlgItemText(IDC_RESULT_DETAIL, Text(std::string(kStationInProgress)));
     const StationRadio radio = m_station.Program(m_session, setup.source, typed);
     ShowResult(radio);
     ShowShift();
+    FillSources(setup.source.pool);  // the pool's free count has changed
     if (setup.source.Typed()) {
         // Ready for the next scan.
         GetEdit(IDC_TYPED_ESN)->clear();
@@ -210,7 +214,7 @@ void CProductionLineDlg::ExportShift() {
         return;
     }
     if (const std::string why = SaveShiftCsv(m_station, path); !why.empty()) {
-        ShowText(m_session.reporter, MSG_ERROR, 0, "The shift was not exported.", why);
+        ShowText(m_session.reporter, MSG_ERROR, 0, kShiftNotExported, why);
         return;
     }
     SetDlgItemText(IDC_PROMPT, Text("The shift was exported to " + path + "."));

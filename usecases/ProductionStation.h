@@ -127,6 +127,11 @@ inline constexpr std::array<std::string_view, 4> kShiftColumns = {"Time", "Seria
                                                                   "Result"};
 std::array<std::string, 4> ShiftRow(const StationRadio& radio);
 
+// The window's own texts, the same in every front end that draws it.
+inline constexpr std::string_view kStationPrompt = "Connect a radio, then press Enter or Space.";
+inline constexpr std::string_view kStationInProgress = "In progress...";
+inline constexpr std::string_view kShiftNotExported = "The shift was not exported.";
+
 // Writes the shift's CSV to path; returns why it could not, empty on success. A file that could
 // not be written completely is removed rather than left looking like a whole shift.
 std::string SaveShiftCsv(const CProductionStation& station, const std::string& path);

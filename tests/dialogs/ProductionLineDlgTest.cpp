@@ -32,6 +32,15 @@ const std::vector<int> kBlank = {0, 0, 0, 0, 0};
 const std::vector<int> kFirstOfPool = {0x82, 0x51, 0xE2, 0x40, 0x4C};  // 130/05/123456
 const std::vector<int> kOther = {0x82, 0x51, 0xE2, 0x41, 0x00};
 
+// With VARNEL_SCREENSHOTS_DIR set, the window as the test leaves it is written there as a PNG
+// (the README's pictures are made this way).
+void Picture(QWidget& window, const char* name) {
+    const QString folder = qEnvironmentVariable("VARNEL_SCREENSHOTS_DIR");
+    if (!folder.isEmpty()) {
+        EXPECT_TRUE(window.grab().save(folder + "/" + name)) << name;
+    }
+}
+
 class ProductionLineDlg : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -112,6 +121,9 @@ TEST_F(ProductionLineDlg, OneKeyPerRadioWithTheResultLargeHeardAndSpoken) {
         dialog->accessibleName(),
         QStringLiteral("Varnel - Production Line: PASS, ESN 130/05/123456, Serial Number SN-0042"));
     QTRY_COMPARE(bells, 1);
+    EXPECT_EQ(dialog->GetComboBox(Line::IDC_ESN_SOURCE)->currentText(),
+              QStringLiteral("line-a: 130/05/123456 to 130/05/123465, 9 free"));
+    Picture(*dialog, "production-line-pass.png");
 
     ScriptNotBlank();
     QPushButton* program = dialog->GetButton(kIdOk);
@@ -121,6 +133,7 @@ TEST_F(ProductionLineDlg, OneKeyPerRadioWithTheResultLargeHeardAndSpoken) {
                     .contains("An ESN has already been programmed to the connected radio."));
     EXPECT_TRUE(dialog->accessibleName().startsWith("Varnel - Production Line: FAIL"));
     QTRY_COMPARE(bells, 4);
+    Picture(*dialog, "production-line-fail.png");
     EXPECT_EQ(Text(*dialog, Line::IDC_COUNTS),
               QStringLiteral("Passed: 1   Failed: 1   Unconfirmed: 0"));
     ASSERT_EQ(Rows(*dialog), 2);
