@@ -178,31 +178,7 @@ void CVarnelApp::EndSessionStep() {
 }
 
 std::string CVarnelApp::WritePortMapping(const std::vector<PortMappingChange>& changes) {
-    std::string why;
-    if (!m_settingsDamage.empty()) {
-        why = "the settings file " + m_pSettings->Location() +
-              " could not be read as it stood when Varnel started: " + m_settingsDamage;
-    } else {
-        std::vector<SettingChange> settingChanges;
-        for (const PortMappingChange& change : changes) {
-            SettingChange setting{kPortsGroup, change.portName, std::nullopt};
-            if (!change.device.empty()) {
-                setting.value = change.device;
-            }
-            settingChanges.push_back(std::move(setting));
-        }
-        why = m_pSettings->Write(settingChanges);
-        if (why.empty()) {
-            return {};
-        }
-    }
-    why[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(why[0])));
-    if (!m_settingsDamage.empty() || !m_pSettings->Damage().empty()) {
-        why +=
-            ". Varnel leaves that file as it is: put it right by hand or remove it, then choose "
-            "the devices again";
-    }
-    return why + '.';
+    return varnel::WritePortMapping(*m_pSettings, m_settingsDamage, changes);
 }
 
 bool CVarnelApp::DispatchCommand(int commandId) {
@@ -217,21 +193,7 @@ std::string CVarnelApp::GetPortName() const {
 }
 
 IEsnRegistry* CVarnelApp::Registry(std::string& why) {
-    std::string location = RegistryLocationSetting(*m_pSettings);
-    if (location.empty()) {
-        location = DefaultRegistryLocation();
-    }
-    if (m_pRegistry && location == m_registryLocation) {
-        return m_pRegistry.get();
-    }
-    m_pRegistry.reset();
-    RegistryError error;
-    m_pRegistry = OpenEsnRegistry(location, error);
-    m_registryLocation = location;
-    if (!m_pRegistry) {
-        why = "The ESN registry " + location + " could not be opened: " + error.message;
-    }
-    return m_pRegistry.get();
+    return m_registry.Open(why);
 }
 
 Session CVarnelApp::MakeSession(int commandId) {

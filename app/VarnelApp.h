@@ -15,6 +15,7 @@
 #include "settings/SettingsStore.h"
 #include "templates/CommandMap.h"
 #include "templates/DialogTemplates.h"
+#include "usecases/AppSettings.h"
 
 class QApplication;
 class QWidget;
@@ -123,8 +124,8 @@ private:
     // Where the port index and the port mapping are kept between runs.
     std::unique_ptr<SettingsStore> m_pSettings;
     std::unique_ptr<CMessageBoxReporter> m_pReporter;
-    std::unique_ptr<IEsnRegistry> m_pRegistry;
-    std::string m_registryLocation;
+    // Opened from the settings at the first ESN write.
+    CSettingsRegistry m_registry{*m_pSettings};
     std::unique_ptr<CExchangeRunner> m_pRunner;
     PortResolver m_portResolver;
     PortOpener m_portOpener;

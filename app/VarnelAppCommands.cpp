@@ -20,11 +20,8 @@ void CVarnelApp::OnRadioInfo() {
 
 void CVarnelApp::OnProgramEsn() {
     // Without a registry no ESN may be written: said before the radio is even asked.
-    std::string why;
-    IEsnRegistry* registry = Registry(why);
+    IEsnRegistry* registry = m_registry.OpenOrTell(*m_pReporter);
     if (registry == nullptr) {
-        ShowText(*m_pReporter, MSG_ERROR, IDS_REGISTRY_FAILED, LoadString(IDS_REGISTRY_FAILED),
-                 why);
         return;
     }
     Session session = MakeSession(ID_PROGRAM_ESN);
@@ -34,11 +31,8 @@ void CVarnelApp::OnProgramEsn() {
 }
 
 void CVarnelApp::OnProductionLine() {
-    std::string why;
-    IEsnRegistry* registry = Registry(why);
+    IEsnRegistry* registry = m_registry.OpenOrTell(*m_pReporter);
     if (registry == nullptr) {
-        ShowText(*m_pReporter, MSG_ERROR, IDS_REGISTRY_FAILED, LoadString(IDS_REGISTRY_FAILED),
-                 why);
         return;
     }
     Session session = MakeSession(ID_PRODUCTION_LINE);

@@ -44,7 +44,8 @@ std::string EntryLine(const EsnEntry& entry) {
     const auto fields = Fields(entry);
     std::string line = OneLine(fields[0]);
     for (std::size_t i = 1; i < fields.size(); ++i) {
-        line += "\t" + OneLine(fields[i]);
+        line += '\t';
+        line += OneLine(fields[i]);
     }
     return line;
 }

@@ -8,10 +8,10 @@
 #include <string_view>
 #include <utility>
 
-#include "procedures/RegionProgramming.h"
 #include "radio/Regions.h"
 #include "strings/Messages.h"
 #include "strings/StringTable.h"
+#include "usecases/RegionEntry.h"
 
 namespace varnel {
 namespace {}  // namespace
@@ -21,7 +21,7 @@ CProgramRegionalIdDlg::CProgramRegionalIdDlg(Session session, QWidget* parent)
 
 bool CProgramRegionalIdDlg::OnInitDialog() {
     CDialog::OnInitDialog();
-    if (RunProcedure(m_session, CheckNoRegionalId).outcome != Outcome::Done) {
+    if (!MayChooseRegion(m_session)) {
         EndDialog(kIdCancel);
         return true;
     }
@@ -37,14 +37,7 @@ bool CProgramRegionalIdDlg::OnInitDialog() {
 }
 
 void CProgramRegionalIdDlg::OnOK() {
-    const std::optional<std::uint8_t> code =
-        RegionCodeAt(GetComboBox(IDC_REGIONAL_ID)->currentIndex());
-    if (!code) {
-        ShowMessage(m_session.reporter, MSG_ERROR, IDS_REGION_NOT_SELECTED);
-        return;
-    }
-    if (RunProcedure(m_session, [&](Session& s) { return ProgramRegionalId(s, *code); }).outcome ==
-        Outcome::Done) {
+    if (ProgramChosenRegion(m_session, GetComboBox(IDC_REGIONAL_ID)->currentIndex())) {
         CDialog::OnOK();
     }
     // Otherwise the dialog stays open with the choice unchanged, for another try or Abort.

@@ -9,6 +9,7 @@
 #include "procedures/PortMapping.h"
 #include "strings/Messages.h"
 #include "ui/Dialog.h"
+#include "usecases/SerialDevicesChoice.h"
 
 namespace varnel {
 
@@ -29,18 +30,13 @@ public:
     void OnOK() override;
 
     // The mappings OK wrote; empty when nothing changed or the dialog did not end with OK.
-    const std::vector<PortMappingChange>& Changes() const { return m_changes; }
+    const std::vector<PortMappingChange>& Changes() const { return m_choice.Changes(); }
 
     // The text of the entry that stands for a port's default device.
     static QString DefaultEntryText(const std::string& portName);
 
 private:
-    std::vector<DeviceRow> m_rows;
-    PortResolver m_stored;
-    std::vector<SerialDevice> m_devices;
-    PortMappingWriter m_writer;
-    IMessageReporter& m_reporter;
-    std::vector<PortMappingChange> m_changes;
+    CSerialDevicesChoice m_choice;
 };
 
 }  // namespace varnel

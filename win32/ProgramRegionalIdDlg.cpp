@@ -4,10 +4,10 @@
 #include <optional>
 #include <utility>
 
-#include "procedures/RegionProgramming.h"
 #include "radio/Regions.h"
 #include "strings/Messages.h"
 #include "strings/StringTable.h"
+#include "usecases/RegionEntry.h"
 #include "win32/Text.h"
 
 namespace varnel::win32 {
@@ -16,7 +16,7 @@ CProgramRegionalIdDlg::CProgramRegionalIdDlg(Session session, HWND owner)
     : CDialog(ProgramRegionalIdTemplate(), owner), m_session(std::move(session)) {}
 
 bool CProgramRegionalIdDlg::OnInitDialog() {
-    if (RunProcedure(m_session, CheckNoRegionalId).outcome != Outcome::Done) {
+    if (!MayChooseRegion(m_session)) {
         EndDialog(IDCANCEL);
         return true;
     }
@@ -34,13 +34,7 @@ bool CProgramRegionalIdDlg::OnInitDialog() {
 void CProgramRegionalIdDlg::OnOK() {
     const auto position =
         static_cast<int>(::SendMessageW(GetDlgItem(IDC_REGIONAL_ID), CB_GETCURSEL, 0, 0));
-    const std::optional<std::uint8_t> code = RegionCodeAt(position);
-    if (!code) {
-        ShowMessage(m_session.reporter, MSG_ERROR, IDS_REGION_NOT_SELECTED);
-        return;
-    }
-    if (RunProcedure(m_session, [&](Session& s) { return ProgramRegionalId(s, *code); }).outcome ==
-        Outcome::Done) {
+    if (ProgramChosenRegion(m_session, position)) {
         CDialog::OnOK();
     }
     // Otherwise the dialog stays open with the choice unchanged, for another try or Abort.

@@ -6,6 +6,7 @@
 #include "link/PortNames.h"
 #include "procedures/PortMapping.h"
 #include "strings/Messages.h"
+#include "usecases/SerialDevicesChoice.h"
 #include "win32/Dialog.h"
 
 namespace varnel::win32 {
@@ -22,19 +23,14 @@ public:
                       PortMappingWriter writer, IMessageReporter& reporter);
 
     // The mappings OK wrote; empty when nothing changed or the dialog did not end with OK.
-    const std::vector<PortMappingChange>& Changes() const { return m_changes; }
+    const std::vector<PortMappingChange>& Changes() const { return m_choice.Changes(); }
 
 protected:
     bool OnInitDialog() override;
     void OnOK() override;
 
 private:
-    std::vector<DeviceRow> m_rows;
-    PortResolver m_stored;
-    std::vector<SerialDevice> m_devices;
-    PortMappingWriter m_writer;
-    IMessageReporter& m_reporter;
-    std::vector<PortMappingChange> m_changes;
+    CSerialDevicesChoice m_choice;
 };
 
 }  // namespace varnel::win32

@@ -115,21 +115,7 @@ std::string CVarnelApp::GetPortName() const {
 }
 
 IEsnRegistry* CVarnelApp::Registry(std::string& why) {
-    std::string location = RegistryLocationSetting(*m_pSettings);
-    if (location.empty()) {
-        location = DefaultRegistryLocation();
-    }
-    if (m_pRegistry && location == m_registryLocation) {
-        return m_pRegistry.get();
-    }
-    m_pRegistry.reset();
-    RegistryError error;
-    m_pRegistry = OpenEsnRegistry(location, error);
-    m_registryLocation = location;
-    if (!m_pRegistry) {
-        why = "The ESN registry " + location + " could not be opened: " + error.message;
-    }
-    return m_pRegistry.get();
+    return m_registry.Open(why);
 }
 
 Session CVarnelApp::MakeSession(int commandId) {

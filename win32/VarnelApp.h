@@ -13,6 +13,7 @@
 #include "registry/EsnRegistry.h"
 #include "settings/SettingsStore.h"
 #include "templates/CommandMap.h"
+#include "usecases/AppSettings.h"
 
 namespace varnel::win32 {
 
@@ -85,8 +86,8 @@ private:
     // The clock every exchange's timing runs on.
     IClock& m_clock = SystemClock();
     std::unique_ptr<CMessageBoxReporter> m_pReporter;
-    std::unique_ptr<IEsnRegistry> m_pRegistry;
-    std::string m_registryLocation;
+    // Opened from the settings at the first ESN write.
+    CSettingsRegistry m_registry{*m_pSettings};
     std::unique_ptr<CExchangeRunner> m_pRunner;
     // COMn as the settings map it ("COM1" = "COM7"), read at every exchange, so that a mapping
     // changed while the program runs (here or by varnel-cli.exe's user) counts at the next one.

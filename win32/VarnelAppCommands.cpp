@@ -27,11 +27,8 @@ void CVarnelApp::OnRadioInfo() {
 
 void CVarnelApp::OnProgramEsn() {
     // Without a registry no ESN may be written: said before the radio is even asked.
-    std::string why;
-    IEsnRegistry* registry = Registry(why);
+    IEsnRegistry* registry = m_registry.OpenOrTell(*m_pReporter);
     if (registry == nullptr) {
-        ShowText(*m_pReporter, MSG_ERROR, IDS_REGISTRY_FAILED, LoadString(IDS_REGISTRY_FAILED),
-                 why);
         return;
     }
     Session session = MakeSession(ID_PROGRAM_ESN);
@@ -54,20 +51,7 @@ void CVarnelApp::OnConfiguration() {
 }
 
 std::string CVarnelApp::WritePortMapping(const std::vector<PortMappingChange>& changes) {
-    std::vector<SettingChange> settingChanges;
-    for (const PortMappingChange& change : changes) {
-        SettingChange setting{kPortsGroup, change.portName, std::nullopt};
-        if (!change.device.empty()) {
-            setting.value = change.device;
-        }
-        settingChanges.push_back(std::move(setting));
-    }
-    std::string why = m_pSettings->Write(settingChanges);
-    if (why.empty()) {
-        return {};
-    }
-    why[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(why[0])));
-    return why + '.';
+    return varnel::WritePortMapping(*m_pSettings, {}, changes);
 }
 
 void CVarnelApp::OnProgramRegionalId() {

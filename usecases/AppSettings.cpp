@@ -1,0 +1,66 @@
+#include "usecases/AppSettings.h"
+
+#include <cctype>
+#include <optional>
+
+#include "strings/StringTable.h"
+
+namespace varnel {
+
+IEsnRegistry* CSettingsRegistry::Open(std::string& why) {
+    std::string location = RegistryLocationSetting(m_settings);
+    if (location.empty()) {
+        location = DefaultRegistryLocation();
+    }
+    if (m_registry && location == m_location) {
+        return m_registry.get();
+    }
+    m_registry.reset();
+    RegistryError error;
+    m_registry = OpenEsnRegistry(location, error);
+    m_location = location;
+    if (!m_registry) {
+        why = "The ESN registry " + location + " could not be opened: " + error.message;
+    }
+    return m_registry.get();
+}
+
+IEsnRegistry* CSettingsRegistry::OpenOrTell(IMessageReporter& reporter) {
+    std::string why;
+    IEsnRegistry* registry = Open(why);
+    if (registry == nullptr) {
+        ShowText(reporter, MSG_ERROR, IDS_REGISTRY_FAILED, LoadString(IDS_REGISTRY_FAILED), why);
+    }
+    return registry;
+}
+
+std::string WritePortMapping(SettingsStore& settings, const std::string& damageAtStart,
+                             const std::vector<PortMappingChange>& changes) {
+    std::string why;
+    if (!damageAtStart.empty()) {
+        why = "the settings file " + settings.Location() +
+              " could not be read as it stood when Varnel started: " + damageAtStart;
+    } else {
+        std::vector<SettingChange> settingChanges;
+        for (const PortMappingChange& change : changes) {
+            SettingChange setting{kPortsGroup, change.portName, std::nullopt};
+            if (!change.device.empty()) {
+                setting.value = change.device;
+            }
+            settingChanges.push_back(std::move(setting));
+        }
+        why = settings.Write(settingChanges);
+        if (why.empty()) {
+            return {};
+        }
+    }
+    why[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(why[0])));
+    if (!damageAtStart.empty() || !settings.Damage().empty()) {
+        why +=
+            ". Varnel leaves that file as it is: put it right by hand or remove it, then choose "
+            "the devices again";
+    }
+    return why + '.';
+}
+
+}  // namespace varnel

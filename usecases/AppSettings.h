@@ -1,0 +1,40 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "procedures/PortMapping.h"
+#include "registry/EsnRegistry.h"
+#include "settings/SettingsStore.h"
+#include "strings/Messages.h"
+
+namespace varnel {
+
+// What a window keeps in its settings beyond the port index, the same for every window.
+
+// The ESN registry a window reserves its ESNs in: the one at the settings' [Registry] Location,
+// else the embedded default; opened at first use and opened anew when the location changes, so
+// that a location edited while the program runs is used at the next write.
+class CSettingsRegistry {
+public:
+    explicit CSettingsRegistry(SettingsStore& settings) : m_settings(settings) {}
+
+    // Null, with why set for the user, when it cannot be used.
+    IEsnRegistry* Open(std::string& why);
+    // As Open, and a registry that cannot be used is told through reporter ("nothing was sent").
+    IEsnRegistry* OpenOrTell(IMessageReporter& reporter);
+
+private:
+    SettingsStore& m_settings;
+    std::unique_ptr<IEsnRegistry> m_registry;
+    std::string m_location;
+};
+
+// Writes changed port mappings to the settings at once (the Serial Devices dialog's OK).
+// damageAtStart is why the settings could not be trusted when the program started (then nothing
+// is written). Returns why not, as a sentence for the user, or empty on success.
+std::string WritePortMapping(SettingsStore& settings, const std::string& damageAtStart,
+                             const std::vector<PortMappingChange>& changes);
+
+}  // namespace varnel
