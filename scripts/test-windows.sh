@@ -641,9 +641,11 @@ check_cli_imports() {
         tr 'A-Z' 'a-z' | tr -d '\r')
     [ -n "$dlls" ] || problems+=("objdump lists no imports at all")
     for dll in user32.dll shell32.dll gdi32.dll ole32.dll setupapi.dll; do
-        ! echo "$dlls" | grep -qx "$dll" || problems+=("it imports $dll")
+        ! grep -qx "$dll" <<<"$dlls" || problems+=("it imports $dll")
     done
-    x86_64-w64-mingw32-objdump -t "$exe" | grep -qE '\bwmain$' || problems+=("no wmain")
+    local symbols
+    symbols=$(x86_64-w64-mingw32-objdump -t "$exe")
+    grep -qE '\bwmain$' <<<"$symbols" || problems+=("no wmain")
     if [ ${#problems[@]} -eq 0 ]; then
         echo "PASS  imports of $exe: $(echo "$dlls" | tr '\n' ' ')"
     else
