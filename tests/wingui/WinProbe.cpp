@@ -16,6 +16,9 @@
 //   varnel-winprobe status              the texts of the main window's status bar panes
 //   varnel-winprobe command ID          sends command ID to the main window, as a menu would
 //   varnel-winprobe close               asks the main window to close, as its close box would
+//   varnel-winprobe activate TITLE [CLASS [ID]]  makes the window the active one, as Windows
+//                                       does when the window above it goes, and gives the
+//                                       focus to its control ID
 //   varnel-winprobe endsession          ends the session as a logoff does: WM_QUERYENDSESSION,
 //                                       then WM_ENDSESSION, then the process is ended at once,
 //                                       as Windows does once the window has answered
@@ -544,7 +547,8 @@ int Usage() {
     std::fprintf(
         stderr,
         "usage: varnel-winprobe wait|gone TITLE [MS [CLASS]] | dump TITLE [CLASS] | list | "
-        "status | command ID | close | endsession | fits TITLE [CLASS]\n");
+        "status | command ID | close | activate TITLE [CLASS [ID]] | endsession | fits "
+        "TITLE [CLASS]\n");
     return 2;
 }
 
@@ -590,6 +594,21 @@ int wmain(int argc, wchar_t** argv) {
     if (verb == L"close" && argc == 2) {
         const HWND frame = FindFrame();
         return frame != nullptr && ::PostMessageW(frame, WM_CLOSE, 0, 0) ? 0 : 1;
+    }
+    if (verb == L"activate" && argc >= 3 && argc <= 5) {
+        const HWND window = FindVisible(argv[2], argc >= 4 ? argv[3] : L"");
+        if (window == nullptr || !::SetForegroundWindow(window)) {
+            return 1;
+        }
+        if (argc == 5) {
+            const HWND control =
+                ::GetDlgItem(window, static_cast<int>(std::wcstol(argv[4], nullptr, 10)));
+            if (control == nullptr) {
+                return 1;
+            }
+            ::SendMessageW(window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control), TRUE);
+        }
+        return 0;
     }
     if (verb == L"endsession" && argc == 2) {
         return EndSession();
