@@ -13,8 +13,14 @@ namespace varnel::cli {
 // the requests to stop. Each platform has these in a file of its own (ProcessPosix.cpp,
 // ProcessWin32.cpp); only main() uses them, and it hands what they give to the run.
 
-// The command line without the program name, each argument as UTF-8.
+// The command line without the program name, each argument as UTF-8. On Windows the arguments
+// come from wmain, in UTF-16 as the user typed them: argv in the ANSI code page cannot hold every
+// file name.
+#ifdef _WIN32
+std::vector<std::string> CommandLineArguments(int argc, wchar_t** argv);
+#else
 std::vector<std::string> CommandLineArguments(int argc, char** argv);
+#endif
 
 // Standard output and standard error, each text written whole. What is written is UTF-8.
 std::unique_ptr<ITextSink> StandardOutput();

@@ -1,7 +1,5 @@
 // The tool's process on Windows: the console's control events and the standard handles.
 #include <windows.h>
-// After windows.h, which it needs.
-#include <shellapi.h>
 
 #include <algorithm>
 #include <atomic>
@@ -98,19 +96,11 @@ struct ConsoleModeKeeper {
 
 }  // namespace
 
-std::vector<std::string> CommandLineArguments(int argc, char** argv) {
-    // The arguments as the user typed them: argv holds them in the ANSI code page, which
-    // cannot hold every file name.
-    int count = 0;
-    wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
-    if (wide == nullptr) {
-        return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
-    }
+std::vector<std::string> CommandLineArguments(int argc, wchar_t** argv) {
     std::vector<std::string> args;
-    for (int i = 1; i < count; ++i) {
-        args.push_back(Utf8FromWide(wide[i]));
+    for (int i = 1; i < argc; ++i) {
+        args.push_back(Utf8FromWide(argv[i] != nullptr ? argv[i] : L""));
     }
-    ::LocalFree(wide);
     return args;
 }
 

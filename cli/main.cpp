@@ -13,14 +13,15 @@
 #include "procedures/WriteOrigin.h"
 #include "registry/EsnRegistry.h"
 
-int main(int argc, char** argv) {
+namespace {
+
+int Run(const std::vector<std::string>& args) {
     using namespace varnel;
     const auto start = std::chrono::steady_clock::now();
 
     CancelToken cancel;
     const cli::StopRequests stop(cancel);
 
-    const std::vector<std::string> args = cli::CommandLineArguments(argc, argv);
     const std::unique_ptr<cli::ITextSink> out = cli::StandardOutput();
     const std::unique_ptr<cli::ITextSink> err = cli::StandardError();
     const std::unique_ptr<cli::ISettings> settings = cli::OpenApplicationSettings();
@@ -46,3 +47,18 @@ int main(int argc, char** argv) {
     };
     return cli::RunCli(args, context);
 }
+
+}  // namespace
+
+#ifdef _WIN32
+// wmain takes the arguments in UTF-16 from the C runtime. CommandLineToArgvW would do the same
+// from shell32, which loads user32, and a console program with user32 loaded is never sent the
+// logoff and shutdown events: it would be ended with its port open.
+int wmain(int argc, wchar_t** argv) {
+    return Run(varnel::cli::CommandLineArguments(argc, argv));
+}
+#else
+int main(int argc, char** argv) {
+    return Run(varnel::cli::CommandLineArguments(argc, argv));
+}
+#endif

@@ -33,7 +33,8 @@ public:
 
     // The next byte as 0 to 255 at once, or -1 after 1000 ms without one. A read error (an
     // adapter pulled out) also gives -1 after the same 1000 ms, never at once, so that callers
-    // who read again until a deadline do not spin.
+    // who read again until a deadline do not spin. On Windows no read waits on the driver
+    // without a bound: one the driver will not give back, even cancelled, has the port given up.
     int ReadByte() override;
     // Queues one byte without waiting for it to be sent; returns value, or -1 when refused.
     int WriteByte(int value) override;
@@ -57,6 +58,9 @@ private:
     // includes this header.
     void* m_hComm;
     void NoteLineError(unsigned long error);
+    // Closes a port whose driver kept a cancelled read, leaving the read's memory to the system;
+    // reads then last as long as a silent line's until the port is opened again.
+    void GiveUp();
     struct Io;
     std::unique_ptr<Io> m_pIo;
 #else

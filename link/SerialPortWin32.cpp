@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "link/OverlappedRead.h"
 #include "link/PortClaim.h"
 #include "link/PortDiagnosis.h"
 #include "link/PortNames.h"
@@ -20,6 +21,9 @@ constexpr DWORD kIntervalTimeoutMs = 250;  // between two bytes of a longer read
 // How long past its own timeout a read may stay pending before it is cancelled: a driver that
 // ignores the timeouts must not hang the exchange.
 constexpr DWORD kReadGraceMs = 1000;
+// How long a cancelled read may take to be handed back; a driver that keeps it longer has the
+// port given up.
+constexpr DWORD kCancelledReadWaitMs = 1000;
 // Writes under way at most. A frame is at most 261 one-byte writes and each frame's echo comes
 // back only once all of it has gone out, so this is reached only when the line stalls.
 constexpr std::size_t kMaxPendingWrites = 4096;
@@ -52,17 +56,17 @@ HANDLE AsHandle(void* handle) {
     return static_cast<HANDLE>(handle);
 }
 
-// One write handed to the system: its control block and its bytes stay here, untouched, until
-// the system reports the write complete.
-struct PendingWrite {
+// One read or write handed to the system: its control block and its bytes stay here, untouched,
+// until the system reports it complete.
+struct IoBlock {
     OVERLAPPED ov{};
-    HANDLE event = nullptr;  // manual reset, so that a write can be waited for on its own
+    HANDLE event = nullptr;  // manual reset, so that each can be waited for on its own
     std::vector<std::uint8_t> data;
 
-    PendingWrite() = default;
-    PendingWrite(const PendingWrite&) = delete;
-    PendingWrite& operator=(const PendingWrite&) = delete;
-    ~PendingWrite() {
+    IoBlock() = default;
+    IoBlock(const IoBlock&) = delete;
+    IoBlock& operator=(const IoBlock&) = delete;
+    ~IoBlock() {
         if (event != nullptr) {
             ::CloseHandle(event);
         }
@@ -73,7 +77,7 @@ struct PendingWrite {
 // Asks without waiting. The system writes the outcome into the block, then sets the event,
 // which is manual reset and set by nobody else: either tells that the write is over, however
 // often it has been looked at before.
-bool WriteOver(HANDLE comm, PendingWrite& w) {
+bool WriteOver(HANDLE comm, IoBlock& w) {
     if (!HasOverlappedIoCompleted(&w.ov) && ::WaitForSingleObject(w.event, 0) != WAIT_OBJECT_0) {
         return false;
     }
@@ -88,10 +92,14 @@ bool WriteOver(HANDLE comm, PendingWrite& w) {
 // What an open port holds besides its handle; a closed port holds none of it.
 struct CSerialPort::Io {
     void* claim = nullptr;  // this port's claim on its device
-    OVERLAPPED ovRead{};
-    HANDLE readEvent = nullptr;
-    std::deque<std::unique_ptr<PendingWrite>> pending;  // in the order they were started
-    std::vector<std::unique_ptr<PendingWrite>> spare;   // complete, ready to be used again
+    // The read's block and bytes: the caller's buffer is never handed to the system, which may
+    // keep a read that a bad driver will not give back.
+    std::unique_ptr<IoBlock> read;
+    // Given up after a read the driver kept: the port stays closed until it is opened again,
+    // and reads meanwhile last as long as a silent line's.
+    bool givenUp = false;
+    std::deque<std::unique_ptr<IoBlock>> pending;  // in the order they were started
+    std::vector<std::unique_ptr<IoBlock>> spare;   // complete, ready to be used again
 
     // Moves the writes that are over, oldest first, to the spares, up to the first one still
     // under way: the line sends them in the order they were started, so the list then holds
@@ -140,13 +148,13 @@ struct CSerialPort::Io {
         }
     }
 
-    std::unique_ptr<PendingWrite> TakeSpare() {
+    std::unique_ptr<IoBlock> TakeSpare() {
         if (!spare.empty()) {
-            std::unique_ptr<PendingWrite> w = std::move(spare.back());
+            std::unique_ptr<IoBlock> w = std::move(spare.back());
             spare.pop_back();
             return w;
         }
-        auto w = std::make_unique<PendingWrite>();
+        auto w = std::make_unique<IoBlock>();
         // Manual reset: once the write is over its event stays set, for every later look and
         // for a wait on many writes at once, until the next write with this block resets it.
         w->event = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
@@ -187,9 +195,12 @@ bool CSerialPort::Open(const std::string& device) {
     HANDLE h = ::CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                              OPEN_EXISTING, FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL, nullptr);
     // Reads wait on an event of their own: pending writes signal the device handle too.
-    HANDLE readEvent =
-        h == INVALID_HANDLE_VALUE ? nullptr : ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    if (readEvent == nullptr) {
+    std::unique_ptr<IoBlock> read;
+    if (h != INVALID_HANDLE_VALUE) {
+        read = std::make_unique<IoBlock>();
+        read->event = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    }
+    if (read == nullptr || read->event == nullptr) {
         m_lastError = static_cast<int>(::GetLastError());
         if (h != INVALID_HANDLE_VALUE) {
             ::CloseHandle(h);
@@ -201,7 +212,8 @@ bool CSerialPort::Open(const std::string& device) {
     m_device = device;
     m_lineError = 0;
     m_pIo->claim = claim;
-    m_pIo->readEvent = readEvent;
+    m_pIo->read = std::move(read);
+    m_pIo->givenUp = false;
     m_lastError = 0;
 
     ::SetCommMask(h, EV_RXCHAR);
@@ -274,9 +286,16 @@ void CSerialPort::Close() {
     ::CloseHandle(h);
     ReleasePortClaim(io.claim);
     io.claim = nullptr;
-    ::CloseHandle(io.readEvent);
-    io.readEvent = nullptr;
+    io.read.reset();
     m_hComm = INVALID_HANDLE_VALUE;
+}
+
+void CSerialPort::GiveUp() {
+    // As Close does with writes that never end: the read's block, bytes and event are left to
+    // the system, which may still write to them, and the device is closed.
+    (void)m_pIo->read.release();
+    Close();
+    m_pIo->givenUp = true;
 }
 
 void CSerialPort::PurgeInput() {
@@ -286,45 +305,47 @@ void CSerialPort::PurgeInput() {
 }
 
 std::uint32_t CSerialPort::Read(std::uint8_t* buffer, std::uint32_t count) {
-    if (!IsOpen() || buffer == nullptr || count == 0) {
+    if (buffer == nullptr || count == 0) {
+        return 0;
+    }
+    HANDLE cancel = m_pCancel != nullptr ? static_cast<HANDLE>(m_pCancel->WaitHandle()) : nullptr;
+    const std::int64_t start = MonotonicMs();
+    if (!IsOpen()) {
+        if (m_pIo->givenUp) {
+            SleepUntil(start + kReadTimeoutMs, cancel);  // the exchange's deadlines end it
+        }
         return 0;
     }
     HANDLE h = AsHandle(m_hComm);
     // The writes before a read are mostly over by now (their echo is what is read): handing
     // their blocks back here keeps the list short and leaves Close nothing to wait for.
     m_pIo->Reap(h);
-    const std::int64_t start = MonotonicMs();
-    OVERLAPPED& ov = m_pIo->ovRead;
-    std::memset(&ov, 0, sizeof ov);
-    ov.hEvent = m_pIo->readEvent;
-    HANDLE cancel = m_pCancel != nullptr ? static_cast<HANDLE>(m_pCancel->WaitHandle()) : nullptr;
+    IoBlock& read = *m_pIo->read;
+    read.data.resize(count);
+    std::memset(&read.ov, 0, sizeof read.ov);
+    read.ov.hEvent = read.event;
     DWORD got = 0;
-    if (!::ReadFile(h, buffer, count, &got, &ov)) {
+    if (!::ReadFile(h, read.data.data(), count, &got, &read.ov)) {
         got = 0;
         const DWORD error = ::GetLastError();
         if (error == ERROR_IO_PENDING) {
-            const HANDLE waits[] = {ov.hEvent, cancel};
-            const DWORD woke = ::WaitForMultipleObjects(cancel != nullptr ? 2 : 1, waits, FALSE,
-                                                        kReadTimeoutMs + kReadGraceMs);
-            const bool cancelledHere = woke != WAIT_OBJECT_0;
-            if (cancelledHere) {
-                ::CancelIoEx(h, &ov);
-            }
-            // Waits until the system hands back the buffer and the control block, which it must
-            // before either may be reused. A cancelled or failed read still tells how many bytes
-            // it delivered before it ended.
-            if (!::GetOverlappedResult(h, &ov, &got, TRUE)) {
-                const DWORD ended = ::GetLastError();
-                // A read this port cancelled itself is no fault of the device.
-                if (!(cancelledHere && ended == ERROR_OPERATION_ABORTED)) {
-                    NoteLineError(ended);
-                }
+            const PendingReadEnd end =
+                FinishPendingRead(SystemReadCompletion(), h, read.ov, cancel,
+                                  kReadTimeoutMs + kReadGraceMs, kCancelledReadWaitMs);
+            NoteLineError(end.error);
+            if (end.abandoned) {
+                GiveUp();
+            } else {
+                got = end.got;
             }
         } else {
             NoteLineError(error);  // an adapter pulled out fails the read at once
         }
     }
-    if (got == 0) {
+    got = got > count ? count : got;
+    if (got > 0) {
+        std::memcpy(buffer, m_pIo->read->data.data(), got);
+    } else {
         SleepUntil(start + kReadTimeoutMs, cancel);
     }
     return got;
@@ -345,7 +366,7 @@ std::uint32_t CSerialPort::Write(const std::uint8_t* buffer, std::uint32_t count
             return 0;  // the line is stuck; refusing is better than queueing without end
         }
     }
-    std::unique_ptr<PendingWrite> w = io.TakeSpare();
+    std::unique_ptr<IoBlock> w = io.TakeSpare();
     if (!w) {
         return 0;
     }

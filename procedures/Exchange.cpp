@@ -40,6 +40,12 @@ void Exchange::Step(ExchangeStep step) {
     }
 }
 
+void Exchange::WriteConfirmed() {
+    if (m_session.observer != nullptr) {
+        m_session.observer->WriteConfirmed();
+    }
+}
+
 RadioStatus Exchange::TakeStatus() {
     m_unexpectedAnswer = std::exchange(m_session.link.m_unexpectedAnswer, false);
     return std::exchange(m_session.link.m_status, RadioStatus::Ok);

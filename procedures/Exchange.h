@@ -31,6 +31,8 @@ public:
 
     // Tells the observer that a step begins.
     void Step(ExchangeStep step);
+    // Tells the observer that the radio has confirmed a write.
+    void WriteConfirmed();
 
     // The link's status after a failed command, set back to Ok for the next one: Ok means the
     // radio refused or answered unexpectedly, NotSupported that it lacks the parameter,

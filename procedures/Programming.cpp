@@ -72,6 +72,9 @@ WriteResult WriteAndReport(Session& session, const std::uint8_t* payload, std::u
         result.outcome = Outcome::Cancelled;
         return result;
     }
+    if (written) {
+        exchange.WriteConfirmed();
+    }
     ShowMessage(session.reporter, written ? MSG_INFO : MSG_ERROR,
                 written ? messages.success : messages.failure);
     result.outcome = written ? Outcome::Done : exchange.FailureOutcome(status);

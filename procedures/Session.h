@@ -45,6 +45,9 @@ public:
     // The port is open and the exchange begins: the front end shows that it is busy.
     virtual void ExchangeStarted() {}
     virtual void StepStarted(const ExchangeStep& step) { (void)step; }
+    // The radio has confirmed a write; only the end of the exchange is left. Called before the
+    // box that says so.
+    virtual void WriteConfirmed() {}
     // The port is closed again, on every way out.
     virtual void ExchangeFinished() {}
 };

@@ -6,7 +6,6 @@
 #include "registry/SqliteRegistry.h"
 
 #ifdef _WIN32
-#include <shlobj.h>
 #include <windows.h>
 #else
 #include <pwd.h>
@@ -32,6 +31,28 @@ std::string Utf8(const wchar_t* text) {
     result.resize(static_cast<std::size_t>(size - 1));
     return result;
 }
+
+// The user's local application data folder where the shell keeps it, under User Shell Folders
+// (the known-folder call reads the same value), its variables expanded; empty when not there.
+// Read through advapi32 alone: SHGetKnownFolderPath lives in shell32, which loads user32, and a
+// console program with user32 loaded is never told of a logoff or a shutdown.
+std::string LocalAppDataFolder() {
+    wchar_t raw[1024] = {};
+    DWORD size = sizeof raw - sizeof(wchar_t);
+    if (::RegGetValueW(
+            HKEY_CURRENT_USER,
+            L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
+            L"Local AppData", RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr, raw,
+            &size) != ERROR_SUCCESS) {
+        return {};
+    }
+    wchar_t expanded[1024] = {};
+    const DWORD length = ::ExpandEnvironmentStringsW(raw, expanded, 1024);
+    if (length == 0 || length > 1024) {
+        return {};
+    }
+    return Utf8(expanded);
+}
 #endif
 
 }  // namespace
@@ -54,12 +75,7 @@ std::unique_ptr<IEsnRegistry> OpenEsnRegistry(const std::string& location, Regis
 
 std::string DefaultRegistryLocation() {
 #ifdef _WIN32
-    std::string base;
-    PWSTR folder = nullptr;
-    if (SUCCEEDED(::SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &folder))) {
-        base = Utf8(folder);
-    }
-    ::CoTaskMemFree(folder);
+    std::string base = LocalAppDataFolder();
     if (base.empty()) {
         if (const wchar_t* local = ::_wgetenv(L"LOCALAPPDATA"); local && *local) {
             base = Utf8(local);

@@ -2,9 +2,10 @@
 # Drives varnel.exe, the window on Windows, under Wine on a virtual X display with the keyboard,
 # as a user at a Windows bench would: Radio Info against a programmed radio, Configuration
 # choosing COM2, Program ESN on a blank radio and its read-back, the hidden Program Regional ID
-# command, a missing port, a cancelled exchange, COM7 mapped to COM1 in the Serial Devices dialog
-# (and varnel-cli.exe following the same mapping), and the port index in the registry before and
-# after each run. What the user sees is read from the windows themselves by varnel-winprobe (Wine's
+# command, a missing port, a cancelled exchange, Enter pressed again and again after the success
+# box, COM7 mapped to COM1 in the Serial Devices dialog (and varnel-cli.exe following the same
+# mapping), and the port index in the registry before and after each run, also after a session
+# that ends with no exit. What the user sees is read from the windows themselves by varnel-winprobe (Wine's
 # message box does not copy its text); what went over the wire, from the simulators' traces.
 #
 #   scripts/test-windows-gui.sh                 build what is needed, then run the cases
@@ -361,6 +362,16 @@ expect_exit
 [ "$(stored_port_index)" = 0 ] || fail "stored index $(stored_port_index), not 0"
 
 # ---------------------------------------------------------------------------------------------
+# At logoff or shutdown Windows ends the program once it has answered WM_ENDSESSION; its message
+# loop never gets to the end. The index above 3 is put right (to 0) only by a save.
+begin "the setting is written when the session ends, which no exit follows"
+set_port_index 7
+start_varnel
+probe endsession >"$run_dir/window" || fail "the end of the session: $(tr -d '\r' <"$run_dir/window")"
+expect_exit
+[ "$(stored_port_index)" = 0 ] || fail "stored index $(stored_port_index), not 0"
+
+# ---------------------------------------------------------------------------------------------
 begin "Radio Info against a programmed radio on COM1"
 start_varnel
 mark=$(trace_mark programmed)
@@ -573,6 +584,40 @@ expect_gone "Program Regional ID"
 keys alt+f x
 expect_exit
 wine reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f >>"$run_dir/wine.log" 2>&1 || true
+
+# ---------------------------------------------------------------------------------------------
+# The slow radio on COM4 (the stored choice; blank until here) keeps the progress window up under the box, and its
+# Cancel has the focus once the box has gone: the Enter that dismissed the box, pressed again and
+# again, must let the end of the exchange go out and its second of rest run.
+begin "Enter pressed again and again after the success box still ends the exchange"
+start_varnel
+keys alt+r e
+if expect_box "Program ESN" 15000; then
+    type_text 130
+    keys Tab
+    type_text 05
+    keys Tab
+    type_text 234567
+    mark=$(trace_mark slow)
+    keys Return
+    if expect_box Varnel 15000; then
+        expect_line 'text="ESN successfully programmed."'
+    fi
+    stamp_begin gone "Program ESN"
+    keys Return
+    # The progress window takes the keyboard again, with the focus on Cancel, as on Windows once
+    # the box has gone (Wine leaves the activation with the disabled owner).
+    probe activate "Varnel - Program ESN" '#32770' 2 || fail "no progress window to activate"
+    keys Return Return Return Return Return Return Return Return
+    expect_gone "Program ESN" 15000
+    sent=$(requests_since slow "$mark")
+    echo "$sent" | head -n 1 | grep -q '^F7 18 ' || fail "no ESN write: $(echo "$sent" | tr '\n' '|')"
+    [ "$(echo "$sent" | tail -n 1)" = "$end_frame" ] ||
+        fail "no end of the exchange after the write: $(echo "$sent" | tr '\n' '|')"
+    stamp_judge "the Program ESN dialog closed" slow "$mark" $after_end_min_ms $after_end_max_ms
+fi
+keys alt+f x
+expect_exit
 
 # ---------------------------------------------------------------------------------------------
 # The installer as a technician runs it, silently: the programs, the shortcut and the entry with

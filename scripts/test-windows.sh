@@ -632,10 +632,33 @@ check_icon_file() {
         echo "FAIL  $ico: not 16, 32, 48 and 256 pixels of 32 bits: ${bytes[*]}"
     fi
 }
+# A console program that loads user32 is never sent the logoff and shutdown events, so
+# varnel-cli.exe imports neither user32 nor a library that loads it (shell32, gdi32, ole32,
+# setupapi); and it starts at wmain.
+check_cli_imports() {
+    local exe=build/windows/cli/varnel-cli.exe dlls dll problems=()
+    dlls=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -nE 's/^\s*DLL Name: (.*)$/\1/p' |
+        tr 'A-Z' 'a-z' | tr -d '\r')
+    [ -n "$dlls" ] || problems+=("objdump lists no imports at all")
+    for dll in user32.dll shell32.dll gdi32.dll ole32.dll setupapi.dll; do
+        ! grep -qx "$dll" <<<"$dlls" || problems+=("it imports $dll")
+    done
+    local symbols
+    symbols=$(x86_64-w64-mingw32-objdump -t "$exe")
+    grep -qE '\bwmain$' <<<"$symbols" || problems+=("no wmain")
+    if [ ${#problems[@]} -eq 0 ]; then
+        echo "PASS  imports of $exe: $(echo "$dlls" | tr '\n' ' ')"
+    else
+        resources_failed=$((resources_failed + 1))
+        echo "FAIL  imports of $exe:"
+        printf '        - %s\n' "${problems[@]}"
+    fi
+}
 check_all_resources() {
     check_icon_file
     check_resources build/windows/win32/varnel.exe 1
     check_resources build/windows/cli/varnel-cli.exe 0
+    check_cli_imports
     [ "$resources_failed" -eq 0 ]
 }
 

@@ -52,6 +52,12 @@ public:
             m_next->StepStarted(step);
         }
     }
+    void WriteConfirmed() override {
+        m_policy.m_writeConfirmed = true;
+        if (m_next != nullptr) {
+            m_next->WriteConfirmed();
+        }
+    }
     void ExchangeFinished() override {
         m_policy.m_host->Post([policy = &m_policy] { policy->PortClosed(); });
         if (m_next != nullptr) {
@@ -83,6 +89,7 @@ void CExchangePolicy::Run(IExchangeHost& host, Session& session,
     onWorker.origin = session.origin;
 
     m_running = true;
+    m_writeConfirmed = false;
     m_delayPassed = false;
     m_portOpen = false;
     m_progressShown = false;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -65,7 +66,10 @@ public:
 //   begins: by then the request and its answer are off the line and the link rests for the
 //   settle wait, so that drawing never competes with the exchange for the processor;
 // - Cancel stops the exchange at once, without ending it on the radio; so does closing a window
-//   meanwhile, which is then closed once the exchange has ended.
+//   meanwhile, which is then closed once the exchange has ended;
+// - once the radio has confirmed a write, Enter no longer presses Cancel: only the end of the
+//   exchange is left, and the Enter that dismissed the box telling of the write, pressed once
+//   more or held down, would otherwise skip it.
 class CExchangePolicy {
 public:
     static constexpr std::int64_t kProgressDelayMs = 300;
@@ -78,6 +82,9 @@ public:
              const std::string& commandName);
 
     bool IsRunning() const { return m_running; }
+    // Whether Enter on the progress window's Cancel still stops the exchange: until the radio
+    // confirms a write. May be asked from any thread.
+    bool EnterCancels() const { return !m_writeConfirmed; }
     bool ProgressShown() const { return m_progressShown; }
 
     // Stops the running exchange; nothing when none runs.
@@ -104,6 +111,9 @@ private:
     IExchangeHost* m_host = nullptr;
     std::function<void()> m_requestCancel;
     bool m_running = false;
+    // Set on the worker, before the box that tells of the write is raised: no key given to that
+    // box can come before it.
+    std::atomic<bool> m_writeConfirmed = false;
     bool m_delayPassed = false;
     bool m_portOpen = false;
     bool m_progressShown = false;

@@ -1,10 +1,10 @@
 #include "win32/Dialog.h"
 
-#include <algorithm>
 #include <vector>
 
 #include "win32/DialogBuilder.h"
 #include "win32/Images.h"
+#include "win32/Placement.h"
 #include "win32/Text.h"
 #include "win32/WaitCursor.h"
 
@@ -57,26 +57,7 @@ void CDialog::SetDlgItemText(int id, const std::wstring& text) {
 }
 
 void CDialog::CenterOnOwner() {
-    RECT dialog{};
-    ::GetWindowRect(m_hWnd, &dialog);
-    RECT area{};
-    HWND owner = m_owner != nullptr && ::IsWindowVisible(m_owner) && !::IsIconic(m_owner) ? m_owner
-                                                                                          : nullptr;
-    if (owner != nullptr) {
-        ::GetWindowRect(owner, &area);
-    } else {
-        ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
-    }
-    const int width = dialog.right - dialog.left;
-    const int height = dialog.bottom - dialog.top;
-    int x = area.left + ((area.right - area.left) - width) / 2;
-    int y = area.top + ((area.bottom - area.top) - height) / 2;
-    // Never off the screen's working area, whatever the owner's place.
-    RECT work{};
-    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    x = std::max<int>(work.left, std::min<int>(x, work.right - width));
-    y = std::max<int>(work.top, std::min<int>(y, work.bottom - height));
-    ::SetWindowPos(m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    CenterOver(m_hWnd, m_owner);
 }
 
 void CDialog::ShowIcons() {

@@ -4,7 +4,9 @@
 #include <thread>
 #include <vector>
 
+#include "win32/Activation.h"
 #include "win32/DialogBuilder.h"
+#include "win32/Placement.h"
 #include "win32/Text.h"
 #include "win32/WaitCursor.h"
 
@@ -42,9 +44,10 @@ std::vector<WORD> ProgressTemplate() {
     bar.x = 8, bar.y = 20, bar.cx = 184, bar.cy = 10;
     bar.id = kIdProgressBar;
     layout.items.push_back(bar);
+    // Cancel is no default button: Enter meant for a box that has just gone must not press it.
     DialogItem cancel;
     cancel.className = L"Button";
-    cancel.style = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON;
+    cancel.style = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
     cancel.x = 142, cancel.y = 38, cancel.cx = 50, cancel.cy = 14;
     cancel.id = IDCANCEL;
     cancel.text = L"Cancel";
@@ -93,6 +96,13 @@ bool CExchangeRunner::IsInput(UINT message) {
     return message > WM_NCMOUSEMOVE && message <= WM_NCXBUTTONDBLCLK;
 }
 
+bool CExchangeRunner::IsEnter(const MSG& msg) {
+    const bool key = msg.message == WM_KEYDOWN || msg.message == WM_KEYUP ||
+                     msg.message == WM_CHAR || msg.message == WM_SYSKEYDOWN ||
+                     msg.message == WM_SYSKEYUP;
+    return key && msg.wParam == VK_RETURN;
+}
+
 bool CExchangeRunner::TakesInput(HWND window) const {
     return m_progress != nullptr && (window == m_progress || ::IsChild(m_progress, window));
 }
@@ -121,6 +131,11 @@ void CExchangeRunner::RunOnWorker(const std::function<void()>& work) {
         }
         if (IsInput(msg.message) && !TakesInput(msg.hwnd)) {
             continue;  // dropped, not kept for later: a click given now must not act after
+        }
+        if (IsEnter(msg) && !m_policy.EnterCancels()) {
+            // The focused Cancel would take it as a press: the write is confirmed, and only the
+            // end of the exchange is left to stop.
+            continue;
         }
         if (m_progress != nullptr && ::IsDialogMessageW(m_progress, &msg)) {
             continue;
@@ -159,7 +174,8 @@ void CExchangeRunner::EndBusy() {
     m_disabler->Restore();
     m_disabler.reset();
     if (m_progress != nullptr) {
-        ::DestroyWindow(m_progress);
+        // A dialog whose opening exchange this was has its owner disabled still.
+        DestroyHandingActivation(m_progress, m_owner, SystemWindowCalls());
         m_progress = nullptr;
     }
     PopOverrideCursor();
@@ -194,19 +210,8 @@ void CExchangeRunner::ShowProgress(const std::string& title, const ProgressStep*
         return;
     }
     ::SetWindowTextW(m_progress, Widen(title).c_str());
-    RECT window{};
-    RECT area{};
-    ::GetWindowRect(m_progress, &window);
-    if (m_owner != nullptr && ::IsWindowVisible(m_owner) && !::IsIconic(m_owner)) {
-        ::GetWindowRect(m_owner, &area);
-    } else {
-        ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
-    }
-    const int width = window.right - window.left;
-    const int height = window.bottom - window.top;
-    ::SetWindowPos(m_progress, nullptr, area.left + ((area.right - area.left) - width) / 2,
-                   area.top + ((area.bottom - area.top) - height) / 2, 0, 0,
-                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    // On the screen of the window it belongs to, as the dialogs are.
+    CenterOver(m_progress, m_owner);
     if (first != nullptr) {
         ShowStep(*first);
     }

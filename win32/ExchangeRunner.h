@@ -51,6 +51,7 @@ private:
 
     bool TakesInput(HWND window) const;
     static bool IsInput(UINT message);
+    static bool IsEnter(const MSG& msg);
     static LRESULT CALLBACK NotifierProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     static INT_PTR CALLBACK ProgressProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 

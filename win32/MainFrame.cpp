@@ -383,11 +383,18 @@ LRESULT CMainFrame::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             }
             break;
         case WM_QUERYENDSESSION:
-            // The session ending under an exchange stops the exchange; nothing needs saving.
+            // The session ending under an exchange stops the exchange. Nothing is saved yet: the
+            // session may still go on, if another program refuses to end.
             if (m_canClose) {
                 m_canClose();
             }
             return TRUE;
+        case WM_ENDSESSION:
+            // The message loop never gets to its end after this: the settings are written now.
+            if (wParam && m_onEndSession) {
+                m_onEndSession();
+            }
+            return 0;
         case WM_CLOSE:
             if (m_canClose && !m_canClose()) {
                 return 0;

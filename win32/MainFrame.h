@@ -34,6 +34,9 @@ public:
     // Asked before the window closes; false defers the close (an exchange is running and will
     // close the window when it has stopped).
     std::function<bool()> m_canClose;
+    // Called when the session ends (logoff, shutdown, a restart for an update): the process may
+    // be ended as soon as WM_ENDSESSION has been answered, so what must be kept is written here.
+    std::function<void()> m_onEndSession;
 
     // Accelerators; true when the message was one and has been handled.
     bool PreTranslateMessage(MSG& msg);

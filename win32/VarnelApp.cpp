@@ -74,6 +74,7 @@ bool CVarnelApp::InitInstance() {
 
     m_pMainWnd = std::make_unique<CMainFrame>(m_instance, &m_commands);
     m_pMainWnd->m_canClose = [this] { return CanCloseMainWindow(); };
+    m_pMainWnd->m_onEndSession = [this] { SaveSettings(); };
     if (!m_pMainWnd->LoadFrame()) {
         m_pMainWnd.reset();
         return false;
@@ -91,9 +92,12 @@ bool CVarnelApp::InitInstance() {
     return true;
 }
 
-int CVarnelApp::ExitInstance(int exitCode) {
-    // Nobody is told when the store refuses: the next start then uses what was there before.
+void CVarnelApp::SaveSettings() {
     (void)SaveSerialPortSetting(*m_pSettings, m_nSerialPort);
+}
+
+int CVarnelApp::ExitInstance(int exitCode) {
+    SaveSettings();
     m_pReporter->SetOwner(nullptr);
     m_pMainWnd.reset();
     return exitCode;

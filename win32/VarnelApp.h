@@ -39,6 +39,9 @@ public:
     bool InitInstance();
     // Takes the port index from the settings, as start-up does.
     void LoadSettings();
+    // Writes the port index to the settings; nobody is told when the store refuses: the next
+    // start then uses what was there before.
+    void SaveSettings();
     // Writes the port index back, on every exit; returns the exit code.
     int ExitInstance(int exitCode);
 

@@ -47,6 +47,8 @@ void CVarnelApp::OnConfiguration() {
     dialog.m_nPortIndex = m_nSerialPort;
     if (dialog.DoModal() == IDOK) {
         m_nSerialPort = dialog.m_nPortIndex;
+        // Kept at once, as the port mapping is: the program may yet be ended without an exit.
+        SaveSettings();
     }
 }
 

@@ -21,11 +21,16 @@ public:
                                                        std::to_string(step.count) + ")"
                                                  : std::string()));
     }
+    void WriteConfirmed() override {
+        events.push_back("write confirmed");
+        ++writesConfirmed;
+    }
     void ExchangeFinished() override {
         events.push_back(m_log.live == 0 ? "finished" : "finished?");
     }
 
     std::vector<std::string> events;
+    int writesConfirmed = 0;
 
 private:
     const PortLog& m_log;
@@ -37,7 +42,10 @@ class ProcedureFixture {
 public:
     ProcedureFixture() {
         session.observer = &observer;
-        radio.reporter.OnShow([this] { portOpenAtMessage.push_back(radio.log.live == 1); });
+        radio.reporter.OnShow([this] {
+            portOpenAtMessage.push_back(radio.log.live == 1);
+            confirmedAtMessage.push_back(observer.writesConfirmed);
+        });
     }
 
     // The port was closed and the link left detached, whatever the way out.
@@ -53,6 +61,8 @@ public:
     MemoryRegistry& registry = radio.registry;
     Session session = radio.MakeSession();
     std::vector<bool> portOpenAtMessage;
+    // How many writes the observer had been told were confirmed, at each message.
+    std::vector<int> confirmedAtMessage;
 };
 
 using Bytes = std::vector<std::uint8_t>;

@@ -213,6 +213,11 @@ TEST_P(ProgrammingExchange, ReportsWhileThePortIsOpenThenEndsTheExchange) {
         open.push_back(id != IDS_ESN_UNCONFIRMED);
     }
     EXPECT_EQ(f.portOpenAtMessage, open);
+    // A confirmed write is told to the front end before the box that says so, once; a failed
+    // one never.
+    const int confirmed = c.outcome == Outcome::Done ? 1 : 0;
+    EXPECT_EQ(f.confirmedAtMessage, std::vector<int>(c.messages.size(), confirmed));
+    EXPECT_EQ(f.observer.writesConfirmed, confirmed);
     f.ExpectPortReleased();
 }
 

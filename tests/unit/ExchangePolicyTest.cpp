@@ -239,6 +239,7 @@ TEST(ExchangePolicy, ForwardsToTheSessionAndEndsOnEveryWayOut) {
     struct Counting final : IExchangeObserver {
         void ExchangeStarted() override { ++events; }
         void StepStarted(const ExchangeStep&) override { ++events; }
+        void WriteConfirmed() override { ++events; }
         void ExchangeFinished() override { ++events; }
         int events = 0;
     } observer;
@@ -249,15 +250,45 @@ TEST(ExchangePolicy, ForwardsToTheSessionAndEndsOnEveryWayOut) {
                          s.observer->ExchangeStarted();
                          s.observer->StepStarted({"Reading", 1, 1});
                          s.reporter.Show(Message{MSG_ERROR, 7, "Varnel", "Broken", ""});
+                         s.observer->WriteConfirmed();
                          s.observer->ExchangeFinished();
                          throw std::runtime_error("out");
                      },
                      "Radio Info"),
                  std::runtime_error);
-    EXPECT_EQ(observer.events, 3);
+    EXPECT_EQ(observer.events, 4);
     EXPECT_EQ(radio.reporter.Ids(), std::vector<int>{7});
     EXPECT_EQ(window.log.back(), "0 idle");
     EXPECT_FALSE(policy.IsRunning());
+}
+
+// Enter on the progress window's Cancel stops the exchange until the radio confirms a write: from
+// then on, already while the box that says so is up, and for the rest of that exchange only.
+TEST(ExchangePolicy, EnterNoLongerCancelsOnceAWriteIsConfirmed) {
+    CExchangePolicy policy;
+    VirtualWindow window(policy);
+    test::ScriptedRadio radio;
+    Session session = radio.MakeSession();
+    std::vector<bool> enterCancels;
+    radio.reporter.OnShow([&] { enterCancels.push_back(policy.EnterCancels()); });
+    policy.Run(
+        window, session,
+        [&](Session& s) {
+            s.observer->ExchangeStarted();
+            enterCancels.push_back(policy.EnterCancels());
+            s.reporter.Show(Message{MSG_ERROR, 1, "Error", "No answer", ""});
+            s.observer->WriteConfirmed();
+            s.reporter.Show(Message{MSG_INFO, 2, "Varnel", "Written", ""});
+            s.observer->StepStarted({"Ending", 0, 0});
+            enterCancels.push_back(policy.EnterCancels());
+            s.observer->ExchangeFinished();
+        },
+        "Program ESN");
+    EXPECT_EQ(enterCancels, (std::vector<bool>{true, true, false, false}));
+    policy.Run(
+        window, session, [&](Session&) { enterCancels.push_back(policy.EnterCancels()); },
+        "Program ESN");
+    EXPECT_EQ(enterCancels.back(), true);
 }
 
 }  // namespace

@@ -16,6 +16,12 @@
 //   varnel-winprobe status              the texts of the main window's status bar panes
 //   varnel-winprobe command ID          sends command ID to the main window, as a menu would
 //   varnel-winprobe close               asks the main window to close, as its close box would
+//   varnel-winprobe activate TITLE [CLASS [ID]]  makes the window the active one, as Windows
+//                                       does when the window above it goes, and gives the
+//                                       focus to its control ID
+//   varnel-winprobe endsession          ends the session as a logoff does: WM_QUERYENDSESSION,
+//                                       then WM_ENDSESSION, then the process is ended at once,
+//                                       as Windows does once the window has answered
 //   varnel-winprobe fits TITLE [CLASS]  whether every control's text fits in its rectangle, in
 //                                       the control's own font at the display's scale: a line
 //                                       per control, "CLIPPED" for one that does not fit
@@ -507,11 +513,42 @@ int Fits(HWND window) {
     return report.clipped == 0 && report.checked > 0 ? 0 : 1;
 }
 
+// What Windows does to a program at logoff or shutdown. The process is ended without waiting for
+// its message loop: what it did not write by the end of WM_ENDSESSION is lost.
+int EndSession() {
+    const HWND frame = FindFrame();
+    if (frame == nullptr) {
+        std::fprintf(stderr, "no main window\n");
+        return 1;
+    }
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(frame, &pid);
+    const HANDLE process = ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
+    if (process == nullptr) {
+        std::fprintf(stderr, "cannot reach the process %lu\n", pid);
+        return 1;
+    }
+    DWORD_PTR agreed = 0;
+    const bool asked = ::SendMessageTimeoutW(frame, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF,
+                                             SMTO_NORMAL, 5000, &agreed) != 0;
+    DWORD_PTR ignored = 0;
+    const bool told = asked && agreed != 0 &&
+                      ::SendMessageTimeoutW(frame, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF,
+                                            SMTO_NORMAL, 5000, &ignored) != 0;
+    ::TerminateProcess(process, 0);
+    ::WaitForSingleObject(process, 5000);
+    ::CloseHandle(process);
+    std::printf("queryendsession=%d endsession=%d\n", asked && agreed != 0 ? 1 : 0, told ? 1 : 0);
+    std::fflush(stdout);
+    return told ? 0 : 1;
+}
+
 int Usage() {
     std::fprintf(
         stderr,
         "usage: varnel-winprobe wait|gone TITLE [MS [CLASS]] | dump TITLE [CLASS] | list | "
-        "status | command ID | close | fits TITLE [CLASS]\n");
+        "status | command ID | close | activate TITLE [CLASS [ID]] | endsession | fits "
+        "TITLE [CLASS]\n");
     return 2;
 }
 
@@ -557,6 +594,24 @@ int wmain(int argc, wchar_t** argv) {
     if (verb == L"close" && argc == 2) {
         const HWND frame = FindFrame();
         return frame != nullptr && ::PostMessageW(frame, WM_CLOSE, 0, 0) ? 0 : 1;
+    }
+    if (verb == L"activate" && argc >= 3 && argc <= 5) {
+        const HWND window = FindVisible(argv[2], argc >= 4 ? argv[3] : L"");
+        if (window == nullptr || !::SetForegroundWindow(window)) {
+            return 1;
+        }
+        if (argc == 5) {
+            const HWND control =
+                ::GetDlgItem(window, static_cast<int>(std::wcstol(argv[4], nullptr, 10)));
+            if (control == nullptr) {
+                return 1;
+            }
+            ::SendMessageW(window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control), TRUE);
+        }
+        return 0;
+    }
+    if (verb == L"endsession" && argc == 2) {
+        return EndSession();
     }
     return Usage();
 }
