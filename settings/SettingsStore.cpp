@@ -28,6 +28,14 @@ std::string RegistryLocationSetting(SettingsStore& store) {
     return location.substr(first);
 }
 
+std::string SaveRegistryLocationSetting(SettingsStore& store, const std::string& location) {
+    SettingChange change{kRegistryGroup, kRegistryLocationKey, std::nullopt};
+    if (!location.empty()) {
+        change.value = location;
+    }
+    return store.Write({change});
+}
+
 std::string PortDeviceSetting(SettingsStore& store, const std::string& portName) {
     if (portName.empty()) {
         return {};

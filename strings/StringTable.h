@@ -35,6 +35,13 @@ enum StringId : int {
     IDS_REGISTRY_FAILED = 20020,
     IDS_REGISTRY_SETTLE_FAILED = 20021,
     IDS_ESN_UNCONFIRMED = 20022,
+    // The ESN Registry dialog: what a test of a location found, a location that is no path or
+    // URI, one that cannot be used or kept.
+    IDS_REGISTRY_TEST_PASSED = 20023,
+    IDS_REGISTRY_TEST_FAILED = 20024,
+    IDS_REGISTRY_LOCATION_INVALID = 20025,
+    IDS_REGISTRY_LOCATION_UNUSABLE = 20026,
+    IDS_REGISTRY_LOCATION_NOT_SAVED = 20027,
 
     IDS_NO_PORT = 20100,
     IDS_CHECKSUM_ERROR = 20101,
@@ -66,6 +73,7 @@ enum CommandId : int {
     ID_PROGRAM_ESN = 32772,
     ID_CONFIGURATION = 32773,
     ID_PROGRAM_REGIONAL_ID = 32774,
+    ID_ESN_REGISTRY = 32775,
     ID_APP_ABOUT = 57664,
     ID_APP_EXIT = 57665,
     ID_HELP_FINDER = 57667,
