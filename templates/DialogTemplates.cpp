@@ -95,6 +95,24 @@ const ControlTemplate kSerialDevices[] = {
     {ControlKind::PushButton, kIdCancel, 214, 108, 50, 14, "Cancel", CS_TABSTOP},
 };
 
+using Registry = EsnRegistryIds;
+// The location and its test on top, what the registry holds under it, the outcome of the last
+// reading above OK and Cancel. The lists are tab stops so that a long one can be scrolled from
+// the keyboard.
+const ControlTemplate kEsnRegistry[] = {
+    {ControlKind::Text, IDC_STATIC, 8, 10, 36, 8, "Location:"},
+    {ControlKind::Edit, Registry::IDC_REGISTRY_LOCATION, 48, 8, 212, 14, "", CS_TABSTOP},
+    {ControlKind::PushButton, Registry::IDC_REGISTRY_TEST, 264, 8, 50, 14, "Test", CS_TABSTOP},
+    {ControlKind::Text, Registry::IDC_REGISTRY_DEFAULT, 48, 26, 266, 16, "", CS_WORDWRAP},
+    {ControlKind::Text, IDC_STATIC, 8, 46, 120, 8, "Pools:"},
+    {ControlKind::List, Registry::IDC_REGISTRY_POOLS, 8, 56, 306, 44, "", CS_TABSTOP},
+    {ControlKind::Text, IDC_STATIC, 8, 106, 120, 8, "Latest entries:"},
+    {ControlKind::List, Registry::IDC_REGISTRY_ENTRIES, 8, 116, 306, 84, "", CS_TABSTOP},
+    {ControlKind::Text, Registry::IDC_REGISTRY_STATUS, 8, 204, 306, 24, "", CS_WORDWRAP},
+    {ControlKind::DefPushButton, kIdOk, 210, 232, 50, 14, "OK", CS_TABSTOP},
+    {ControlKind::PushButton, kIdCancel, 264, 232, 50, 14, "Cancel", CS_TABSTOP},
+};
+
 }  // namespace
 
 const DialogTemplate& AboutBoxTemplate() {
@@ -127,6 +145,11 @@ const DialogTemplate& ProgramRegionalIdTemplate() {
 const DialogTemplate& SerialDevicesTemplate() {
     static const DialogTemplate t = {SerialDevicesIds::IDD, "Serial Devices", 272, 128,
                                      kSerialDevices};
+    return t;
+}
+
+const DialogTemplate& EsnRegistryTemplate() {
+    static const DialogTemplate t = {EsnRegistryIds::IDD, "ESN Registry", 322, 254, kEsnRegistry};
     return t;
 }
 

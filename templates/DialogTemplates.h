@@ -19,6 +19,7 @@ enum class ControlKind {
     DropDownEdit,  // drop-down list with an edit box to type into; the height is as above
     PushButton,
     DefPushButton,  // the button that Enter presses
+    List,           // lines to read, one under the other, with a scroll bar when they overflow
 };
 
 enum ControlStyle : unsigned {
@@ -95,11 +96,26 @@ struct SerialDevicesIds {
     static constexpr int DeviceControl(int number) { return IDC_COM1_DEVICE + number - 1; }
 };
 
+// Where ESNs are reserved: the location (the default when left empty) with a test of it, and
+// what that registry holds, its pools and its latest entries.
+struct EsnRegistryIds {
+    enum : int {
+        IDD = 136,
+        IDC_REGISTRY_LOCATION = 1001,
+        IDC_REGISTRY_TEST = 1002,
+        IDC_REGISTRY_DEFAULT = 1003,
+        IDC_REGISTRY_POOLS = 1004,
+        IDC_REGISTRY_ENTRIES = 1005,
+        IDC_REGISTRY_STATUS = 1006,
+    };
+};
+
 const DialogTemplate& AboutBoxTemplate();
 const DialogTemplate& ConfigurationTemplate();
 const DialogTemplate& RadioInfoTemplate();
 const DialogTemplate& ProgramEsnTemplate();
 const DialogTemplate& ProgramRegionalIdTemplate();
 const DialogTemplate& SerialDevicesTemplate();
+const DialogTemplate& EsnRegistryTemplate();
 
 }  // namespace varnel

@@ -16,6 +16,9 @@ WORD PredefinedClassAtom(const std::wstring& className) {
     if (className == L"Static") {
         return 0x0082;
     }
+    if (className == L"ListBox") {
+        return 0x0083;
+    }
     if (className == L"ComboBox") {
         return 0x0085;
     }
@@ -88,6 +91,11 @@ DialogItem ItemFromControl(const ControlTemplate& control) {
         case ControlKind::DefPushButton:
             item.className = L"Button";
             item.style |= BS_DEFPUSHBUTTON;
+            break;
+        case ControlKind::List:
+            // The height drawn in the layout, not rounded down to whole lines.
+            item.className = L"ListBox";
+            item.style |= LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_BORDER;
             break;
     }
     return item;
