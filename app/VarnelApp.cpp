@@ -29,14 +29,14 @@ CVarnelApp::CVarnelApp()
       m_pRunner(std::make_unique<CExchangeRunner>()) {
     SetPortResolver({});
     SetPortOpener({});
-    AddAppCommands(m_commands,
-                   {[this] { OnAppAbout(); }, [this] { OnRadioInfo(); }, [this] { OnProgramEsn(); },
-                    [this] { OnConfiguration(); }, [this] { OnProgramRegionalId(); },
-                    [this] {
-                        if (m_pMainWnd) {
-                            m_pMainWnd->close();
-                        }
-                    }});
+    AddAppCommands(m_commands, {[this] { OnAppAbout(); }, [this] { OnRadioInfo(); },
+                                [this] { OnProgramEsn(); }, [this] { OnConfiguration(); },
+                                [this] { OnProgramRegionalId(); }, [this] { OnEsnRegistry(); },
+                                [this] {
+                                    if (m_pMainWnd) {
+                                        m_pMainWnd->close();
+                                    }
+                                }});
 }
 
 CVarnelApp::~CVarnelApp() {
@@ -173,32 +173,43 @@ void CVarnelApp::EndSessionStep() {
     QTimer::singleShot(20, m_pRunner.get(), [this] { EndSessionStep(); });
 }
 
-std::string CVarnelApp::WritePortMapping(const std::vector<PortMappingChange>& changes) {
+std::string CVarnelApp::WriteSettings(const std::vector<SettingChange>& changes, const char* redo) {
     std::string why;
     if (!m_settingsDamage.empty()) {
         why = "the settings file " + m_pSettings->Location() +
               " could not be read as it stood when Varnel started: " + m_settingsDamage;
     } else {
-        std::vector<SettingChange> settingChanges;
-        for (const PortMappingChange& change : changes) {
-            SettingChange setting{kPortsGroup, change.portName, std::nullopt};
-            if (!change.device.empty()) {
-                setting.value = change.device;
-            }
-            settingChanges.push_back(std::move(setting));
-        }
-        why = m_pSettings->Write(settingChanges);
+        why = m_pSettings->Write(changes);
         if (why.empty()) {
             return {};
         }
     }
     why[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(why[0])));
     if (!m_settingsDamage.empty() || !m_pSettings->Damage().empty()) {
-        why +=
-            ". Varnel leaves that file as it is: put it right by hand or remove it, then choose "
-            "the devices again";
+        why += ". Varnel leaves that file as it is: put it right by hand or remove it, then ";
+        why += redo;
     }
     return why + '.';
+}
+
+std::string CVarnelApp::WritePortMapping(const std::vector<PortMappingChange>& changes) {
+    std::vector<SettingChange> settingChanges;
+    for (const PortMappingChange& change : changes) {
+        SettingChange setting{kPortsGroup, change.portName, std::nullopt};
+        if (!change.device.empty()) {
+            setting.value = change.device;
+        }
+        settingChanges.push_back(std::move(setting));
+    }
+    return WriteSettings(settingChanges, "choose the devices again");
+}
+
+std::string CVarnelApp::WriteRegistryLocation(const std::string& location) {
+    SettingChange setting{kRegistryGroup, kRegistryLocationKey, std::nullopt};
+    if (!location.empty()) {
+        setting.value = location;
+    }
+    return WriteSettings({setting}, "choose the location again");
 }
 
 bool CVarnelApp::DispatchCommand(int commandId) {
@@ -213,10 +224,7 @@ std::string CVarnelApp::GetPortName() const {
 }
 
 IEsnRegistry* CVarnelApp::Registry(std::string& why) {
-    std::string location = RegistryLocationSetting(*m_pSettings);
-    if (location.empty()) {
-        location = DefaultRegistryLocation();
-    }
+    const std::string location = RegistryLocationInForce(RegistryLocationSetting(*m_pSettings));
     if (m_pRegistry && location == m_registryLocation) {
         return m_pRegistry.get();
     }

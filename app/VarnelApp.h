@@ -15,6 +15,7 @@
 #include "settings/SettingsStore.h"
 #include "templates/CommandMap.h"
 #include "templates/DialogTemplates.h"
+#include "usecases/RegistryDialogModel.h"
 
 class QApplication;
 class QWidget;
@@ -58,6 +59,12 @@ public:
     // Writes changed port mappings to the settings file at once (the Serial Devices dialog's OK).
     // Returns why not, in words for the user, or empty on success.
     std::string WritePortMapping(const std::vector<PortMappingChange>& changes);
+    // Keeps the ESN registry location in the settings file at once (the ESN Registry dialog's
+    // OK); empty for the default. Returns why not, in words for the user, or empty on success.
+    std::string WriteRegistryLocation(const std::string& location);
+    // Replaces how the ESN Registry dialog opens a registry (tests); empty restores
+    // OpenEsnRegistry.
+    void SetRegistryOpener(RegistryOpener opener) { m_registryOpener = std::move(opener); }
     // Replaces how serial devices are listed (tests); an empty lister restores the machine's.
     void SetSerialDeviceLister(SerialDeviceLister lister) { m_deviceLister = std::move(lister); }
 
@@ -100,6 +107,7 @@ protected:
     virtual void OnProgramEsn();
     virtual void OnConfiguration();
     virtual void OnProgramRegionalId();
+    virtual void OnEsnRegistry();
 
     // Runs the Configuration dialog (anything with an int m_nPortIndex and DoModal()) on the
     // current port index, and takes the dialog's index only when the user leaves with OK.
@@ -114,6 +122,9 @@ protected:
 private:
     void TrimMenu();
     void EndSessionStep();
+    // Writes settings changes unless the file was not trusted at start-up; what returns says why
+    // not, ending in what the user is to do again (redo) once the file is put right.
+    std::string WriteSettings(const std::vector<SettingChange>& changes, const char* redo);
 
     // The one link of the program: it lives for the whole run, with a port attached only for the
     // span of an exchange.
@@ -128,6 +139,7 @@ private:
     PortResolver m_portResolver;
     PortOpener m_portOpener;
     SerialDeviceLister m_deviceLister;
+    RegistryOpener m_registryOpener;
     std::unique_ptr<CMainFrame> m_pMainWnd;
     std::string m_settingsDamage;
     bool m_bEnding = false;

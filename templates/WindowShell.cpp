@@ -13,7 +13,8 @@ const MenuItemDefinition kRadioAccess[] = {{ID_RADIO_INFO, "Radio &Info..."},
                                            {0, nullptr},
                                            {ID_PROGRAM_ESN, "Program &ESN..."},
                                            {ID_PROGRAM_REGIONAL_ID, "Program &Regional ID..."}};
-const MenuItemDefinition kOptions[] = {{ID_CONFIGURATION, "&Configuration..."}};
+const MenuItemDefinition kOptions[] = {{ID_CONFIGURATION, "&Configuration..."},
+                                       {ID_ESN_REGISTRY, "&ESN Registry..."}};
 const MenuItemDefinition kView[] = {{ID_VIEW_TOOLBAR, "&Toolbar"},
                                     {ID_VIEW_STATUS_BAR, "&Status Bar"}};
 const MenuItemDefinition kHelp[] = {
@@ -73,6 +74,7 @@ void AddAppCommands(CCommandMap& map, AppCommandHandlers handlers) {
     map.Add(ID_PROGRAM_ESN, std::move(handlers.programEsn));
     map.Add(ID_CONFIGURATION, std::move(handlers.configuration));
     map.Add(ID_PROGRAM_REGIONAL_ID, std::move(handlers.programRegionalId));
+    map.Add(ID_ESN_REGISTRY, std::move(handlers.esnRegistry));
     map.Add(ID_APP_EXIT, std::move(handlers.exit));
 }
 

@@ -7,6 +7,7 @@
 #include "procedures/SerialPortOpener.h"
 #include "procedures/WriteOrigin.h"
 #include "strings/StringTable.h"
+#include "usecases/RegistryDialogModel.h"
 #include "win32/ExchangeRunner.h"
 #include "win32/MainFrame.h"
 #include "win32/Menu.h"
@@ -21,14 +22,14 @@ CVarnelApp::CVarnelApp(HINSTANCE instance, std::unique_ptr<SettingsStore> settin
       m_portResolver(
           [this](const std::string& name) { return PortDeviceSetting(*m_pSettings, name); }),
       m_portOpener(SerialPortOpener(m_portResolver)) {
-    AddAppCommands(m_commands,
-                   {[this] { OnAppAbout(); }, [this] { OnRadioInfo(); }, [this] { OnProgramEsn(); },
-                    [this] { OnConfiguration(); }, [this] { OnProgramRegionalId(); },
-                    [this] {
-                        if (HWND window = GetMainWnd()) {
-                            ::PostMessageW(window, WM_CLOSE, 0, 0);
-                        }
-                    }});
+    AddAppCommands(m_commands, {[this] { OnAppAbout(); }, [this] { OnRadioInfo(); },
+                                [this] { OnProgramEsn(); }, [this] { OnConfiguration(); },
+                                [this] { OnProgramRegionalId(); }, [this] { OnEsnRegistry(); },
+                                [this] {
+                                    if (HWND window = GetMainWnd()) {
+                                        ::PostMessageW(window, WM_CLOSE, 0, 0);
+                                    }
+                                }});
 }
 
 CVarnelApp::~CVarnelApp() = default;
@@ -112,10 +113,7 @@ std::string CVarnelApp::GetPortName() const {
 }
 
 IEsnRegistry* CVarnelApp::Registry(std::string& why) {
-    std::string location = RegistryLocationSetting(*m_pSettings);
-    if (location.empty()) {
-        location = DefaultRegistryLocation();
-    }
+    const std::string location = RegistryLocationInForce(RegistryLocationSetting(*m_pSettings));
     if (m_pRegistry && location == m_registryLocation) {
         return m_pRegistry.get();
     }

@@ -7,6 +7,7 @@
 #include "strings/StringTable.h"
 #include "win32/AboutDlg.h"
 #include "win32/ConfigurationDlg.h"
+#include "win32/EsnRegistryDlg.h"
 #include "win32/MessageBoxReporter.h"
 #include "win32/ProgramEsnDlg.h"
 #include "win32/ProgramRegionalIdDlg.h"
@@ -14,6 +15,18 @@
 #include "win32/VarnelApp.h"
 
 namespace varnel::win32 {
+namespace {
+
+// What the settings store says went wrong, as a sentence for a message box; empty stays empty.
+std::string Sentence(std::string why) {
+    if (why.empty()) {
+        return why;
+    }
+    why[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(why[0])));
+    return why + '.';
+}
+
+}  // namespace
 
 void CVarnelApp::OnAppAbout() {
     CAboutDlg dialog(GetMainWnd());
@@ -62,12 +75,19 @@ std::string CVarnelApp::WritePortMapping(const std::vector<PortMappingChange>& c
         }
         settingChanges.push_back(std::move(setting));
     }
-    std::string why = m_pSettings->Write(settingChanges);
-    if (why.empty()) {
-        return {};
-    }
-    why[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(why[0])));
-    return why + '.';
+    return Sentence(m_pSettings->Write(settingChanges));
+}
+
+void CVarnelApp::OnEsnRegistry() {
+    CEsnRegistryDlg dialog(
+        GetMainWnd(), RegistryLocationSetting(*m_pSettings), OpenEsnRegistry,
+        [this](const std::string& location) { return WriteRegistryLocation(location); },
+        *m_pReporter);
+    dialog.DoModal();
+}
+
+std::string CVarnelApp::WriteRegistryLocation(const std::string& location) {
+    return Sentence(SaveRegistryLocationSetting(*m_pSettings, location));
 }
 
 void CVarnelApp::OnProgramRegionalId() {

@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 
 #include <functional>
@@ -16,6 +17,7 @@
 
 #include "app/AboutDlg.h"
 #include "dialogs/ConfigurationDlg.h"
+#include "dialogs/EsnRegistryDlg.h"
 #include "dialogs/ProgramEsnDlg.h"
 #include "dialogs/ProgramRegionalIdDlg.h"
 #include "dialogs/RadioInfoDlg.h"
@@ -102,6 +104,13 @@ TEST_P(DialogTemplates, ControlsStandWhereTheTemplateSaysInItsOrder) {
                 EXPECT_LE(control->height(), place.height());
                 break;
             }
+            case ControlKind::List: {
+                auto* list = qobject_cast<QListWidget*>(control);
+                ASSERT_NE(list, nullptr);
+                EXPECT_EQ(control->geometry(), place);
+                EXPECT_EQ(list->count(), 0);
+                break;
+            }
             case ControlKind::PushButton:
             case ControlKind::DefPushButton: {
                 auto* button = qobject_cast<QPushButton*>(control);
@@ -158,7 +167,13 @@ INSTANTIATE_TEST_SUITE_P(
                              PortResolver(), std::vector<SerialDevice>{}, PortMappingWriter(),
                              radio.reporter);
                      },
-                     135, "Serial Devices", 272, 128}),
+                     135, "Serial Devices", 272, 128},
+        TemplateCase{"EsnRegistry",
+                     [](test::ScriptedRadio& radio) {
+                         return std::make_unique<CEsnRegistryDlg>(
+                             "", RegistryOpener(), RegistryLocationWriter(), radio.reporter);
+                     },
+                     136, "ESN Registry", 322, 254}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -34,7 +34,7 @@ TEST(Menu128, AsDefined) {
     EXPECT_EQ(Describe(bar), (std::vector<std::string>{
                                  "&File: 57665",
                                  "&Radio Access: 32771 - 32772 32774",
-                                 "&Options: 32773",
+                                 "&Options: 32773 32775",
                                  "&View: 59392 59393",
                                  "&Help: 57667 - 57664",
                              }));
@@ -50,7 +50,7 @@ TEST(Menu128, TrimmedAtStartUp) {
     EXPECT_EQ(Describe(bar), (std::vector<std::string>{
                                  "&File: 57665",
                                  "&Radio Access: 32771 - 32772",
-                                 "&Options: 32773",
+                                 "&Options: 32773 32775",
                                  "&View: 59392 59393",
                                  "&Help: 57664",
                              }));
