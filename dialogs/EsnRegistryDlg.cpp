@@ -1,5 +1,6 @@
 #include "dialogs/EsnRegistryDlg.h"
 
+#include <QGuiApplication>
 #include <QLineEdit>
 
 #include <utility>
@@ -17,7 +18,10 @@ bool CEsnRegistryDlg::OnInitDialog() {
     SetDlgItemText(IDC_REGISTRY_LOCATION, QString::fromStdString(m_model.LocationText()));
     SetDlgItemText(IDC_REGISTRY_DEFAULT,
                    QString::fromStdString(RegistryDialogModel::DefaultText()));
+    // A registry server that does not answer keeps the dialog waiting up to its timeout.
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     m_model.Load();
+    QGuiApplication::restoreOverrideCursor();
     ShowOverview();
     return true;
 }
