@@ -96,21 +96,22 @@ const ControlTemplate kSerialDevices[] = {
 };
 
 using Registry = EsnRegistryIds;
-// The location and its test on top, what the registry holds under it, the outcome of the last
+// The location across the whole width, as a path or a server URI is long, with the default under
+// it and its test at the right; what the registry holds under that; the outcome of the last
 // reading above OK and Cancel. The lists are tab stops so that a long one can be scrolled from
-// the keyboard.
+// the keyboard, and wide enough for an entry's line in full.
 const ControlTemplate kEsnRegistry[] = {
-    {ControlKind::Text, IDC_STATIC, 8, 10, 36, 8, "Location:"},
-    {ControlKind::Edit, Registry::IDC_REGISTRY_LOCATION, 48, 8, 212, 14, "", CS_TABSTOP},
-    {ControlKind::PushButton, Registry::IDC_REGISTRY_TEST, 264, 8, 50, 14, "Test", CS_TABSTOP},
-    {ControlKind::Text, Registry::IDC_REGISTRY_DEFAULT, 48, 26, 266, 16, "", CS_WORDWRAP},
-    {ControlKind::Text, IDC_STATIC, 8, 46, 120, 8, "Pools:"},
-    {ControlKind::List, Registry::IDC_REGISTRY_POOLS, 8, 56, 306, 44, "", CS_TABSTOP},
-    {ControlKind::Text, IDC_STATIC, 8, 106, 120, 8, "Latest entries:"},
-    {ControlKind::List, Registry::IDC_REGISTRY_ENTRIES, 8, 116, 306, 84, "", CS_TABSTOP},
-    {ControlKind::Text, Registry::IDC_REGISTRY_STATUS, 8, 204, 306, 24, "", CS_WORDWRAP},
-    {ControlKind::DefPushButton, kIdOk, 210, 232, 50, 14, "OK", CS_TABSTOP},
-    {ControlKind::PushButton, kIdCancel, 264, 232, 50, 14, "Cancel", CS_TABSTOP},
+    {ControlKind::Text, IDC_STATIC, 8, 8, 120, 8, "Location:"},
+    {ControlKind::Edit, Registry::IDC_REGISTRY_LOCATION, 8, 18, 344, 14, "", CS_TABSTOP},
+    {ControlKind::Text, Registry::IDC_REGISTRY_DEFAULT, 8, 36, 290, 16, "", CS_WORDWRAP},
+    {ControlKind::PushButton, Registry::IDC_REGISTRY_TEST, 302, 36, 50, 14, "Test", CS_TABSTOP},
+    {ControlKind::Text, IDC_STATIC, 8, 58, 120, 8, "Pools:"},
+    {ControlKind::List, Registry::IDC_REGISTRY_POOLS, 8, 68, 344, 44, "", CS_TABSTOP},
+    {ControlKind::Text, IDC_STATIC, 8, 118, 120, 8, "Latest entries:"},
+    {ControlKind::List, Registry::IDC_REGISTRY_ENTRIES, 8, 128, 344, 84, "", CS_TABSTOP},
+    {ControlKind::Text, Registry::IDC_REGISTRY_STATUS, 8, 216, 344, 24, "", CS_WORDWRAP},
+    {ControlKind::DefPushButton, kIdOk, 248, 244, 50, 14, "OK", CS_TABSTOP},
+    {ControlKind::PushButton, kIdCancel, 302, 244, 50, 14, "Cancel", CS_TABSTOP},
 };
 
 }  // namespace
@@ -149,7 +150,7 @@ const DialogTemplate& SerialDevicesTemplate() {
 }
 
 const DialogTemplate& EsnRegistryTemplate() {
-    static const DialogTemplate t = {EsnRegistryIds::IDD, "ESN Registry", 322, 254, kEsnRegistry};
+    static const DialogTemplate t = {EsnRegistryIds::IDD, "ESN Registry", 360, 264, kEsnRegistry};
     return t;
 }
 

@@ -173,7 +173,7 @@ INSTANTIATE_TEST_SUITE_P(
                          return std::make_unique<CEsnRegistryDlg>(
                              "", RegistryOpener(), RegistryLocationWriter(), radio.reporter);
                      },
-                     136, "ESN Registry", 322, 254}),
+                     136, "ESN Registry", 360, 264}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
