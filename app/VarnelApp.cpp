@@ -205,11 +205,7 @@ std::string CVarnelApp::WritePortMapping(const std::vector<PortMappingChange>& c
 }
 
 std::string CVarnelApp::WriteRegistryLocation(const std::string& location) {
-    SettingChange setting{kRegistryGroup, kRegistryLocationKey, std::nullopt};
-    if (!location.empty()) {
-        setting.value = location;
-    }
-    return WriteSettings({setting}, "choose the location again");
+    return WriteSettings({RegistryLocationChange(location)}, "choose the location again");
 }
 
 bool CVarnelApp::DispatchCommand(int commandId) {

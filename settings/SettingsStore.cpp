@@ -28,12 +28,16 @@ std::string RegistryLocationSetting(SettingsStore& store) {
     return location.substr(first);
 }
 
-std::string SaveRegistryLocationSetting(SettingsStore& store, const std::string& location) {
+SettingChange RegistryLocationChange(const std::string& location) {
     SettingChange change{kRegistryGroup, kRegistryLocationKey, std::nullopt};
     if (!location.empty()) {
         change.value = location;
     }
-    return store.Write({change});
+    return change;
+}
+
+std::string SaveRegistryLocationSetting(SettingsStore& store, const std::string& location) {
+    return store.Write({RegistryLocationChange(location)});
 }
 
 std::string PortDeviceSetting(SettingsStore& store, const std::string& portName) {
