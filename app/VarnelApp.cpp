@@ -20,6 +20,7 @@
 #include "strings/StringTable.h"
 #include "ui/ExchangeRunner.h"
 #include "ui/Resources.h"
+#include "usecases/RegistryLocation.h"
 
 namespace varnel {
 

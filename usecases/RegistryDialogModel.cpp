@@ -100,11 +100,6 @@ RegistryOverview Unusable(const std::string& location, const std::string& why) {
 
 }  // namespace
 
-std::string RegistryLocationInForce(const std::string& stored) {
-    const std::string location = Trimmed(stored);
-    return location.empty() ? DefaultRegistryLocation() : location;
-}
-
 RegistryOverview LoadRegistryOverview(const std::string& location, const RegistryOpener& open) {
     if (!open) {
         return Unusable(location, "there is no way to open a registry here.");

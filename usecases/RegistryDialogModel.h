@@ -8,6 +8,7 @@
 
 #include "registry/EsnRegistry.h"
 #include "strings/Messages.h"
+#include "usecases/RegistryLocation.h"
 
 namespace varnel {
 
@@ -19,9 +20,6 @@ using RegistryOpener =
 // Keeps the location the settings are to name (empty: none, so the default is used). Returns
 // why nothing was written, in words for the user, or empty on success.
 using RegistryLocationWriter = std::function<std::string(const std::string& location)>;
-
-// The location an ESN is reserved in: the one the settings name, else the embedded default.
-std::string RegistryLocationInForce(const std::string& stored);
 
 // How many of the newest entries the dialog lists: enough to see what the last radios of a shift
 // got, few enough that a registry of a million entries opens the dialog as fast as an empty one.

@@ -7,7 +7,7 @@
 #include "procedures/SerialPortOpener.h"
 #include "procedures/WriteOrigin.h"
 #include "strings/StringTable.h"
-#include "usecases/RegistryDialogModel.h"
+#include "usecases/RegistryLocation.h"
 #include "win32/ExchangeRunner.h"
 #include "win32/MainFrame.h"
 #include "win32/Menu.h"

@@ -13,6 +13,7 @@
 #include "usecases/EsnEntry.h"
 #include "usecases/RadioInfoFields.h"
 #include "usecases/RegistryDialogModel.h"
+#include "usecases/RegistryLocation.h"
 
 namespace varnel {
 namespace {
@@ -146,6 +147,11 @@ TEST(RegistryLocationTyped, IsAPathOfThisSystemOrAServerUri) {
             EXPECT_EQ(taken.location, c.kept) << c.typed;
         }
     }
+    // Where every front end reserves: the location named, else the default.
+    EXPECT_EQ(RegistryLocationInForce(""), DefaultRegistryLocation());
+    EXPECT_EQ(RegistryLocationInForce(" \t"), DefaultRegistryLocation());
+    EXPECT_EQ(RegistryLocationInForce(" postgresql://db.line/varnel\n"),
+              "postgresql://db.line/varnel");
     // The default, left empty or typed out, is kept as no location at all.
     for (const std::string& typed : {std::string(" "), DefaultRegistryLocation()}) {
         const TypedRegistryLocation taken = TakeTypedRegistryLocation(typed);
