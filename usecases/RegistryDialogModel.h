@@ -34,8 +34,8 @@ struct RegistryOverview {
     std::string status;
 };
 
-// Opens location with open and reads what the dialog shows of it. Never throws: a registry that
-// cannot be opened or read gives an overview that says why.
+// Opens location with open and reads what the dialog shows of it. A registry that cannot be
+// opened or read gives an overview that says why, with nothing in its lists.
 RegistryOverview LoadRegistryOverview(const std::string& location, const RegistryOpener& open);
 
 // A typed location taken as the dialog takes it, blanks around it removed: what to open (the
