@@ -20,6 +20,7 @@
 #include "strings/StringTable.h"
 #include "ui/ExchangeRunner.h"
 #include "ui/Resources.h"
+#include "usecases/RegistryLocation.h"
 
 namespace varnel {
 
@@ -34,6 +35,7 @@ CVarnelApp::CVarnelApp()
                                 .programEsn = [this] { OnProgramEsn(); },
                                 .configuration = [this] { OnConfiguration(); },
                                 .programRegionalId = [this] { OnProgramRegionalId(); },
+                                .esnRegistry = [this] { OnEsnRegistry(); },
                                 .productionLine = [this] { OnProductionLine(); },
                                 .exit =
                                     [this] {
@@ -179,6 +181,10 @@ void CVarnelApp::EndSessionStep() {
 
 std::string CVarnelApp::WritePortMapping(const std::vector<PortMappingChange>& changes) {
     return varnel::WritePortMapping(*m_pSettings, m_settingsDamage, changes);
+}
+
+std::string CVarnelApp::WriteRegistryLocation(const std::string& location) {
+    return varnel::WriteRegistryLocation(*m_pSettings, m_settingsDamage, location);
 }
 
 bool CVarnelApp::DispatchCommand(int commandId) {

@@ -16,6 +16,7 @@
 #include "templates/CommandMap.h"
 #include "templates/DialogTemplates.h"
 #include "usecases/AppSettings.h"
+#include "usecases/RegistryDialogModel.h"
 
 class QApplication;
 class QWidget;
@@ -59,6 +60,12 @@ public:
     // Writes changed port mappings to the settings file at once (the Serial Devices dialog's OK).
     // Returns why not, in words for the user, or empty on success.
     std::string WritePortMapping(const std::vector<PortMappingChange>& changes);
+    // Keeps the ESN registry location in the settings file at once (the ESN Registry dialog's
+    // OK); empty for the default. Returns why not, in words for the user, or empty on success.
+    std::string WriteRegistryLocation(const std::string& location);
+    // Replaces how the ESN Registry dialog opens a registry (tests); empty restores
+    // OpenEsnRegistry.
+    void SetRegistryOpener(RegistryOpener opener) { m_registryOpener = std::move(opener); }
     // Replaces how serial devices are listed (tests); an empty lister restores the machine's.
     void SetSerialDeviceLister(SerialDeviceLister lister) { m_deviceLister = std::move(lister); }
 
@@ -102,6 +109,7 @@ protected:
     virtual void OnConfiguration();
     virtual void OnProgramRegionalId();
     virtual void OnProductionLine();
+    virtual void OnEsnRegistry();
 
     // Runs the Configuration dialog (anything with an int m_nPortIndex and DoModal()) on the
     // current port index, and takes the dialog's index only when the user leaves with OK.
@@ -130,6 +138,7 @@ private:
     PortResolver m_portResolver;
     PortOpener m_portOpener;
     SerialDeviceLister m_deviceLister;
+    RegistryOpener m_registryOpener;
     std::unique_ptr<CMainFrame> m_pMainWnd;
     std::string m_settingsDamage;
     bool m_bEnding = false;

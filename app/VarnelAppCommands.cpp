@@ -4,6 +4,7 @@
 #include "app/MessageBoxReporter.h"
 #include "app/VarnelApp.h"
 #include "dialogs/ConfigurationDlg.h"
+#include "dialogs/EsnRegistryDlg.h"
 #include "dialogs/ProductionLineDlg.h"
 #include "dialogs/ProgramEsnDlg.h"
 #include "dialogs/ProgramRegionalIdDlg.h"
@@ -53,6 +54,15 @@ void CVarnelApp::OnConfiguration() {
     mapping.reporter = m_pReporter.get();
     CConfigurationDlg dialog(m_portResolver, GetMainWnd(), ProbePort, std::move(mapping));
     RunPortSelection(dialog);
+}
+
+void CVarnelApp::OnEsnRegistry() {
+    RegistryOpener open = m_registryOpener ? m_registryOpener : RegistryOpener(OpenEsnRegistry);
+    CEsnRegistryDlg dialog(
+        RegistryLocationSetting(*m_pSettings), std::move(open),
+        [this](const std::string& location) { return WriteRegistryLocation(location); },
+        *m_pReporter, GetMainWnd());
+    dialog.DoModal();
 }
 
 void CVarnelApp::OnProgramRegionalId() {

@@ -19,6 +19,7 @@
 #include "settings/SettingsStore.h"
 #include "strings/StringTable.h"
 #include "usecases/EsnEntry.h"
+#include "usecases/RegistryLocation.h"
 
 #ifndef VARNEL_VERSION
 #define VARNEL_VERSION "unknown"
@@ -705,10 +706,8 @@ int RunCli(const std::vector<std::string>& args, CliContext& context) {
         run.device.reset();
     }
     if (needsRegistry && context.stopSignal() == 0) {
-        std::string location = arguments.registry.value_or(context.settings.RegistryLocation());
-        if (location.empty()) {
-            location = DefaultRegistryLocation();
-        }
+        const std::string location = RegistryLocationInForce(
+            arguments.registry.value_or(context.settings.RegistryLocation()));
         RegistryError error;
         if (context.openRegistry) {
             registry = context.openRegistry(location, error);

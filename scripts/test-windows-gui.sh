@@ -2,11 +2,12 @@
 # Drives varnel.exe, the window on Windows, under Wine on a virtual X display with the keyboard,
 # as a user at a Windows bench would: Radio Info against a programmed radio, Configuration
 # choosing COM2, Program ESN on a blank radio and its read-back, the hidden Program Regional ID
-# command, a missing port, a cancelled exchange, Enter pressed again and again after the success
-# box, COM7 mapped to COM1 in the Serial Devices dialog (and varnel-cli.exe following the same
-# mapping), and the port index in the registry before and after each run, also after a session
-# that ends with no exit. What the user sees is read from the windows themselves by varnel-winprobe (Wine's
-# message box does not copy its text); what went over the wire, from the simulators' traces.
+# command, the ESN Registry dialog, a missing port, a cancelled exchange, Enter pressed again and
+# again after the success box, COM7 mapped to COM1 in the Serial Devices dialog (and
+# varnel-cli.exe following the same mapping), and the port index in the registry before and after
+# each run, also after a session that ends with no exit. What the user sees is read from the
+# windows themselves by varnel-winprobe (Wine's message box does not copy its text); what went
+# over the wire, from the simulators' traces.
 #
 #   scripts/test-windows-gui.sh                 build what is needed, then run the cases
 #   scripts/test-windows-gui.sh --screenshots   the same, and write docs/windows-*.png on the way
@@ -491,6 +492,59 @@ keys Escape
 expect_gone "Program Regional ID"
 expect_requests blank "$mark" "$(read_frame 16)" "$end_frame"
 
+# ---------------------------------------------------------------------------------------------
+begin "ESN Registry: the default with the ESN just written; a new file tested and kept, then none"
+registry_key='HKCU\Software\Tessaran\Varnel\Registry'
+stored_registry_location() {
+    wine reg query "$registry_key" /v Location 2>/dev/null | tr -d '\r' |
+        sed -nE 's/^ +Location +REG_SZ +//p'
+}
+keys alt+o e
+if expect_box "ESN Registry"; then
+    expect_match 'control id=1001 class=Edit text=".*\\\\Tessaran\\\\Varnel\\\\esn-registry\.sqlite" .*focus=1'
+    expect_line 'line 0 "130/05/123456  confirmed    '
+    expect_match 'control id=1006 class=Static text=".*esn-registry\.sqlite: no pool, 1 entry\."'
+    shoot esn-registry
+fi
+# A relative path is refused before anything is opened, and the dialog stays with it.
+type_text esn.sqlite
+keys Return
+if expect_box Error; then
+    expect_line 'text="The ESN registry location entered is not valid.'
+fi
+keys Return
+expect_gone Error 10000 '#32770'
+new_registry=$(win_path "$run_dir/line/esn.sqlite")
+if expect_box "ESN Registry"; then
+    expect_match 'control id=1001 class=Edit text="esn\.sqlite" .*focus=1'
+    # The text is selected again: typing replaces it.
+    type_text "$new_registry"
+    keys Tab space
+fi
+if expect_box Varnel; then
+    expect_line 'text="The ESN registry can be used.'
+fi
+keys Return
+expect_gone Varnel 10000 '#32770'
+if expect_box "ESN Registry"; then
+    expect_line 'lines=0'
+    expect_match 'control id=1006 class=Static text=".*\\\\line\\\\esn\.sqlite: no pool, no entry\."'
+fi
+keys shift+Tab Return
+expect_gone "ESN Registry" 10000 '#32770'
+[ "$(stored_registry_location)" = "$new_registry" ] ||
+    fail "the registry keeps Location \"$(stored_registry_location)\", not $new_registry"
+[ -s "$run_dir/line/esn.sqlite" ] || fail "no registry file at $run_dir/line/esn.sqlite"
+# Emptied, the location is the default again, and nothing is kept for it.
+keys alt+o e
+if expect_box "ESN Registry"; then
+    expect_match 'control id=1001 class=Edit text=".*\\\\line\\\\esn\.sqlite" .*focus=1'
+    keys BackSpace Return
+fi
+expect_gone "ESN Registry" 10000 '#32770'
+[ -z "$(stored_registry_location)" ] ||
+    fail "the registry still keeps Location \"$(stored_registry_location)\""
+
 begin "exit writes the chosen COM2 (index 1) to the registry"
 keys alt+f x
 expect_exit
@@ -581,6 +635,10 @@ probe command 32774
 expect_box "Program Regional ID" 10000 && check_fits "Program Regional ID"
 keys Escape
 expect_gone "Program Regional ID"
+keys alt+o e
+expect_box "ESN Registry" && check_fits "ESN Registry"
+keys Escape
+expect_gone "ESN Registry" 10000 '#32770'
 keys alt+f x
 expect_exit
 wine reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f >>"$run_dir/wine.log" 2>&1 || true

@@ -28,6 +28,18 @@ std::string RegistryLocationSetting(SettingsStore& store) {
     return location.substr(first);
 }
 
+SettingChange RegistryLocationChange(const std::string& location) {
+    SettingChange change{kRegistryGroup, kRegistryLocationKey, std::nullopt};
+    if (!location.empty()) {
+        change.value = location;
+    }
+    return change;
+}
+
+std::string SaveRegistryLocationSetting(SettingsStore& store, const std::string& location) {
+    return store.Write({RegistryLocationChange(location)});
+}
+
 std::string PortDeviceSetting(SettingsStore& store, const std::string& portName) {
     if (portName.empty()) {
         return {};

@@ -78,6 +78,12 @@ std::string PortDeviceSetting(SettingsStore& store, const std::string& portName)
 // none or cannot be trusted (the embedded default is then used).
 std::string RegistryLocationSetting(SettingsStore& store);
 
+// The change that keeps location as the settings' registry location; an empty one removes it, so
+// that the embedded default is used.
+SettingChange RegistryLocationChange(const std::string& location);
+// Writes that change alone. Returns why nothing was written, empty on success.
+std::string SaveRegistryLocationSetting(SettingsStore& store, const std::string& location);
+
 // One line for standard error: which store (its Location()), why, and that the program runs on
 // its defaults and leaves the store alone. program is the name the line starts with ("varnel").
 std::string DescribeSettingsDamage(std::string_view program, std::string_view location,

@@ -51,6 +51,13 @@ constexpr std::array kEntries = {
           "The radio may hold the ESN %1: nobody saw it confirm the write.\nThe ESN registry "
           "keeps it as unconfirmed. Read the radio with Radio Info, then confirm or release the "
           "ESN in the registry."},
+    Entry{20023, "The ESN registry can be used."},
+    Entry{20024, "The ESN registry could not be used."},
+    Entry{20025, "The ESN registry location entered is not valid."},
+    Entry{20026,
+          "The ESN registry could not be used at the location entered.\nThe location has not "
+          "been changed."},
+    Entry{20027, "The ESN registry location could not be saved.\nNothing has been changed."},
     Entry{20100, "No serial port assigned."},
     Entry{20101, "Checksum error in received message."},
     Entry{20102, "Received message too long."},
@@ -69,7 +76,8 @@ constexpr std::array kEntries = {
     Entry{32772, "Program the ESN into the connected Radio\nProgram ESN"},
     Entry{32773, "Change the Program Configuration\nConfiguration"},
     Entry{32774, "Program the Regional ID into the connected Radio\nProgram Regional ID"},
-    Entry{32775, "Program radio after radio from an ESN pool\nProduction Line"},
+    Entry{32775, "Choose where ESNs are registered and look at the registry\nESN Registry"},
+    Entry{32776, "Program radio after radio from an ESN pool\nProduction Line"},
     Entry{57344, "Varnel"},
     Entry{57345, "For Help, press F1"},
     Entry{57664, "Display program information, version number and copyright\nAbout"},

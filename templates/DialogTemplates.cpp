@@ -95,6 +95,25 @@ const ControlTemplate kSerialDevices[] = {
     {ControlKind::PushButton, kIdCancel, 214, 108, 50, 14, "Cancel", CS_TABSTOP},
 };
 
+using Registry = EsnRegistryIds;
+// The location across the whole width, as a path or a server URI is long, with the default under
+// it and its test at the right; what the registry holds under that; the outcome of the last
+// reading above OK and Cancel. The lists are tab stops so that a long one can be scrolled from
+// the keyboard, and wide enough for an entry's line in full.
+const ControlTemplate kEsnRegistry[] = {
+    {ControlKind::Text, IDC_STATIC, 8, 8, 120, 8, "Location:"},
+    {ControlKind::Edit, Registry::IDC_REGISTRY_LOCATION, 8, 18, 344, 14, "", CS_TABSTOP},
+    {ControlKind::Text, Registry::IDC_REGISTRY_DEFAULT, 8, 36, 290, 16, "", CS_WORDWRAP},
+    {ControlKind::PushButton, Registry::IDC_REGISTRY_TEST, 302, 36, 50, 14, "Test", CS_TABSTOP},
+    {ControlKind::Text, IDC_STATIC, 8, 58, 120, 8, "Pools:"},
+    {ControlKind::List, Registry::IDC_REGISTRY_POOLS, 8, 68, 344, 44, "", CS_TABSTOP},
+    {ControlKind::Text, IDC_STATIC, 8, 118, 120, 8, "Latest entries:"},
+    {ControlKind::List, Registry::IDC_REGISTRY_ENTRIES, 8, 128, 344, 84, "", CS_TABSTOP},
+    {ControlKind::Text, Registry::IDC_REGISTRY_STATUS, 8, 216, 344, 24, "", CS_WORDWRAP},
+    {ControlKind::DefPushButton, kIdOk, 248, 244, 50, 14, "OK", CS_TABSTOP},
+    {ControlKind::PushButton, kIdCancel, 302, 244, 50, 14, "Cancel", CS_TABSTOP},
+};
+
 using Line = ProductionLineIds;
 const ControlTemplate kProductionLine[] = {
     {ControlKind::Text, IDC_STATIC, 8, 10, 54, 8, "ESN source:"},
@@ -147,6 +166,11 @@ const DialogTemplate& ProgramRegionalIdTemplate() {
 const DialogTemplate& SerialDevicesTemplate() {
     static const DialogTemplate t = {SerialDevicesIds::IDD, "Serial Devices", 272, 128,
                                      kSerialDevices};
+    return t;
+}
+
+const DialogTemplate& EsnRegistryTemplate() {
+    static const DialogTemplate t = {EsnRegistryIds::IDD, "ESN Registry", 360, 264, kEsnRegistry};
     return t;
 }
 

@@ -19,6 +19,7 @@ enum class ControlKind {
     DropDownEdit,  // drop-down list with an edit box to type into; the height is as above
     PushButton,
     DefPushButton,  // the button that Enter presses
+    List,           // lines to read, one under the other, with a scroll bar when they overflow
     Table,          // read-only rows of columns; the dialog that fills it names the columns
 };
 
@@ -96,11 +97,25 @@ struct SerialDevicesIds {
     static constexpr int DeviceControl(int number) { return IDC_COM1_DEVICE + number - 1; }
 };
 
+// Where ESNs are reserved: the location (the default when left empty) with a test of it, and
+// what that registry holds, its pools and its latest entries.
+struct EsnRegistryIds {
+    enum : int {
+        IDD = 136,
+        IDC_REGISTRY_LOCATION = 1001,
+        IDC_REGISTRY_TEST = 1002,
+        IDC_REGISTRY_DEFAULT = 1003,
+        IDC_REGISTRY_POOLS = 1004,
+        IDC_REGISTRY_ENTRIES = 1005,
+        IDC_REGISTRY_STATUS = 1006,
+    };
+};
+
 // The production station: where its ESNs come from, the port and the station's name; the
 // result of the last radio, large; the counts and the table of the shift.
 struct ProductionLineIds {
     enum : int {
-        IDD = 136,
+        IDD = 137,
         IDC_ESN_SOURCE = 1001,
         IDC_PORT = 1002,
         IDC_STATION_NAME = 1003,
@@ -120,6 +135,7 @@ const DialogTemplate& RadioInfoTemplate();
 const DialogTemplate& ProgramEsnTemplate();
 const DialogTemplate& ProgramRegionalIdTemplate();
 const DialogTemplate& SerialDevicesTemplate();
+const DialogTemplate& EsnRegistryTemplate();
 const DialogTemplate& ProductionLineTemplate();
 
 }  // namespace varnel

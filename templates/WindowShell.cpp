@@ -14,7 +14,8 @@ const MenuItemDefinition kRadioAccess[] = {{ID_RADIO_INFO, "Radio &Info..."},
                                            {ID_PROGRAM_ESN, "Program &ESN..."},
                                            {ID_PRODUCTION_LINE, "Production &Line..."},
                                            {ID_PROGRAM_REGIONAL_ID, "Program &Regional ID..."}};
-const MenuItemDefinition kOptions[] = {{ID_CONFIGURATION, "&Configuration..."}};
+const MenuItemDefinition kOptions[] = {{ID_CONFIGURATION, "&Configuration..."},
+                                       {ID_ESN_REGISTRY, "&ESN Registry..."}};
 const MenuItemDefinition kView[] = {{ID_VIEW_TOOLBAR, "&Toolbar"},
                                     {ID_VIEW_STATUS_BAR, "&Status Bar"}};
 const MenuItemDefinition kHelp[] = {
@@ -74,6 +75,7 @@ void AddAppCommands(CCommandMap& map, AppCommandHandlers handlers) {
     map.Add(ID_PROGRAM_ESN, std::move(handlers.programEsn));
     map.Add(ID_CONFIGURATION, std::move(handlers.configuration));
     map.Add(ID_PROGRAM_REGIONAL_ID, std::move(handlers.programRegionalId));
+    map.Add(ID_ESN_REGISTRY, std::move(handlers.esnRegistry));
     map.Add(ID_PRODUCTION_LINE, std::move(handlers.productionLine));
     map.Add(ID_APP_EXIT, std::move(handlers.exit));
 }

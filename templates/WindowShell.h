@@ -65,6 +65,7 @@ struct AppCommandHandlers {
     std::function<void()> programEsn;
     std::function<void()> configuration;
     std::function<void()> programRegionalId;
+    std::function<void()> esnRegistry;
     std::function<void()> productionLine;
     // Closes the main window, which ends the window's loop.
     std::function<void()> exit;

@@ -2,9 +2,11 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QFontDatabase>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPalette>
 #include <QPushButton>
 #include <QTreeWidget>
@@ -136,6 +138,16 @@ QWidget* CDialog::CreateControl(const ControlTemplate& control) {
             combo->setGeometry(rect.x(), rect.y(), rect.width(), closed);
             return combo;
         }
+        case ControlKind::List: {
+            auto* list = new QListWidget(this);
+            // Lines to read and copy from: a line may be picked, never edited or moved. Lines
+            // of columns keep them under each other only in a font of one width.
+            list->setSelectionMode(QAbstractItemView::SingleSelection);
+            list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+            list->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+            list->setGeometry(rect);
+            return list;
+        }
         case ControlKind::PushButton:
         case ControlKind::DefPushButton: {
             auto* button = new QPushButton(text, this);
@@ -233,6 +245,19 @@ QLineEdit* CDialog::GetEdit(int id) const {
 
 QComboBox* CDialog::GetComboBox(int id) const {
     return qobject_cast<QComboBox*>(GetDlgItem(id));
+}
+
+QListWidget* CDialog::GetList(int id) const {
+    return qobject_cast<QListWidget*>(GetDlgItem(id));
+}
+
+void CDialog::SetListLines(int id, const std::vector<std::string>& lines) {
+    if (QListWidget* list = GetList(id)) {
+        list->clear();
+        for (const std::string& line : lines) {
+            list->addItem(QString::fromStdString(line));
+        }
+    }
 }
 
 QPushButton* CDialog::GetButton(int id) const {

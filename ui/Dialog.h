@@ -5,12 +5,14 @@
 #include <QString>
 
 #include <map>
+#include <string>
 #include <vector>
 
 #include "templates/DialogTemplates.h"
 
 class QComboBox;
 class QLineEdit;
+class QListWidget;
 class QPushButton;
 
 namespace varnel {
@@ -47,6 +49,9 @@ public:
     QLineEdit* GetEdit(int id) const;
     QComboBox* GetComboBox(int id) const;
     QPushButton* GetButton(int id) const;
+    QListWidget* GetList(int id) const;
+    // Puts lines into a list control in their order, in place of what it held.
+    void SetListLines(int id, const std::vector<std::string>& lines);
     void SetDlgItemText(int id, const QString& text);
     QString GetDlgItemText(int id) const;
     // The controls that take the focus with Tab, in tab order.

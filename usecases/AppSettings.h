@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "procedures/PortMapping.h"
@@ -14,8 +15,8 @@ namespace varnel {
 // What a window keeps in its settings beyond the port index, the same for every window.
 
 // The ESN registry a window reserves its ESNs in: the one at the settings' [Registry] Location,
-// else the embedded default; opened at first use and opened anew when the location changes, so
-// that a location edited while the program runs is used at the next write.
+// else the embedded default (RegistryLocationInForce); opened at first use and opened anew when the
+// location changes, so that a location edited while the program runs is used at the next write.
 class CSettingsRegistry {
 public:
     explicit CSettingsRegistry(SettingsStore& settings) : m_settings(settings) {}
@@ -31,10 +32,17 @@ private:
     std::string m_location;
 };
 
-// Writes changed port mappings to the settings at once (the Serial Devices dialog's OK).
-// damageAtStart is why the settings could not be trusted when the program started (then nothing
-// is written). Returns why not, as a sentence for the user, or empty on success.
+// Writes changes to the settings at once (a dialog's OK). damageAtStart is why the settings could
+// not be trusted when the program started (then nothing is written); redo says what the user
+// chooses again once the file is put right ("choose the devices again"). Returns why not, as a
+// sentence for the user, or empty on success.
+std::string WriteAppSettings(SettingsStore& settings, const std::string& damageAtStart,
+                             const std::vector<SettingChange>& changes, std::string_view redo);
+// The Serial Devices dialog's changed port mappings, as WriteAppSettings writes them.
 std::string WritePortMapping(SettingsStore& settings, const std::string& damageAtStart,
                              const std::vector<PortMappingChange>& changes);
+// The ESN Registry dialog's location (empty: the default), as WriteAppSettings writes it.
+std::string WriteRegistryLocation(SettingsStore& settings, const std::string& damageAtStart,
+                                  const std::string& location);
 
 }  // namespace varnel

@@ -60,7 +60,19 @@ void CDialog::CenterOnOwner() {
     CenterOver(m_hWnd, m_owner);
 }
 
-void CDialog::ShowIcons() {
+void CDialog::SetListLines(int id, const std::vector<std::string>& lines) {
+    HWND list = GetDlgItem(id);
+    if (list == nullptr) {
+        return;
+    }
+    ::SendMessageW(list, LB_RESETCONTENT, 0, 0);
+    for (const std::string& line : lines) {
+        const std::wstring text = Widen(line);
+        ::SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    }
+}
+
+void CDialog::PrepareControls() {
     // The controls are made in template order, so the n-th child is the n-th template line.
     HWND child = ::GetWindow(m_hWnd, GW_CHILD);
     for (const ControlTemplate& control : m_template.controls) {
@@ -72,6 +84,10 @@ void CDialog::ShowIcons() {
                 m_icon = CreateAppIcon(32);
             }
             ::SendMessageW(child, STM_SETICON, reinterpret_cast<WPARAM>(m_icon), 0);
+        } else if (control.kind == ControlKind::List) {
+            // Lines of columns keep them under each other only in a font of one width.
+            ::SendMessageW(child, WM_SETFONT,
+                           reinterpret_cast<WPARAM>(::GetStockObject(ANSI_FIXED_FONT)), FALSE);
         }
         child = ::GetWindow(child, GW_HWNDNEXT);
     }
@@ -83,7 +99,7 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND window, UINT message, WPARAM wParam, L
         self = reinterpret_cast<CDialog*>(lParam);
         ::SetWindowLongPtrW(window, DWLP_USER, lParam);
         self->m_hWnd = window;
-        self->ShowIcons();
+        self->PrepareControls();
         self->CenterOnOwner();
         return self->OnInitDialog() ? TRUE : FALSE;
     }

@@ -3,6 +3,7 @@
 #include "win32/Win32Api.h"
 
 #include <string>
+#include <vector>
 
 #include "templates/DialogTemplates.h"
 
@@ -43,11 +44,14 @@ protected:
     HWND GetDlgItem(int id) const;
     std::string GetDlgItemText(int id) const;  // UTF-8
     void SetDlgItemText(int id, const std::wstring& text);
+    // Puts lines (UTF-8) into a list control in their order, in place of what it held.
+    void SetListLines(int id, const std::vector<std::string>& lines);
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void CenterOnOwner();
-    void ShowIcons();
+    // Puts in what a template cannot say: the icon's picture, the lists' font.
+    void PrepareControls();
 
     const DialogTemplate& m_template;
     HWND m_owner;

@@ -16,6 +16,9 @@ WORD PredefinedClassAtom(const std::wstring& className) {
     if (className == L"Static") {
         return 0x0082;
     }
+    if (className == L"ListBox") {
+        return 0x0083;
+    }
     if (className == L"ComboBox") {
         return 0x0085;
     }
@@ -94,6 +97,11 @@ DialogItem ItemFromControl(const ControlTemplate& control) {
             item.className = L"SysListView32";
             item.style |=
                 LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER | WS_BORDER;
+            break;
+        case ControlKind::List:
+            // The height drawn in the layout, not rounded down to whole lines.
+            item.className = L"ListBox";
+            item.style |= LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_BORDER;
             break;
     }
     return item;

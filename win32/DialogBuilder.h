@@ -10,8 +10,8 @@
 namespace varnel::win32 {
 
 // One control of an in-memory dialog template: a window class (the predefined ones by name:
-// "Button", "Edit", "Static", "ComboBox"; any other by its registered name), its styles, its
-// place in dialog units, its id and its text.
+// "Button", "Edit", "Static", "ListBox", "ComboBox"; any other by its registered name), its styles,
+// its place in dialog units, its id and its text.
 struct DialogItem {
     std::wstring className;
     DWORD style = 0;

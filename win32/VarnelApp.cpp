@@ -7,6 +7,7 @@
 #include "procedures/SerialPortOpener.h"
 #include "procedures/WriteOrigin.h"
 #include "strings/StringTable.h"
+#include "usecases/RegistryLocation.h"
 #include "win32/ExchangeRunner.h"
 #include "win32/MainFrame.h"
 #include "win32/Menu.h"
@@ -26,6 +27,7 @@ CVarnelApp::CVarnelApp(HINSTANCE instance, std::unique_ptr<SettingsStore> settin
                                 .programEsn = [this] { OnProgramEsn(); },
                                 .configuration = [this] { OnConfiguration(); },
                                 .programRegionalId = [this] { OnProgramRegionalId(); },
+                                .esnRegistry = [this] { OnEsnRegistry(); },
                                 .exit =
                                     [this] {
                                         if (HWND window = GetMainWnd()) {

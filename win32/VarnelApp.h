@@ -72,6 +72,7 @@ private:
     void OnProgramEsn();
     void OnConfiguration();
     void OnProgramRegionalId();
+    void OnEsnRegistry();
     // Whether the main window may close now: not while an exchange runs, which is stopped and
     // closes the window when it has ended.
     bool CanCloseMainWindow();
@@ -79,6 +80,9 @@ private:
     // Writes changed port mappings to the registry at once (the Serial Devices dialog's OK);
     // returns why nothing was written, empty on success.
     std::string WritePortMapping(const std::vector<PortMappingChange>& changes);
+    // Keeps the ESN registry location in the registry at once (the ESN Registry dialog's OK);
+    // empty for the default. Returns why nothing was written, empty on success.
+    std::string WriteRegistryLocation(const std::string& location);
 
     HINSTANCE m_instance;
     std::unique_ptr<SettingsStore> m_pSettings;

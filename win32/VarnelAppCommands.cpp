@@ -7,6 +7,7 @@
 #include "strings/StringTable.h"
 #include "win32/AboutDlg.h"
 #include "win32/ConfigurationDlg.h"
+#include "win32/EsnRegistryDlg.h"
 #include "win32/MessageBoxReporter.h"
 #include "win32/ProgramEsnDlg.h"
 #include "win32/ProgramRegionalIdDlg.h"
@@ -14,7 +15,6 @@
 #include "win32/VarnelApp.h"
 
 namespace varnel::win32 {
-
 void CVarnelApp::OnAppAbout() {
     CAboutDlg dialog(GetMainWnd());
     dialog.DoModal();
@@ -54,6 +54,18 @@ void CVarnelApp::OnConfiguration() {
 
 std::string CVarnelApp::WritePortMapping(const std::vector<PortMappingChange>& changes) {
     return varnel::WritePortMapping(*m_pSettings, {}, changes);
+}
+
+void CVarnelApp::OnEsnRegistry() {
+    CEsnRegistryDlg dialog(
+        GetMainWnd(), RegistryLocationSetting(*m_pSettings), OpenEsnRegistry,
+        [this](const std::string& location) { return WriteRegistryLocation(location); },
+        *m_pReporter);
+    dialog.DoModal();
+}
+
+std::string CVarnelApp::WriteRegistryLocation(const std::string& location) {
+    return varnel::WriteRegistryLocation(*m_pSettings, {}, location);
 }
 
 void CVarnelApp::OnProgramRegionalId() {

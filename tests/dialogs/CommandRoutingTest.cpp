@@ -103,8 +103,9 @@ INSTANTIATE_TEST_SUITE_P(
                                 {ReadAnswer(std::vector<int>{0xFF}), test::kAck},
                                 {"COM4"},
                                 test::Join({test::ReadRequest(16), test::kEnd})},
-                      // Choosing a port talks to no radio.
-                      RouteCase{"Configuration", ID_CONFIGURATION, 130, 1, {}, {}, {}}),
+                      // Choosing a port or a registry talks to no radio.
+                      RouteCase{"Configuration", ID_CONFIGURATION, 130, 1, {}, {}, {}},
+                      RouteCase{"EsnRegistry", ID_ESN_REGISTRY, 136, 1, {}, {}, {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

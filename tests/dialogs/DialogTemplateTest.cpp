@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QTreeWidget>
 
@@ -17,6 +18,7 @@
 
 #include "app/AboutDlg.h"
 #include "dialogs/ConfigurationDlg.h"
+#include "dialogs/EsnRegistryDlg.h"
 #include "dialogs/ProductionLineDlg.h"
 #include "dialogs/ProgramEsnDlg.h"
 #include "dialogs/ProgramRegionalIdDlg.h"
@@ -108,6 +110,13 @@ TEST_P(DialogTemplates, ControlsStandWhereTheTemplateSaysInItsOrder) {
                 ASSERT_NE(qobject_cast<QTreeWidget*>(control), nullptr);
                 EXPECT_EQ(control->geometry(), place);
                 break;
+            case ControlKind::List: {
+                auto* list = qobject_cast<QListWidget*>(control);
+                ASSERT_NE(list, nullptr);
+                EXPECT_EQ(control->geometry(), place);
+                EXPECT_EQ(list->count(), 0);
+                break;
+            }
             case ControlKind::PushButton:
             case ControlKind::DefPushButton: {
                 auto* button = qobject_cast<QPushButton*>(control);
@@ -165,13 +174,19 @@ INSTANTIATE_TEST_SUITE_P(
                              radio.reporter);
                      },
                      135, "Serial Devices", 272, 128},
+        TemplateCase{"EsnRegistry",
+                     [](test::ScriptedRadio& radio) {
+                         return std::make_unique<CEsnRegistryDlg>(
+                             "", RegistryOpener(), RegistryLocationWriter(), radio.reporter);
+                     },
+                     136, "ESN Registry", 360, 264},
         TemplateCase{"ProductionLine",
                      [](test::ScriptedRadio& radio) {
                          static const auto settings = OpenSettingsText("");
                          return std::make_unique<CProductionLineDlg>(radio.MakeSession(), *settings,
                                                                      PortResolver(), 0);
                      },
-                     136, "Varnel - Production Line", 320, 254}),
+                     137, "Varnel - Production Line", 320, 254}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -32,6 +32,7 @@ protected:
     void OnProgramEsn() override { ran.push_back(ID_PROGRAM_ESN); }
     void OnConfiguration() override { ran.push_back(ID_CONFIGURATION); }
     void OnProgramRegionalId() override { ran.push_back(ID_PROGRAM_REGIONAL_ID); }
+    void OnEsnRegistry() override { ran.push_back(ID_ESN_REGISTRY); }
 };
 
 class AppShellTest : public ::testing::Test {
@@ -75,7 +76,7 @@ TEST_F(AppShellTest, MenusAfterStartUpAreTrimmed) {
     const std::vector<Menu> expected = {
         {"&File", {"E&xit"}},
         {"&Radio Access", {"Radio &Info...", "-", "Program &ESN...", "Production &Line..."}},
-        {"&Options", {"&Configuration..."}},
+        {"&Options", {"&Configuration...", "&ESN Registry..."}},
         {"&View", {"&Toolbar", "&Status Bar"}},
         {"&Help", {"&About Varnel..."}},
     };
@@ -97,9 +98,9 @@ TEST_F(AppShellTest, CaptionIsTheApplicationNameAlone) {
 }
 
 TEST_F(AppShellTest, CommandsWithoutHandlerAreDisabled) {
-    const std::set<int> handled = {ID_APP_EXIT,        ID_RADIO_INFO,    ID_PROGRAM_ESN,
-                                   ID_PRODUCTION_LINE, ID_CONFIGURATION, ID_VIEW_TOOLBAR,
-                                   ID_VIEW_STATUS_BAR, ID_APP_ABOUT};
+    const std::set<int> handled = {ID_APP_EXIT,        ID_RADIO_INFO,      ID_PROGRAM_ESN,
+                                   ID_PRODUCTION_LINE, ID_CONFIGURATION,   ID_ESN_REGISTRY,
+                                   ID_VIEW_TOOLBAR,    ID_VIEW_STATUS_BAR, ID_APP_ABOUT};
     std::set<int> seen;
     for (QAction* action : frame->CommandActions()) {
         const int id = action->data().toInt();
@@ -109,8 +110,8 @@ TEST_F(AppShellTest, CommandsWithoutHandlerAreDisabled) {
     // Every command of the menu, the toolbar and the accelerators is there, and nothing else.
     EXPECT_EQ(seen,
               (std::set<int>{ID_APP_EXIT, ID_RADIO_INFO, ID_PROGRAM_ESN, ID_PRODUCTION_LINE,
-                             ID_CONFIGURATION, ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, ID_APP_ABOUT,
-                             ID_CONTEXT_HELP, ID_HELP, ID_NEXT_PANE, ID_PREV_PANE}));
+                             ID_CONFIGURATION, ID_ESN_REGISTRY, ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR,
+                             ID_APP_ABOUT, ID_CONTEXT_HELP, ID_HELP, ID_NEXT_PANE, ID_PREV_PANE}));
 }
 
 TEST_F(AppShellTest, AcceleratorsExistAndDoNothing) {
@@ -132,14 +133,15 @@ TEST_F(AppShellTest, AcceleratorsExistAndDoNothing) {
 }
 
 TEST_F(AppShellTest, MenuItemsAndTheAboutButtonReachTheApplication) {
-    for (int command : {ID_APP_ABOUT, ID_RADIO_INFO, ID_PROGRAM_ESN, ID_CONFIGURATION}) {
+    for (int command :
+         {ID_APP_ABOUT, ID_RADIO_INFO, ID_PROGRAM_ESN, ID_CONFIGURATION, ID_ESN_REGISTRY}) {
         QAction* action = MenuAction(command);
         ASSERT_NE(action, nullptr) << command;
         action->trigger();
     }
     ToolbarAction(ID_APP_ABOUT)->trigger();
     EXPECT_EQ(app.ran, (std::vector<int>{ID_APP_ABOUT, ID_RADIO_INFO, ID_PROGRAM_ESN,
-                                         ID_CONFIGURATION, ID_APP_ABOUT}));
+                                         ID_CONFIGURATION, ID_ESN_REGISTRY, ID_APP_ABOUT}));
 }
 
 TEST_F(AppShellTest, RegionalIdIsReachableOnlyByDispatch) {

@@ -1,5 +1,6 @@
 // What the front ends share above the procedures: typed ESN fields taken by each front end's
-// rule, and where each Radio Info value goes.
+// rule, where each Radio Info value goes, and which texts the ESN Registry dialog takes as a
+// location on this system.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -11,6 +12,8 @@
 #include "strings/StringTable.h"
 #include "usecases/EsnEntry.h"
 #include "usecases/RadioInfoFields.h"
+#include "usecases/RegistryDialogModel.h"
+#include "usecases/RegistryLocation.h"
 
 namespace varnel {
 namespace {
@@ -100,6 +103,62 @@ TEST(RadioInfoFields, EachValueHasItsOwnControlAndKey) {
     EXPECT_EQ(kRadioInfoFields[8].control, RadioInfoIds::IDC_REGIONAL_ID);
     EXPECT_EQ(kRadioInfoFields[8].key, "regional_id");
     EXPECT_EQ(kRadioInfoFields[10].key, "radio_ic_versions");
+}
+
+// A typed registry location as this system's paths go: what is opened and kept, or refused
+// before anything is opened. Nothing here opens a registry.
+struct TypedLocationCase {
+    const char* typed;
+    const char* kept;  // nullptr: refused
+};
+
+const TypedLocationCase kTypedLocations[] = {
+    {"postgresql://station@db.line/varnel", "postgresql://station@db.line/varnel"},
+    {" postgres://db.line/varnel?sslmode=verify-full ",
+     "postgres://db.line/varnel?sslmode=verify-full"},
+    {"mysql://db.line/varnel", nullptr},
+    {"esn-registry.sqlite", nullptr},
+    {"registry/esn.sqlite", nullptr},
+    {"postgresql://db.line/varnel\n", "postgresql://db.line/varnel"},  // a line end typed after it
+    {"postgresql://db.line/var\tnel", nullptr},
+#ifdef _WIN32
+    {"C:\\Line\\esn.sqlite", "C:\\Line\\esn.sqlite"},
+    {"d:/line/esn.sqlite", "d:/line/esn.sqlite"},
+    {"\\\\server\\line\\esn.sqlite", "\\\\server\\line\\esn.sqlite"},
+    {"C:esn.sqlite", nullptr},        // relative to the drive's current folder
+    {"\\line\\esn.sqlite", nullptr},  // relative to the current drive
+    {"C:\\Line\\", nullptr},
+#else
+    {"/srv/line/esn.sqlite", "/srv/line/esn.sqlite"},
+    {"/srv/line/", nullptr},
+    {"C:\\Line\\esn.sqlite", nullptr},
+#endif
+};
+
+TEST(RegistryLocationTyped, IsAPathOfThisSystemOrAServerUri) {
+    for (const TypedLocationCase& c : kTypedLocations) {
+        const TypedRegistryLocation taken = TakeTypedRegistryLocation(c.typed);
+        if (c.kept == nullptr) {
+            EXPECT_FALSE(taken.error.empty()) << c.typed;
+            EXPECT_TRUE(taken.location.empty() && taken.stored.empty()) << c.typed;
+        } else {
+            EXPECT_EQ(taken.error, "") << c.typed;
+            EXPECT_EQ(taken.stored, c.kept) << c.typed;
+            EXPECT_EQ(taken.location, c.kept) << c.typed;
+        }
+    }
+    // Where every front end reserves: the location named, else the default.
+    EXPECT_EQ(RegistryLocationInForce(""), DefaultRegistryLocation());
+    EXPECT_EQ(RegistryLocationInForce(" \t"), DefaultRegistryLocation());
+    EXPECT_EQ(RegistryLocationInForce(" postgresql://db.line/varnel\n"),
+              "postgresql://db.line/varnel");
+    // The default, left empty or typed out, is kept as no location at all.
+    for (const std::string& typed : {std::string(" "), DefaultRegistryLocation()}) {
+        const TypedRegistryLocation taken = TakeTypedRegistryLocation(typed);
+        EXPECT_EQ(taken.location, DefaultRegistryLocation());
+        EXPECT_EQ(taken.stored, "");
+        EXPECT_EQ(taken.error, "");
+    }
 }
 
 }  // namespace

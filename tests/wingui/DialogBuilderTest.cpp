@@ -175,6 +175,13 @@ TEST_P(DialogBuilderTest, EveryControlOfTheTemplateArrivesAsWritten) {
                 EXPECT_EQ(item.classAtom, 0x0080);
                 EXPECT_EQ(item.style & BS_TYPEMASK, DWORD(BS_DEFPUSHBUTTON));
                 break;
+            case ControlKind::List:
+                // Lines in the order they are put in, in the height the layout gives.
+                EXPECT_EQ(item.classAtom, 0x0083);
+                EXPECT_EQ(item.style & LBS_SORT, 0u);
+                EXPECT_NE(item.style & LBS_NOINTEGRALHEIGHT, 0u);
+                EXPECT_NE(item.style & WS_VSCROLL, 0u);
+                break;
         }
     }
 }
@@ -194,10 +201,13 @@ const DialogTemplate* ProgramEsn() {
 const DialogTemplate* ProgramRegionalId() {
     return &ProgramRegionalIdTemplate();
 }
+const DialogTemplate* EsnRegistry() {
+    return &EsnRegistryTemplate();
+}
 
 INSTANTIATE_TEST_SUITE_P(AllDialogs, DialogBuilderTest,
                          ::testing::Values(&About, &Configuration, &RadioInfo, &ProgramEsn,
-                                           &ProgramRegionalId));
+                                           &ProgramRegionalId, &EsnRegistry));
 
 TEST(DialogBuilder, ProgramEsnTabsThroughTheFieldsThenProgramThenAbort) {
     bool ok = false;

@@ -33,8 +33,8 @@ TEST(Menu128, AsDefined) {
     ASSERT_NE(bar, nullptr);
     EXPECT_EQ(Describe(bar), (std::vector<std::string>{
                                  "&File: 57665",
-                                 "&Radio Access: 32771 - 32772 32775 32774",
-                                 "&Options: 32773",
+                                 "&Radio Access: 32771 - 32772 32776 32774",
+                                 "&Options: 32773 32775",
                                  "&View: 59392 59393",
                                  "&Help: 57667 - 57664",
                              }));
@@ -49,8 +49,8 @@ TEST(Menu128, TrimmedAtStartUp) {
     // command with no separator above it.
     EXPECT_EQ(Describe(bar), (std::vector<std::string>{
                                  "&File: 57665",
-                                 "&Radio Access: 32771 - 32772 32775",
-                                 "&Options: 32773",
+                                 "&Radio Access: 32771 - 32772 32776",
+                                 "&Options: 32773 32775",
                                  "&View: 59392 59393",
                                  "&Help: 57664",
                              }));

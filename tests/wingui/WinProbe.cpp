@@ -209,6 +209,20 @@ void DumpComboBox(HWND combo) {
     }
 }
 
+void DumpListBox(HWND list) {
+    const LRESULT count = ::SendMessageW(list, LB_GETCOUNT, 0, 0);
+    std::printf("    lines=%ld\n", static_cast<long>(count));
+    for (LRESULT i = 0; i < count; ++i) {
+        wchar_t line[256] = {};
+        const LRESULT length = ::SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0);
+        if (length >= 0 && length < static_cast<LRESULT>(std::size(line))) {
+            ::SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(i),
+                           reinterpret_cast<LPARAM>(line));
+        }
+        std::printf("    line %ld %s\n", static_cast<long>(i), Quoted(line).c_str());
+    }
+}
+
 BOOL CALLBACK DumpChild(HWND child, LPARAM parent) {
     if (::GetParent(child) != reinterpret_cast<HWND>(parent)) {
         return TRUE;  // only the window's own controls
@@ -234,6 +248,8 @@ BOOL CALLBACK DumpChild(HWND child, LPARAM parent) {
     std::printf("\n");
     if (_wcsicmp(className.c_str(), L"ComboBox") == 0) {
         DumpComboBox(child);
+    } else if (_wcsicmp(className.c_str(), L"ListBox") == 0) {
+        DumpListBox(child);
     }
     return TRUE;
 }
