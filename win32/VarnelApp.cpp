@@ -26,6 +26,7 @@ CVarnelApp::CVarnelApp(HINSTANCE instance, std::unique_ptr<SettingsStore> settin
                                 .programEsn = [this] { OnProgramEsn(); },
                                 .configuration = [this] { OnConfiguration(); },
                                 .programRegionalId = [this] { OnProgramRegionalId(); },
+                                .productionLine = [this] { OnProductionLine(); },
                                 .exit =
                                     [this] {
                                         if (HWND window = GetMainWnd()) {

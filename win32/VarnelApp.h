@@ -68,6 +68,7 @@ private:
     void OnProgramEsn();
     void OnConfiguration();
     void OnProgramRegionalId();
+    void OnProductionLine();
     // Whether the main window may close now: not while an exchange runs, which is stopped and
     // closes the window when it has ended.
     bool CanCloseMainWindow();

@@ -175,6 +175,10 @@ TEST_P(DialogBuilderTest, EveryControlOfTheTemplateArrivesAsWritten) {
                 EXPECT_EQ(item.classAtom, 0x0080);
                 EXPECT_EQ(item.style & BS_TYPEMASK, DWORD(BS_DEFPUSHBUTTON));
                 break;
+            case ControlKind::Table:
+                EXPECT_EQ(item.className, L"SysListView32");
+                EXPECT_EQ(item.style & LVS_TYPEMASK, DWORD(LVS_REPORT));
+                break;
         }
     }
 }
@@ -194,10 +198,13 @@ const DialogTemplate* ProgramEsn() {
 const DialogTemplate* ProgramRegionalId() {
     return &ProgramRegionalIdTemplate();
 }
+const DialogTemplate* ProductionLine() {
+    return &ProductionLineTemplate();
+}
 
 INSTANTIATE_TEST_SUITE_P(AllDialogs, DialogBuilderTest,
                          ::testing::Values(&About, &Configuration, &RadioInfo, &ProgramEsn,
-                                           &ProgramRegionalId));
+                                           &ProgramRegionalId, &ProductionLine));
 
 TEST(DialogBuilder, ProgramEsnTabsThroughTheFieldsThenProgramThenAbort) {
     bool ok = false;
