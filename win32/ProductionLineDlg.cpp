@@ -72,12 +72,20 @@ CProductionLineDlg::~CProductionLineDlg() {
 
 bool CProductionLineDlg::OnInitDialog() {
     HWND result = GetDlgItem(IDC_RESULT);
-    // The result large and bold, centred in its box, so that it is read from across the bench.
+    // The result large and bold, centred in its box, so that it is read from across the bench: in
+    // the system's message face (a scalable one; the dialogs' own may be a bitmap face that only
+    // spaces its letters out), three times the dialogs' height.
     LOGFONTW font{};
     const auto dialogFont =
         reinterpret_cast<HFONT>(::SendMessageW(GetSafeHwnd(), WM_GETFONT, 0, 0));
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof(metrics);
     if (dialogFont != nullptr && ::GetObjectW(dialogFont, sizeof(font), &font) != 0) {
-        font.lfHeight *= 3;
+        const LONG height = font.lfHeight;
+        if (::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0)) {
+            font = metrics.lfMessageFont;
+        }
+        font.lfHeight = height * 3;
         font.lfWidth = 0;
         font.lfWeight = FW_BOLD;
         m_resultFont = ::CreateFontIndirectW(&font);
