@@ -1,7 +1,7 @@
 // varnel-winprobe: reads Varnel's windows from outside, for the tests that drive varnel.exe under
 // Wine. Wine's message box does not put its text on the clipboard, so the texts are read from the
-// windows themselves: titles, controls with their ids, classes and texts, list entries, the status
-// bar's panes. Run under the same Wine prefix and desktop as varnel.exe.
+// windows themselves: titles, controls with their ids, classes and texts, list entries, the rows
+// of a table, the status bar's panes. Run under the same Wine prefix and desktop as varnel.exe.
 //
 //   varnel-winprobe wait TITLE [MS [CLASS]]  wait for a visible window titled TITLE (of window
 //                                            class CLASS: "#32770" for a dialog or a message
@@ -203,6 +203,66 @@ void DumpComboBox(HWND combo) {
     }
 }
 
+// A list view's texts live in Varnel's memory, as the status bar's do: each request and its
+// answer go through a buffer there.
+void DumpListView(HWND list) {
+    const LRESULT rows = ::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0);
+    const auto header = reinterpret_cast<HWND>(::SendMessageW(list, LVM_GETHEADER, 0, 0));
+    const LRESULT columns = header != nullptr ? ::SendMessageW(header, HDM_GETITEMCOUNT, 0, 0) : 0;
+    std::printf("    rows=%ld columns=%ld\n", static_cast<long>(rows), static_cast<long>(columns));
+    DWORD process = 0;
+    ::GetWindowThreadProcessId(list, &process);
+    const HANDLE target =
+        ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, process);
+    if (target == nullptr) {
+        std::printf("    unreadable\n");
+        return;
+    }
+    constexpr int kTextChars = 512;
+    // The request first, its text after it.
+    constexpr SIZE_T kTextAt = 256;
+    auto* remote = static_cast<char*>(::VirtualAllocEx(
+        target, nullptr, kTextAt + kTextChars * sizeof(wchar_t), MEM_COMMIT, PAGE_READWRITE));
+    auto* remoteText = reinterpret_cast<wchar_t*>(remote + kTextAt);
+    auto readText = [&] {
+        wchar_t text[kTextChars] = {};
+        SIZE_T read = 0;
+        ::ReadProcessMemory(target, remoteText, text, sizeof(text) - sizeof(wchar_t), &read);
+        return std::wstring(text);
+    };
+    static_assert(sizeof(LVCOLUMNW) <= kTextAt && sizeof(LVITEMW) <= kTextAt);
+    for (LRESULT c = 0; remote != nullptr && c < columns; ++c) {
+        LVCOLUMNW column{};
+        column.mask = LVCF_TEXT;
+        column.pszText = remoteText;
+        column.cchTextMax = kTextChars;
+        SIZE_T written = 0;
+        ::WriteProcessMemory(target, remote, &column, sizeof(column), &written);
+        ::SendMessageW(list, LVM_GETCOLUMNW, static_cast<WPARAM>(c),
+                       reinterpret_cast<LPARAM>(remote));
+        std::printf("    column %ld %s\n", static_cast<long>(c), Quoted(readText()).c_str());
+    }
+    for (LRESULT r = 0; remote != nullptr && r < rows; ++r) {
+        std::printf("    row %ld", static_cast<long>(r));
+        for (LRESULT c = 0; c < columns; ++c) {
+            LVITEMW item{};
+            item.iSubItem = static_cast<int>(c);
+            item.pszText = remoteText;
+            item.cchTextMax = kTextChars;
+            SIZE_T written = 0;
+            ::WriteProcessMemory(target, remote, &item, sizeof(item), &written);
+            ::SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(r),
+                           reinterpret_cast<LPARAM>(remote));
+            std::printf(" %s", Quoted(readText()).c_str());
+        }
+        std::printf("\n");
+    }
+    if (remote != nullptr) {
+        ::VirtualFreeEx(target, remote, 0, MEM_RELEASE);
+    }
+    ::CloseHandle(target);
+}
+
 BOOL CALLBACK DumpChild(HWND child, LPARAM parent) {
     if (::GetParent(child) != reinterpret_cast<HWND>(parent)) {
         return TRUE;  // only the window's own controls
@@ -228,6 +288,9 @@ BOOL CALLBACK DumpChild(HWND child, LPARAM parent) {
     std::printf("\n");
     if (_wcsicmp(className.c_str(), L"ComboBox") == 0) {
         DumpComboBox(child);
+    }
+    if (_wcsicmp(className.c_str(), WC_LISTVIEWW) == 0) {
+        DumpListView(child);
     }
     return TRUE;
 }
