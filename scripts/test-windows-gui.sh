@@ -744,6 +744,14 @@ if expect_box "Varnel - Production Line"; then
     expect_line 'rows=1 columns=4'
     expect_line 'text="Passed: 1   Failed: 0   Unconfirmed: 0"'
 fi
+# Enter held down on "Program": its repeat runs nothing. The Cancel posted after it closes the
+# window once anything it started has ended.
+mark=$(trace_mark mapped)
+probe held-key "Varnel - Production Line" 0x0D || fail "the held key was not posted"
+expect_gone "Varnel - Production Line"
+[ -z "$(requests_since mapped "$mark")" ] || fail "a repeated Enter ran a radio"
+keys alt+r l
+expect_box "Varnel - Production Line"
 csv=$run_dir/shift.csv
 keys alt+e
 if expect_box "Export Shift"; then

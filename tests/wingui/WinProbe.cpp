@@ -16,6 +16,10 @@
 //   varnel-winprobe status              the texts of the main window's status bar panes
 //   varnel-winprobe command ID          sends command ID to the main window, as a menu would
 //   varnel-winprobe close               asks the main window to close, as its close box would
+//   varnel-winprobe held-key TITLE VK   a key held down: the keyboard's repeat of virtual key VK
+//                                       posted to the control with the focus in the dialog
+//                                       TITLE, then the dialog's Cancel, so that the dialog
+//                                       closes once whatever the key started has ended
 //   varnel-winprobe fits TITLE [CLASS]  whether every control's text fits in its rectangle, in
 //                                       the control's own font at the display's scale: a line
 //                                       per control, "CLIPPED" for one that does not fit
@@ -419,6 +423,23 @@ int Status() {
     return remote != nullptr ? 0 : 1;
 }
 
+int HeldKey(HWND dialog, UINT key) {
+    GUITHREADINFO gui{};
+    gui.cbSize = sizeof(gui);
+    if (!::GetGUIThreadInfo(::GetWindowThreadProcessId(dialog, nullptr), &gui) ||
+        gui.hwndFocus == nullptr) {
+        std::fprintf(stderr, "no control has the focus\n");
+        return 1;
+    }
+    // A repeat count of one, the key's scan code, and bit 30: the key was down already.
+    const UINT scan = ::MapVirtualKeyW(key, MAPVK_VK_TO_VSC);
+    const LPARAM repeat = 1 | (static_cast<LPARAM>(scan) << 16) | (LPARAM{1} << 30);
+    const bool posted = ::PostMessageW(gui.hwndFocus, WM_KEYDOWN, key, repeat) &&
+                        ::PostMessageW(gui.hwndFocus, WM_KEYUP, key, repeat | (LPARAM{1} << 31)) &&
+                        ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    return posted ? 0 : 1;
+}
+
 int Command(int id) {
     const HWND frame = FindFrame();
     if (frame == nullptr) {
@@ -574,7 +595,7 @@ int Usage() {
     std::fprintf(
         stderr,
         "usage: varnel-winprobe wait|gone TITLE [MS [CLASS]] | dump TITLE [CLASS] | list | "
-        "status | command ID | close | fits TITLE [CLASS]\n");
+        "status | command ID | close | held-key TITLE VK | fits TITLE [CLASS]\n");
     return 2;
 }
 
@@ -607,6 +628,14 @@ int wmain(int argc, wchar_t** argv) {
             return 1;
         }
         return Fits(window);
+    }
+    if (verb == L"held-key" && argc == 4) {
+        const HWND window = FindVisible(argv[2], L"#32770");
+        if (window == nullptr) {
+            std::fprintf(stderr, "no window %s\n", Quoted(argv[2]).c_str());
+            return 1;
+        }
+        return HeldKey(window, static_cast<UINT>(std::wcstoul(argv[3], nullptr, 0)));
     }
     if (verb == L"list") {
         return List();
