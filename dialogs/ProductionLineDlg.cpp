@@ -12,18 +12,20 @@
 #include <QTimer>
 #include <QTreeWidget>
 
+#include <string_view>
 #include <utility>
 
-#include "procedures/WriteOrigin.h"
 #include "strings/Messages.h"
 
 namespace varnel {
 namespace {
 
-constexpr int kBellIntervalMs = 300;  // three rings heard as three, not as one long one
+QString Text(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 
-QString Text(const std::string& text) {
-    return QString::fromStdString(text);
+QColor Colour(StationColour colour) {
+    return QColor(colour.red, colour.green, colour.blue);
 }
 
 }  // namespace
@@ -98,7 +100,7 @@ void CProductionLineDlg::FillSources(const std::string& pool) {
     }
     list->setCurrentIndex(selected);
     if (!error.message.empty()) {
-        SetDlgItemText(IDC_PROMPT, Text("The pools could not be read: " + error.message));
+        SetDlgItemText(IDC_PROMPT, Text(std::string(kStationPoolsUnread) + error.message));
     }
 }
 
@@ -106,7 +108,7 @@ void CProductionLineDlg::FillPorts() {
     QComboBox* list = GetComboBox(IDC_PORT);
     list->clear();
     for (const PortEntry& port : ListPorts(m_resolver, m_probe)) {
-        if (port.presence != PortPresence::Missing || port.index == m_nPortIndex) {
+        if (StationOffersPort(port, m_nPortIndex)) {
             list->addItem(Text(port.name), port.index);
         }
     }
@@ -118,7 +120,7 @@ void CProductionLineDlg::LoadShift(const std::string& station) {
     if (m_session.registry != nullptr) {
         RegistryError error;
         if (!m_station.LoadShift(*m_session.registry, station, error)) {
-            SetDlgItemText(IDC_PROMPT, Text("The shift could not be read back: " + error.message));
+            SetDlgItemText(IDC_PROMPT, Text(std::string(kStationShiftUnread) + error.message));
         }
     }
     ShowShift();
@@ -141,23 +143,21 @@ void CProductionLineDlg::ShowShift() {
 }
 
 StationSetup CProductionLineDlg::SetupFromControls() const {
-    StationSetup setup;
-    const int source = GetComboBox(IDC_ESN_SOURCE)->currentIndex();
-    if (source >= 0 && static_cast<std::size_t>(source) < m_sources.size()) {
-        setup.source = m_sources[static_cast<std::size_t>(source)].source;
+    StationSource source;
+    const int chosen = GetComboBox(IDC_ESN_SOURCE)->currentIndex();
+    if (chosen >= 0 && static_cast<std::size_t>(chosen) < m_sources.size()) {
+        source = m_sources[static_cast<std::size_t>(chosen)].source;
     }
-    setup.station = GetDlgItemText(IDC_STATION_NAME).trimmed().toStdString();
-    return setup;
+    return StationSetupOf(source, GetDlgItemText(IDC_STATION_NAME).toStdString());
 }
 
 void CProductionLineDlg::OnOK() {
-    StationSetup setup = SetupFromControls();
-    if (setup.station.empty()) {
-        setup.station = LocalWriteOrigin().station;
+    const StationSetup setup = SetupFromControls();
+    if (GetDlgItemText(IDC_STATION_NAME).toStdString() != setup.station) {
         SetDlgItemText(IDC_STATION_NAME, Text(setup.station));
     }
     if (const std::string why = SaveStationSetup(m_settings, setup); !why.empty()) {
-        SetDlgItemText(IDC_PROMPT, Text("The set-up was not saved: " + why));
+        SetDlgItemText(IDC_PROMPT, Text(std::string(kStationSetupUnsaved) + why));
     }
     if (setup.station != m_shiftStation) {
         LoadShift(setup.station);
@@ -166,13 +166,11 @@ void CProductionLineDlg::OnOK() {
     if (port.isValid()) {
         m_nPortIndex = port.toInt();
     }
-    m_session.portName = PortNameFromIndex(m_nPortIndex);
-    m_session.origin.port = m_session.portName;
-    m_session.origin.station = setup.station;
+    AimStationSession(m_session, m_nPortIndex, setup.station);
 
     const std::string typed = GetDlgItemText(IDC_TYPED_ESN).trimmed().toStdString();
     SetDlgItemText(IDC_RESULT, QString());
-    SetDlgItemText(IDC_RESULT_DETAIL, Text(std::string(kStationInProgress)));
+    SetDlgItemText(IDC_RESULT_DETAIL, Text(kStationInProgress));
     const StationRadio radio = m_station.Program(m_session, setup.source, typed);
     ShowResult(radio);
     ShowShift();
@@ -189,16 +187,14 @@ void CProductionLineDlg::ShowResult(const StationRadio& radio) {
     QWidget* result = GetDlgItem(IDC_RESULT);
     SetDlgItemText(IDC_RESULT, Text(banner.word));
     QPalette palette = result->palette();
-    palette.setColor(QPalette::Window,
-                     banner.passed ? QColor(0x1E, 0x7B, 0x34) : QColor(0xB0, 0x1C, 0x1C));
-    palette.setColor(QPalette::WindowText, Qt::white);
+    palette.setColor(QPalette::Window, Colour(banner.background));
+    palette.setColor(QPalette::WindowText, Colour(banner.text));
     result->setPalette(palette);
     SetDlgItemText(IDC_RESULT_DETAIL, Text(banner.detail));
-    const QString spoken = Text(SpokenResult(radio));
-    result->setAccessibleName(spoken);
-    setAccessibleName(QString::fromUtf8(Template().caption) + QStringLiteral(": ") + spoken);
+    result->setAccessibleName(Text(SpokenResult(radio)));
+    setAccessibleName(Text(StationWindowName(Template().caption, radio)));
     for (int i = 0; i < banner.bells; ++i) {
-        QTimer::singleShot(i * kBellIntervalMs, this, [this] { m_ringBell(); });
+        QTimer::singleShot(i * kStationBellIntervalMs, this, [this] { m_ringBell(); });
     }
 }
 
@@ -210,32 +206,34 @@ void CProductionLineDlg::OnCommand(int id) {
 
 void CProductionLineDlg::ExportShift() {
     const std::string path = m_chooseExportPath ? m_chooseExportPath() : std::string();
-    if (path.empty()) {
-        return;
+    if (const std::string done = varnel::ExportShift(m_station, path, m_session.reporter);
+        !done.empty()) {
+        SetDlgItemText(IDC_PROMPT, Text(done));
     }
-    if (const std::string why = SaveShiftCsv(m_station, path); !why.empty()) {
-        ShowText(m_session.reporter, MSG_ERROR, 0, kShiftNotExported, why);
-        return;
-    }
-    SetDlgItemText(IDC_PROMPT, Text("The shift was exported to " + path + "."));
 }
 
 bool CProductionLineDlg::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
-        const bool runs = key->key() == Qt::Key_Space || key->key() == Qt::Key_Return ||
-                          key->key() == Qt::Key_Enter;
-        if (runs && key->isAutoRepeat()) {
-            return true;
-        }
-        // Enter on Close or Export Shift... is that button's; Space is typed into a field.
+        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
         const auto* button = qobject_cast<QPushButton*>(watched);
-        const bool otherButton = button != nullptr && button != GetButton(kIdOk);
-        const bool field = qobject_cast<QLineEdit*>(watched) != nullptr;
-        const bool enter = key->key() != Qt::Key_Space;
-        if (runs && key->modifiers() == Qt::NoModifier && !otherButton && (enter || !field)) {
-            OnOK();
-            return true;
+        const StationKeyFocus focus =
+            button != nullptr ? (button == GetButton(kIdOk) ? StationKeyFocus::RunButton
+                                                            : StationKeyFocus::OtherButton)
+            : qobject_cast<QLineEdit*>(watched) != nullptr ? StationKeyFocus::TextField
+                                                           : StationKeyFocus::Elsewhere;
+        const StationKey which = key->key() == Qt::Key_Space ? StationKey::Space
+                                 : enter                     ? StationKey::Enter
+                                                             : StationKey::Other;
+        switch (StationKeyActionOf(which, key->isAutoRepeat(), key->modifiers() != Qt::NoModifier,
+                                   focus)) {
+            case StationKeyAction::Swallow:
+                return true;
+            case StationKeyAction::Run:
+                OnOK();
+                return true;
+            case StationKeyAction::Pass:
+                break;
         }
     }
     return CDialog::eventFilter(watched, event);

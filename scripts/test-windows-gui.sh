@@ -4,10 +4,11 @@
 # choosing COM2, Program ESN on a blank radio and its read-back, the hidden Program Regional ID
 # command, the ESN Registry dialog, a missing port, a cancelled exchange, Enter pressed again and
 # again after the success box, COM7 mapped to COM1 in the Serial Devices dialog (and
-# varnel-cli.exe following the same mapping), and the port index in the registry before and after
-# each run, also after a session that ends with no exit. What the user sees is read from the
-# windows themselves by varnel-winprobe (Wine's message box does not copy its text); what went
-# over the wire, from the simulators' traces.
+# varnel-cli.exe following the same mapping), the production line on a pool (a radio that passes,
+# one that fails, the shift's table after a restart and its export), and the port index in the
+# registry before and after each run, also after a session that ends with no exit. What the user
+# sees is read from the windows themselves by varnel-winprobe (Wine's message box does not copy
+# its text); what went over the wire, from the simulators' traces.
 #
 #   scripts/test-windows-gui.sh                 build what is needed, then run the cases
 #   scripts/test-windows-gui.sh --screenshots   the same, and write docs/windows-*.png on the way
@@ -320,8 +321,12 @@ slow=$sim_device
 # chosen in the Serial Devices dialog.
 start_sim mapped --profile tools/radio-sim/profiles/programmed.profile --trace
 mapped=$sim_device
+# COM8: a radio fresh from the factory for the production line, reached as COM2 through the
+# mapping.
+start_sim line --profile tools/radio-sim/profiles/blank.profile --trace
+line=$sim_device
 map_com_ports "COM1=$programmed" "COM2=$blank" "COM3=$run_dir/absent/ttyS2" "COM4=$slow" \
-    "COM7=$mapped"
+    "COM7=$mapped" "COM8=$line"
 # The pointer rests in a corner that no window covers: the X server gives the keyboard to the
 # window under it, Wine's desktop, which hands the keys to the active Varnel window.
 xdotool mousemove 1015 760
@@ -639,6 +644,10 @@ keys alt+o e
 expect_box "ESN Registry" && check_fits "ESN Registry"
 keys Escape
 expect_gone "ESN Registry" 10000 '#32770'
+keys alt+r l
+expect_box "Varnel - Production Line" 10000 && check_fits "Varnel - Production Line"
+keys Escape
+expect_gone "Varnel - Production Line"
 keys alt+f x
 expect_exit
 wine reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f >>"$run_dir/wine.log" 2>&1 || true
@@ -771,6 +780,96 @@ cli_output=$(wine build/windows/cli/varnel-cli.exe --port COM1 --json info 2>"$r
 echo "$cli_output" | grep -qF '"port":"COM1","device":"\\\\.\\COM7","outcome":"ok"' ||
     fail "varnel-cli did not read COM1 through COM7: $cli_output $(cat "$run_dir/cli.err")"
 expect_requests mapped "$mark" "${radio_info_frames[@]}" "$end_frame"
+
+# ---------------------------------------------------------------------------------------------
+# COM1 still leads to the programmed radio on COM7; COM2 now leads to the blank one on COM8.
+begin "Production Line: a pool, a blank radio passes, a programmed one fails, the table shows both"
+wine reg add 'HKCU\Software\Tessaran\Varnel\Ports' /v COM2 /d COM8 /f >>"$run_dir/wine.log" 2>&1
+wine "$cli_exe" registry pool-add line-a 130/05/000001 130/05/000100 >>"$run_dir/wine.log" 2>&1 ||
+    fail "varnel-cli.exe could not add the pool"
+set_port_index 1
+start_varnel
+keys alt+r l
+if expect_box "Varnel - Production Line"; then
+    expect_line 'item 1 "line-a: 130/05/000001 to 130/05/000100, 100 free"'
+    expect_line 'items=4 selected=1'
+    expect_line 'text="Connect a radio, then press Enter or Space."'
+    expect_line 'column 1 "Serial Number"'
+    # This computer's station so far: the ESN that Program ESN wrote above, read from the registry.
+    expect_line 'rows=1 columns=4'
+    expect_match 'row 0 "[0-9-]+ [0-9:]+Z" "" "130/05/123456" "PASS"'
+    expect_match 'control id=1 class=Button text="&Program" .*focus=1'
+fi
+# Close, then the source (the pool), the port, and the station's name; Enter runs the radio.
+keys Tab Tab Down Tab Tab
+type_text bench-1
+mark=$(trace_mark line)
+keys Return
+pass_title="Varnel - Production Line: PASS, ESN 130/05/000001, Serial Number 7A4C001932"
+if expect_box "$pass_title" 20000; then
+    expect_line 'control id=1006 class=Static text="PASS"'
+    expect_line 'text="ESN 130/05/000001   Serial Number 7A4C001932"'
+    expect_line 'text="Passed: 1   Failed: 0   Unconfirmed: 0"'
+    expect_line 'rows=1 columns=4'
+    expect_match 'row 0 "[0-9-]+ [0-9:]+Z" "7A4C001932" "130/05/000001" "PASS"'
+    shoot production-pass
+fi
+# The blank test, the write and the read-back, each an exchange of its own.
+[ "$(requests_since line "$mark" | grep -c "^$end_frame$")" = 3 ] ||
+    fail "not three exchanges on COM8: $(requests_since line "$mark" | tr '\n' '|')"
+# Back to the port, COM1 above; Space in the list runs the programmed radio, which gets nothing.
+mark=$(trace_mark mapped)
+keys shift+Tab Up space
+fail_title="Varnel - Production Line: FAIL, Serial Number 7A4C017755: An ESN has already been programmed to the connected radio."
+if expect_box "$fail_title" 20000; then
+    expect_line 'control id=1006 class=Static text="FAIL"'
+    expect_line 'text="Passed: 1   Failed: 1   Unconfirmed: 0"'
+    expect_line 'rows=2 columns=4'
+    expect_match 'row 0 "[0-9-]+ [0-9:]+Z" "7A4C017755" "" "FAIL"'
+    expect_match 'row 1 "[0-9-]+ [0-9:]+Z" "7A4C001932" "130/05/000001" "PASS"'
+    shoot production-fail
+fi
+! requests_since mapped "$mark" | grep -q '^F7 18' || fail "an ESN was written to the programmed radio"
+keys Escape
+expect_gone "$fail_title"
+
+begin "Production Line after a restart: the set-up and the shift read back, the shift exported"
+keys alt+f x
+expect_exit
+[ "$(stored_port_index)" = 0 ] || fail "stored index $(stored_port_index), not 0 (COM1)"
+start_varnel
+keys alt+r l
+if expect_box "Varnel - Production Line"; then
+    expect_line 'items=2 selected=1'
+    expect_line 'control id=1003 class=Edit text="bench-1"'
+    # The registry holds the radios that were given an ESN.
+    expect_line 'rows=1 columns=4'
+    expect_line 'text="Passed: 1   Failed: 0   Unconfirmed: 0"'
+fi
+# Enter held down on "Program": its repeat runs nothing. The Cancel posted after it closes the
+# window once anything it started has ended.
+mark=$(trace_mark mapped)
+probe held-key "Varnel - Production Line" 0x0D || fail "the held key was not posted"
+expect_gone "Varnel - Production Line"
+[ -z "$(requests_since mapped "$mark")" ] || fail "a repeated Enter ran a radio"
+keys alt+r l
+expect_box "Varnel - Production Line"
+csv=$run_dir/shift.csv
+keys alt+e
+if expect_box "Export Shift"; then
+    type_text "$(win_path "$csv")"
+    keys Return
+fi
+if expect_box "Varnel - Production Line"; then
+    expect_line "text=\"The shift was exported to $(win_path "$csv" | sed 's/\\/\\\\/g')."
+fi
+[ "$(head -n 1 "$csv" 2>/dev/null)" = "time,serial_number,esn,result,reason" ] &&
+    grep -qE '^[0-9T:.-]+Z,7A4C001932,130/05/000001,PASS,$' "$csv" ||
+    fail "the exported shift: $(cat "$csv" 2>&1 | tr '\n' '|')"
+keys Escape
+expect_gone "Varnel - Production Line"
+keys alt+f x
+expect_exit
 
 echo "Windows window cases took $(($(date +%s) - start)) s; $failures failed"
 [ $failures -eq 0 ]

@@ -4,7 +4,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <optional>
+#include <system_error>
 #include <utility>
 
 #include "procedures/EsnProgramming.h"
@@ -255,6 +257,9 @@ StationBanner BannerOf(const StationRadio& radio) {
     banner.passed = radio.verdict == StationVerdict::Pass;
     banner.bells = banner.passed ? 1 : 3;
     banner.word = banner.passed ? "PASS" : "FAIL";
+    if (banner.passed) {
+        banner.background = {0x1E, 0x7B, 0x34};
+    }
     std::string identity;
     if (!radio.esn.empty()) {
         identity = "ESN " + radio.esn;
@@ -308,24 +313,104 @@ std::array<std::string, 4> ShiftRow(const StationRadio& radio) {
     return {time, radio.serialNumber, radio.esn, result};
 }
 
+namespace {
+
+// The path as the system names files: UTF-8 here, UTF-16 for Windows' own calls, so that a
+// folder outside ASCII is the folder chosen and not another.
+std::filesystem::path FilePath(const std::string& utf8) {
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+std::FILE* OpenForWriting(const std::filesystem::path& path) {
+#ifdef _WIN32
+    return ::_wfopen(path.c_str(), L"wb");
+#else
+    return std::fopen(path.c_str(), "wb");
+#endif
+}
+
+}  // namespace
+
 std::string SaveShiftCsv(const CProductionStation& station, const std::string& path) {
     const std::string csv = station.ShiftCsv();
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) {
+    const std::filesystem::path file = FilePath(path);
+    std::FILE* stream = OpenForWriting(file);
+    if (stream == nullptr) {
         return path + ": " + std::strerror(errno);
     }
-    const bool written = std::fwrite(csv.data(), 1, csv.size(), file) == csv.size();
+    const bool written = std::fwrite(csv.data(), 1, csv.size(), stream) == csv.size();
     const int writeError = errno;
-    const bool flushed = written && std::fflush(file) == 0;
+    const bool flushed = written && std::fflush(stream) == 0;
     const int flushError = errno;
-    const bool closed = std::fclose(file) == 0;
+    const bool closed = std::fclose(stream) == 0;
     const int closeError = errno;
     if (written && flushed && closed) {
         return {};
     }
-    std::remove(path.c_str());
+    std::error_code ignored;
+    std::filesystem::remove(file, ignored);
     const int error = !written ? writeError : !flushed ? flushError : closeError;
     return path + ": " + std::strerror(error != 0 ? error : EIO);
+}
+
+std::string TrimmedStationText(std::string_view text) {
+    constexpr std::string_view kBlanks = " \t\r\n";
+    const std::size_t first = text.find_first_not_of(kBlanks);
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    return std::string(text.substr(first, text.find_last_not_of(kBlanks) - first + 1));
+}
+
+StationSetup StationSetupOf(const StationSource& source, std::string_view typedStation) {
+    StationSetup setup;
+    setup.source = source;
+    setup.station = TrimmedStationText(typedStation);
+    if (setup.station.empty()) {
+        setup.station = LocalWriteOrigin().station;
+    }
+    return setup;
+}
+
+void AimStationSession(Session& session, int portIndex, const std::string& station) {
+    session.portName = PortNameFromIndex(portIndex);
+    session.origin.port = session.portName;
+    session.origin.station = station;
+}
+
+bool StationOffersPort(const PortEntry& port, int chosenIndex) {
+    return port.presence != PortPresence::Missing || port.index == chosenIndex;
+}
+
+std::string StationWindowName(std::string_view caption, const StationRadio& radio) {
+    return std::string(caption) + ": " + SpokenResult(radio);
+}
+
+std::string ExportShift(const CProductionStation& station, const std::string& path,
+                        IMessageReporter& reporter) {
+    if (path.empty()) {
+        return {};
+    }
+    if (const std::string why = SaveShiftCsv(station, path); !why.empty()) {
+        ShowText(reporter, MSG_ERROR, 0, std::string(kShiftNotExported), why);
+        return {};
+    }
+    return "The shift was exported to " + path + ".";
+}
+
+StationKeyAction StationKeyActionOf(StationKey key, bool autoRepeat, bool modified,
+                                    StationKeyFocus focus) {
+    if (key == StationKey::Other) {
+        return StationKeyAction::Pass;
+    }
+    if (autoRepeat) {
+        return StationKeyAction::Swallow;
+    }
+    if (modified || focus == StationKeyFocus::OtherButton ||
+        (key == StationKey::Space && focus == StationKeyFocus::TextField)) {
+        return StationKeyAction::Pass;
+    }
+    return StationKeyAction::Run;
 }
 
 }  // namespace varnel

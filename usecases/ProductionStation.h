@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "procedures/PortList.h"
 #include "procedures/Session.h"
 #include "registry/EsnRegistry.h"
 #include "settings/SettingsStore.h"
@@ -109,14 +110,24 @@ struct StationSourceChoice {
 std::vector<StationSourceChoice> StationSourceChoices(const std::vector<EsnPool>& pools);
 inline constexpr std::string_view kTypedEsnChoice = "Typed ESN";
 
-// How a radio's result is shown: the large word, the lines under it, and how often the bell
-// rings (once for a pass, three times otherwise), so that an operator who is not looking knows.
+// A colour as red, green and blue, 0 to 255 each.
+struct StationColour {
+    unsigned char red = 0, green = 0, blue = 0;
+};
+
+// How a radio's result is shown: the large word on its colour (white on green for a pass, on red
+// otherwise), the lines under it, and how often the bell rings (once for a pass, three times
+// otherwise), so that an operator who is not looking knows.
 struct StationBanner {
     std::string word;  // "PASS" or "FAIL"
     std::string detail;
     bool passed = false;
     int bells = 3;
+    StationColour background{0xB0, 0x1C, 0x1C};
+    StationColour text{0xFF, 0xFF, 0xFF};
 };
+// The rings of the bell this far apart: three heard as three, not as one long one.
+inline constexpr int kStationBellIntervalMs = 300;
 StationBanner BannerOf(const StationRadio& radio);
 // The banner in one line, for the window's accessible name and a screen reader.
 std::string SpokenResult(const StationRadio& radio);
@@ -127,13 +138,56 @@ inline constexpr std::array<std::string_view, 4> kShiftColumns = {"Time", "Seria
                                                                   "Result"};
 std::array<std::string, 4> ShiftRow(const StationRadio& radio);
 
-// The window's own texts, the same in every front end that draws it.
+// Writes the shift's CSV to path (UTF-8); returns why it could not, empty on success. A file that
+// could not be written completely is removed rather than left looking like a whole shift.
+std::string SaveShiftCsv(const CProductionStation& station, const std::string& path);
+
+// ---- What both windows of the station say and decide ------------------------------------------
+
 inline constexpr std::string_view kStationPrompt = "Connect a radio, then press Enter or Space.";
 inline constexpr std::string_view kStationInProgress = "In progress...";
+// Each followed by the reason.
+inline constexpr std::string_view kStationPoolsUnread = "The pools could not be read: ";
+inline constexpr std::string_view kStationShiftUnread = "The shift could not be read back: ";
+inline constexpr std::string_view kStationSetupUnsaved = "The set-up was not saved: ";
 inline constexpr std::string_view kShiftNotExported = "The shift was not exported.";
 
-// Writes the shift's CSV to path; returns why it could not, empty on success. A file that could
-// not be written completely is removed rather than left looking like a whole shift.
-std::string SaveShiftCsv(const CProductionStation& station, const std::string& path);
+// A text typed into the window (a station's name, a scanned ESN) without the blanks around it.
+std::string TrimmedStationText(std::string_view text);
+// The set-up as the window's controls give it: the station's name trimmed, and the host's name
+// when nothing is left of it.
+StationSetup StationSetupOf(const StationSource& source, std::string_view typedStation);
+// Points session at port portIndex (0 for COM1) and puts the station in what the registry
+// records of each radio.
+void AimStationSession(Session& session, int portIndex, const std::string& station);
+// Whether the window offers port: every port that is there, and the chosen one even when it is
+// not, so that the choice is shown as it stands.
+bool StationOffersPort(const PortEntry& port, int chosenIndex);
+// The window's accessible name after a radio: "Varnel - Production Line: PASS, ESN ...".
+std::string StationWindowName(std::string_view caption, const StationRadio& radio);
+
+// Exports the shift to path: the line the window shows when it was written; otherwise the
+// failure is told through reporter and nothing is returned. An empty path (the file dialog
+// cancelled) does nothing.
+std::string ExportShift(const CProductionStation& station, const std::string& path,
+                        IMessageReporter& reporter);
+
+// The keys of the station: Enter and Space run the next radio (a foot switch sends one of them),
+// a key held down runs one radio, not several.
+enum class StationKey { Enter, Space, Other };
+// Where the key was pressed.
+enum class StationKeyFocus {
+    RunButton,    // "Program"
+    OtherButton,  // Close, Export Shift...: Enter and Space are the button's own
+    TextField,    // Space is typed into it; Enter runs
+    Elsewhere,    // a list, the table, the window
+};
+enum class StationKeyAction {
+    Pass,     // the control's own key
+    Swallow,  // an auto-repeated Enter or Space: nothing happens
+    Run,      // the next radio
+};
+StationKeyAction StationKeyActionOf(StationKey key, bool autoRepeat, bool modified,
+                                    StationKeyFocus focus);
 
 }  // namespace varnel

@@ -130,7 +130,7 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND window, UINT message, WPARAM wParam, L
             ::SetWindowLongPtrW(window, DWLP_USER, 0);
             return FALSE;
         default:
-            return FALSE;
+            return self->OnMessage(message, wParam, lParam);
     }
 }
 

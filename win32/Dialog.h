@@ -39,6 +39,14 @@ protected:
         (void)code;
         return false;
     }
+    // Every other message of the dialog (WM_CTLCOLORSTATIC, WM_TIMER, ...): returns what the
+    // dialog procedure returns for it, FALSE for the dialog manager's own handling.
+    virtual INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+        (void)message;
+        (void)wParam;
+        (void)lParam;
+        return FALSE;
+    }
 
     void EndDialog(int result);
     HWND GetDlgItem(int id) const;

@@ -28,6 +28,7 @@ CVarnelApp::CVarnelApp(HINSTANCE instance, std::unique_ptr<SettingsStore> settin
                                 .configuration = [this] { OnConfiguration(); },
                                 .programRegionalId = [this] { OnProgramRegionalId(); },
                                 .esnRegistry = [this] { OnEsnRegistry(); },
+                                .productionLine = [this] { OnProductionLine(); },
                                 .exit =
                                     [this] {
                                         if (HWND window = GetMainWnd()) {

@@ -73,6 +73,7 @@ private:
     void OnConfiguration();
     void OnProgramRegionalId();
     void OnEsnRegistry();
+    void OnProductionLine();
     // Whether the main window may close now: not while an exchange runs, which is stopped and
     // closes the window when it has ended.
     bool CanCloseMainWindow();

@@ -1,5 +1,5 @@
 // The commands that open the dialogs. Each handler builds its dialog for the length of the call
-// and runs it modally; only Configuration looks at the result.
+// and runs it modally; only Configuration and Production Line look at the result.
 #include <cctype>
 #include <utility>
 
@@ -9,6 +9,7 @@
 #include "win32/ConfigurationDlg.h"
 #include "win32/EsnRegistryDlg.h"
 #include "win32/MessageBoxReporter.h"
+#include "win32/ProductionLineDlg.h"
 #include "win32/ProgramEsnDlg.h"
 #include "win32/ProgramRegionalIdDlg.h"
 #include "win32/RadioInfoDlg.h"
@@ -35,6 +36,24 @@ void CVarnelApp::OnProgramEsn() {
     session.registry = registry;
     CProgramEsnDlg dialog(std::move(session), GetMainWnd());
     dialog.DoModal();
+}
+
+void CVarnelApp::OnProductionLine() {
+    // Every radio of the station reserves its ESN there: without it the window does not open.
+    std::string why;
+    IEsnRegistry* registry = Registry(why);
+    if (registry == nullptr) {
+        ShowText(*m_pReporter, MSG_ERROR, IDS_REGISTRY_FAILED, LoadString(IDS_REGISTRY_FAILED),
+                 why);
+        return;
+    }
+    Session session = MakeSession(ID_PRODUCTION_LINE);
+    session.registry = registry;
+    CProductionLineDlg dialog(std::move(session), *m_pSettings, m_portResolver, m_nSerialPort,
+                              GetMainWnd());
+    dialog.DoModal();
+    // The port the station was run on is the program's port from now on, as Configuration's.
+    m_nSerialPort = dialog.m_nPortIndex;
 }
 
 void CVarnelApp::OnConfiguration() {

@@ -295,6 +295,42 @@ TEST_P(Station, TheShiftIsReadBackFromTheRegistryAfterARestartAndExportsAsCsv) {
         << lines[2];
 }
 
+// Both windows ask the station which key runs a radio: Enter and Space, once per press, never
+// Space typed into a field nor a key meant for another button.
+TEST(StationKeys, EnterAndSpaceRunOncePerPressWhereTheyAreNotAnotherControlsOwn) {
+    using enum StationKeyFocus;
+    const struct {
+        StationKey key;
+        bool repeat, modified;
+        StationKeyFocus focus;
+        StationKeyAction expected;
+    } cases[] = {
+        {StationKey::Enter, false, false, RunButton, StationKeyAction::Run},
+        {StationKey::Enter, false, false, TextField, StationKeyAction::Run},
+        {StationKey::Enter, false, false, Elsewhere, StationKeyAction::Run},
+        {StationKey::Space, false, false, RunButton, StationKeyAction::Run},
+        {StationKey::Space, false, false, Elsewhere, StationKeyAction::Run},
+        {StationKey::Space, false, false, TextField, StationKeyAction::Pass},
+        {StationKey::Enter, false, false, OtherButton, StationKeyAction::Pass},
+        {StationKey::Space, false, false, OtherButton, StationKeyAction::Pass},
+        {StationKey::Enter, false, true, Elsewhere, StationKeyAction::Pass},
+        {StationKey::Enter, true, false, RunButton, StationKeyAction::Swallow},
+        {StationKey::Space, true, false, TextField, StationKeyAction::Swallow},
+        {StationKey::Enter, true, false, OtherButton, StationKeyAction::Swallow},
+        {StationKey::Other, false, false, Elsewhere, StationKeyAction::Pass},
+        {StationKey::Other, true, false, RunButton, StationKeyAction::Pass},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(StationKeyActionOf(c.key, c.repeat, c.modified, c.focus), c.expected)
+            << static_cast<int>(c.key) << " repeat=" << c.repeat << " modified=" << c.modified
+            << " focus=" << static_cast<int>(c.focus);
+    }
+    // A station's name as typed: the blanks around it go, and none at all is the host's name.
+    EXPECT_EQ(StationSetupOf({"line-a"}, "  bench 7\t").station, "bench 7");
+    EXPECT_EQ(StationSetupOf({}, " \t ").station, StationSetupOf({}, "").station);
+    EXPECT_FALSE(StationSetupOf({}, "").station.empty());
+}
+
 std::string BackendName(const ::testing::TestParamInfo<RegistryBackend>& info) {
     return info.param.name;
 }

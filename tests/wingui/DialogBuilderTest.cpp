@@ -182,6 +182,10 @@ TEST_P(DialogBuilderTest, EveryControlOfTheTemplateArrivesAsWritten) {
                 EXPECT_NE(item.style & LBS_NOINTEGRALHEIGHT, 0u);
                 EXPECT_NE(item.style & WS_VSCROLL, 0u);
                 break;
+            case ControlKind::Table:
+                EXPECT_EQ(item.className, L"SysListView32");
+                EXPECT_EQ(item.style & LVS_TYPEMASK, DWORD(LVS_REPORT));
+                break;
         }
     }
 }
@@ -204,10 +208,13 @@ const DialogTemplate* ProgramRegionalId() {
 const DialogTemplate* EsnRegistry() {
     return &EsnRegistryTemplate();
 }
+const DialogTemplate* ProductionLine() {
+    return &ProductionLineTemplate();
+}
 
 INSTANTIATE_TEST_SUITE_P(AllDialogs, DialogBuilderTest,
                          ::testing::Values(&About, &Configuration, &RadioInfo, &ProgramEsn,
-                                           &ProgramRegionalId, &EsnRegistry));
+                                           &ProgramRegionalId, &EsnRegistry, &ProductionLine));
 
 TEST(DialogBuilder, ProgramEsnTabsThroughTheFieldsThenProgramThenAbort) {
     bool ok = false;

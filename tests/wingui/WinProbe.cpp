@@ -1,7 +1,7 @@
 // varnel-winprobe: reads Varnel's windows from outside, for the tests that drive varnel.exe under
 // Wine. Wine's message box does not put its text on the clipboard, so the texts are read from the
-// windows themselves: titles, controls with their ids, classes and texts, list entries, the status
-// bar's panes. Run under the same Wine prefix and desktop as varnel.exe.
+// windows themselves: titles, controls with their ids, classes and texts, list entries, the rows
+// of a table, the status bar's panes. Run under the same Wine prefix and desktop as varnel.exe.
 //
 //   varnel-winprobe wait TITLE [MS [CLASS]]  wait for a visible window titled TITLE (of window
 //                                            class CLASS: "#32770" for a dialog or a message
@@ -22,6 +22,10 @@
 //   varnel-winprobe endsession          ends the session as a logoff does: WM_QUERYENDSESSION,
 //                                       then WM_ENDSESSION, then the process is ended at once,
 //                                       as Windows does once the window has answered
+//   varnel-winprobe held-key TITLE VK   a key held down: the keyboard's repeat of virtual key VK
+//                                       posted to the control with the focus in the dialog
+//                                       TITLE, then the dialog's Cancel, so that the dialog
+//                                       closes once whatever the key started has ended
 //   varnel-winprobe fits TITLE [CLASS]  whether every control's text fits in its rectangle, in
 //                                       the control's own font at the display's scale: a line
 //                                       per control, "CLIPPED" for one that does not fit
@@ -223,6 +227,66 @@ void DumpListBox(HWND list) {
     }
 }
 
+// A list view's texts live in Varnel's memory, as the status bar's do: each request and its
+// answer go through a buffer there.
+void DumpListView(HWND list) {
+    const LRESULT rows = ::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0);
+    const auto header = reinterpret_cast<HWND>(::SendMessageW(list, LVM_GETHEADER, 0, 0));
+    const LRESULT columns = header != nullptr ? ::SendMessageW(header, HDM_GETITEMCOUNT, 0, 0) : 0;
+    std::printf("    rows=%ld columns=%ld\n", static_cast<long>(rows), static_cast<long>(columns));
+    DWORD process = 0;
+    ::GetWindowThreadProcessId(list, &process);
+    const HANDLE target =
+        ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, process);
+    if (target == nullptr) {
+        std::printf("    unreadable\n");
+        return;
+    }
+    constexpr int kTextChars = 512;
+    // The request first, its text after it.
+    constexpr SIZE_T kTextAt = 256;
+    auto* remote = static_cast<char*>(::VirtualAllocEx(
+        target, nullptr, kTextAt + kTextChars * sizeof(wchar_t), MEM_COMMIT, PAGE_READWRITE));
+    auto* remoteText = reinterpret_cast<wchar_t*>(remote + kTextAt);
+    auto readText = [&] {
+        wchar_t text[kTextChars] = {};
+        SIZE_T read = 0;
+        ::ReadProcessMemory(target, remoteText, text, sizeof(text) - sizeof(wchar_t), &read);
+        return std::wstring(text);
+    };
+    static_assert(sizeof(LVCOLUMNW) <= kTextAt && sizeof(LVITEMW) <= kTextAt);
+    for (LRESULT c = 0; remote != nullptr && c < columns; ++c) {
+        LVCOLUMNW column{};
+        column.mask = LVCF_TEXT;
+        column.pszText = remoteText;
+        column.cchTextMax = kTextChars;
+        SIZE_T written = 0;
+        ::WriteProcessMemory(target, remote, &column, sizeof(column), &written);
+        ::SendMessageW(list, LVM_GETCOLUMNW, static_cast<WPARAM>(c),
+                       reinterpret_cast<LPARAM>(remote));
+        std::printf("    column %ld %s\n", static_cast<long>(c), Quoted(readText()).c_str());
+    }
+    for (LRESULT r = 0; remote != nullptr && r < rows; ++r) {
+        std::printf("    row %ld", static_cast<long>(r));
+        for (LRESULT c = 0; c < columns; ++c) {
+            LVITEMW item{};
+            item.iSubItem = static_cast<int>(c);
+            item.pszText = remoteText;
+            item.cchTextMax = kTextChars;
+            SIZE_T written = 0;
+            ::WriteProcessMemory(target, remote, &item, sizeof(item), &written);
+            ::SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(r),
+                           reinterpret_cast<LPARAM>(remote));
+            std::printf(" %s", Quoted(readText()).c_str());
+        }
+        std::printf("\n");
+    }
+    if (remote != nullptr) {
+        ::VirtualFreeEx(target, remote, 0, MEM_RELEASE);
+    }
+    ::CloseHandle(target);
+}
+
 BOOL CALLBACK DumpChild(HWND child, LPARAM parent) {
     if (::GetParent(child) != reinterpret_cast<HWND>(parent)) {
         return TRUE;  // only the window's own controls
@@ -250,6 +314,9 @@ BOOL CALLBACK DumpChild(HWND child, LPARAM parent) {
         DumpComboBox(child);
     } else if (_wcsicmp(className.c_str(), L"ListBox") == 0) {
         DumpListBox(child);
+    }
+    if (_wcsicmp(className.c_str(), WC_LISTVIEWW) == 0) {
+        DumpListView(child);
     }
     return TRUE;
 }
@@ -376,6 +443,23 @@ int Status() {
     ::CloseHandle(target);
     std::fflush(stdout);
     return remote != nullptr ? 0 : 1;
+}
+
+int HeldKey(HWND dialog, UINT key) {
+    GUITHREADINFO gui{};
+    gui.cbSize = sizeof(gui);
+    if (!::GetGUIThreadInfo(::GetWindowThreadProcessId(dialog, nullptr), &gui) ||
+        gui.hwndFocus == nullptr) {
+        std::fprintf(stderr, "no control has the focus\n");
+        return 1;
+    }
+    // A repeat count of one, the key's scan code, and bit 30: the key was down already.
+    const UINT scan = ::MapVirtualKeyW(key, MAPVK_VK_TO_VSC);
+    const LPARAM repeat = 1 | (static_cast<LPARAM>(scan) << 16) | (LPARAM{1} << 30);
+    const bool posted = ::PostMessageW(gui.hwndFocus, WM_KEYDOWN, key, repeat) &&
+                        ::PostMessageW(gui.hwndFocus, WM_KEYUP, key, repeat | (LPARAM{1} << 31)) &&
+                        ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    return posted ? 0 : 1;
 }
 
 int Command(int id) {
@@ -563,8 +647,8 @@ int Usage() {
     std::fprintf(
         stderr,
         "usage: varnel-winprobe wait|gone TITLE [MS [CLASS]] | dump TITLE [CLASS] | list | "
-        "status | command ID | close | activate TITLE [CLASS [ID]] | endsession | fits "
-        "TITLE [CLASS]\n");
+        "status | command ID | close | activate TITLE [CLASS [ID]] | endsession | held-key "
+        "TITLE VK | fits TITLE [CLASS]\n");
     return 2;
 }
 
@@ -597,6 +681,14 @@ int wmain(int argc, wchar_t** argv) {
             return 1;
         }
         return Fits(window);
+    }
+    if (verb == L"held-key" && argc == 4) {
+        const HWND window = FindVisible(argv[2], L"#32770");
+        if (window == nullptr) {
+            std::fprintf(stderr, "no window %s\n", Quoted(argv[2]).c_str());
+            return 1;
+        }
+        return HeldKey(window, static_cast<UINT>(std::wcstoul(argv[3], nullptr, 0)));
     }
     if (verb == L"list") {
         return List();
