@@ -88,16 +88,21 @@ Json PoolsJson(const std::vector<EsnPool>& pools) {
 std::string EntriesCsv(const std::vector<EsnEntry>& entries) {
     std::string csv;
     for (const char* name : kFieldNames) {
-        csv += (csv.empty() ? "" : ",") + std::string(name);
+        if (!csv.empty()) {
+            csv += ',';
+        }
+        csv += name;
     }
-    csv += "\n";
+    csv += '\n';
     for (const EsnEntry& entry : entries) {
         const auto fields = Fields(entry);
-        std::string line = CsvField(fields[0]);
-        for (std::size_t i = 1; i < fields.size(); ++i) {
-            line += "," + CsvField(fields[i]);
+        for (std::size_t i = 0; i < fields.size(); ++i) {
+            if (i > 0) {
+                csv += ',';
+            }
+            csv += CsvField(fields[i]);
         }
-        csv += line + "\n";
+        csv += '\n';
     }
     return csv;
 }

@@ -70,7 +70,7 @@ CProductionLineDlg::CProductionLineDlg(Session session, SettingsStore& settings,
 bool CProductionLineDlg::OnInitDialog() {
     CDialog::OnInitDialog();
     // First, so that a registry that cannot be read says so in its place.
-    SetDlgItemText(IDC_PROMPT, Text(std::string(kStationPrompt)));
+    SetDlgItemText(IDC_PROMPT, Text(kStationPrompt));
     const StationSetup setup = LoadStationSetup(m_settings);
     FillSources(setup.source.pool);
     FillPorts();
