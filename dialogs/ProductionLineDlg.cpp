@@ -35,8 +35,7 @@ CProductionLineDlg::CProductionLineDlg(Session session, SettingsStore& settings,
     : CDialog(ProductionLineTemplate(), parent),
       m_nPortIndex(portIndex),
       m_ringBell([] { QApplication::beep(); }),
-      m_session(std::move(session)),
-      m_settings(settings),
+      m_line(std::move(session), settings),
       m_resolver(std::move(resolver)) {
     m_chooseExportPath = [this] {
         return QFileDialog::getSaveFileName(this, QStringLiteral("Export Shift"),
@@ -69,13 +68,12 @@ CProductionLineDlg::CProductionLineDlg(Session session, SettingsStore& settings,
 
 bool CProductionLineDlg::OnInitDialog() {
     CDialog::OnInitDialog();
-    // First, so that a registry that cannot be read says so in its place.
-    SetDlgItemText(IDC_PROMPT, Text(kStationPrompt));
-    const StationSetup setup = LoadStationSetup(m_settings);
+    const StationSetup setup = m_line.Open();
     FillSources(setup.source.pool);
     FillPorts();
     SetDlgItemText(IDC_STATION_NAME, Text(setup.station));
-    LoadShift(setup.station);
+    ShowShift();
+    SetDlgItemText(IDC_PROMPT, Text(m_line.Prompt()));
     if (QPushButton* program = GetButton(kIdOk)) {
         program->setFocus();
     }
@@ -83,25 +81,12 @@ bool CProductionLineDlg::OnInitDialog() {
 }
 
 void CProductionLineDlg::FillSources(const std::string& pool) {
-    RegistryError error;
-    std::vector<EsnPool> pools;
-    if (m_session.registry != nullptr) {
-        pools = m_session.registry->Pools(error);
-    }
-    m_sources = StationSourceChoices(pools);
     QComboBox* list = GetComboBox(IDC_ESN_SOURCE);
     list->clear();
-    int selected = 0;
-    for (std::size_t i = 0; i < m_sources.size(); ++i) {
-        list->addItem(Text(m_sources[i].text));
-        if (!pool.empty() && m_sources[i].source.pool == pool) {
-            selected = static_cast<int>(i);
-        }
+    for (const StationSourceChoice& choice : m_line.Sources()) {
+        list->addItem(Text(choice.text));
     }
-    list->setCurrentIndex(selected);
-    if (!error.message.empty()) {
-        SetDlgItemText(IDC_PROMPT, Text(std::string(kStationPoolsUnread) + error.message));
-    }
+    list->setCurrentIndex(m_line.SourceIndex(pool));
 }
 
 void CProductionLineDlg::FillPorts() {
@@ -115,22 +100,11 @@ void CProductionLineDlg::FillPorts() {
     list->setCurrentIndex(list->findData(m_nPortIndex));
 }
 
-void CProductionLineDlg::LoadShift(const std::string& station) {
-    m_shiftStation = station;
-    if (m_session.registry != nullptr) {
-        RegistryError error;
-        if (!m_station.LoadShift(*m_session.registry, station, error)) {
-            SetDlgItemText(IDC_PROMPT, Text(std::string(kStationShiftUnread) + error.message));
-        }
-    }
-    ShowShift();
-}
-
 void CProductionLineDlg::ShowShift() {
-    SetDlgItemText(IDC_COUNTS, Text(CountsText(m_station.Counts())));
+    SetDlgItemText(IDC_COUNTS, Text(CountsText(m_line.Station().Counts())));
     auto* table = static_cast<QTreeWidget*>(GetDlgItem(IDC_SHIFT));
     table->clear();
-    for (const StationRadio& radio : m_station.Shift()) {
+    for (const StationRadio& radio : m_line.Station().Shift()) {
         QStringList cells;
         for (const std::string& cell : ShiftRow(radio)) {
             cells << Text(cell);
@@ -143,12 +117,8 @@ void CProductionLineDlg::ShowShift() {
 }
 
 StationSetup CProductionLineDlg::SetupFromControls() const {
-    StationSource source;
-    const int chosen = GetComboBox(IDC_ESN_SOURCE)->currentIndex();
-    if (chosen >= 0 && static_cast<std::size_t>(chosen) < m_sources.size()) {
-        source = m_sources[static_cast<std::size_t>(chosen)].source;
-    }
-    return StationSetupOf(source, GetDlgItemText(IDC_STATION_NAME).toStdString());
+    return StationSetupOf(m_line.SourceAt(GetComboBox(IDC_ESN_SOURCE)->currentIndex()),
+                          GetDlgItemText(IDC_STATION_NAME).toStdString());
 }
 
 void CProductionLineDlg::OnOK() {
@@ -156,25 +126,18 @@ void CProductionLineDlg::OnOK() {
     if (GetDlgItemText(IDC_STATION_NAME).toStdString() != setup.station) {
         SetDlgItemText(IDC_STATION_NAME, Text(setup.station));
     }
-    if (const std::string why = SaveStationSetup(m_settings, setup); !why.empty()) {
-        SetDlgItemText(IDC_PROMPT, Text(std::string(kStationSetupUnsaved) + why));
-    }
-    if (setup.station != m_shiftStation) {
-        LoadShift(setup.station);
-    }
     const QVariant port = GetComboBox(IDC_PORT)->currentData();
     if (port.isValid()) {
         m_nPortIndex = port.toInt();
     }
-    AimStationSession(m_session, m_nPortIndex, setup.station);
-
-    const std::string typed = GetDlgItemText(IDC_TYPED_ESN).trimmed().toStdString();
     SetDlgItemText(IDC_RESULT, QString());
     SetDlgItemText(IDC_RESULT_DETAIL, Text(kStationInProgress));
-    const StationRadio radio = m_station.Program(m_session, setup.source, typed);
+    const StationRadio radio =
+        m_line.Program(setup, m_nPortIndex, GetDlgItemText(IDC_TYPED_ESN).toStdString());
     ShowResult(radio);
     ShowShift();
     FillSources(setup.source.pool);  // the pool's free count has changed
+    SetDlgItemText(IDC_PROMPT, Text(m_line.Prompt()));
     if (setup.source.Typed()) {
         // Ready for the next scan.
         GetEdit(IDC_TYPED_ESN)->clear();
@@ -206,8 +169,7 @@ void CProductionLineDlg::OnCommand(int id) {
 
 void CProductionLineDlg::ExportShift() {
     const std::string path = m_chooseExportPath ? m_chooseExportPath() : std::string();
-    if (const std::string done = varnel::ExportShift(m_station, path, m_session.reporter);
-        !done.empty()) {
+    if (const std::string done = m_line.Export(path); !done.empty()) {
         SetDlgItemText(IDC_PROMPT, Text(done));
     }
 }

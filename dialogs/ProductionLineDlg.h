@@ -39,7 +39,7 @@ public:
     // How ports are probed for the list (tests list them all).
     PortProbe m_probe = ProbePort;
 
-    const CProductionStation& Station() const { return m_station; }
+    const CProductionStation& Station() const { return m_line.Station(); }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -48,17 +48,12 @@ private:
     StationSetup SetupFromControls() const;
     void FillSources(const std::string& pool);
     void FillPorts();
-    void LoadShift(const std::string& station);
     void ShowShift();
     void ShowResult(const StationRadio& radio);
     void ExportShift();
 
-    Session m_session;
-    SettingsStore& m_settings;
+    CProductionLine m_line;
     PortResolver m_resolver;
-    CProductionStation m_station;
-    std::vector<StationSourceChoice> m_sources;
-    std::string m_shiftStation;  // whose shift the table shows
 };
 
 }  // namespace varnel

@@ -398,6 +398,85 @@ std::string ExportShift(const CProductionStation& station, const std::string& pa
     return "The shift was exported to " + path + ".";
 }
 
+CProductionLine::CProductionLine(Session session, SettingsStore& settings)
+    : m_session(std::move(session)), m_settings(settings) {}
+
+StationSetup CProductionLine::Open() {
+    m_problem.clear();
+    const StationSetup setup = LoadStationSetup(m_settings);
+    ReadSources();
+    ReadShift(setup.station);
+    return setup;
+}
+
+int CProductionLine::SourceIndex(const std::string& pool) const {
+    for (std::size_t i = 0; i < m_sources.size(); ++i) {
+        if (!pool.empty() && m_sources[i].source.pool == pool) {
+            return static_cast<int>(i);
+        }
+    }
+    return 0;
+}
+
+StationSource CProductionLine::SourceAt(int index) const {
+    if (index >= 0 && static_cast<std::size_t>(index) < m_sources.size()) {
+        return m_sources[static_cast<std::size_t>(index)].source;
+    }
+    return {};
+}
+
+StationRadio CProductionLine::Program(const StationSetup& setup, int portIndex,
+                                      std::string_view typedEsn) {
+    m_problem.clear();
+    if (const std::string why = SaveStationSetup(m_settings, setup); !why.empty()) {
+        AddProblem(kStationSetupUnsaved, why);
+    }
+    if (setup.station != m_shiftStation) {
+        ReadShift(setup.station);
+    }
+    AimStationSession(m_session, portIndex, setup.station);
+    const StationRadio radio =
+        m_station.Program(m_session, setup.source, TrimmedStationText(typedEsn));
+    ReadSources();
+    return radio;
+}
+
+std::string CProductionLine::Export(const std::string& path) {
+    return ExportShift(m_station, path, m_session.reporter);
+}
+
+std::string CProductionLine::Prompt() const {
+    return m_problem.empty() ? std::string(kStationPrompt) : m_problem;
+}
+
+void CProductionLine::ReadSources() {
+    RegistryError error;
+    std::vector<EsnPool> pools;
+    if (m_session.registry != nullptr) {
+        pools = m_session.registry->Pools(error);
+    }
+    m_sources = StationSourceChoices(pools);
+    if (!error.message.empty()) {
+        AddProblem(kStationPoolsUnread, error.message);
+    }
+}
+
+void CProductionLine::ReadShift(const std::string& station) {
+    m_shiftStation = station;
+    RegistryError error;
+    if (m_session.registry != nullptr &&
+        !m_station.LoadShift(*m_session.registry, station, error)) {
+        AddProblem(kStationShiftUnread, error.message);
+    }
+}
+
+void CProductionLine::AddProblem(std::string_view what, const std::string& why) {
+    if (!m_problem.empty()) {
+        m_problem += '\n';
+    }
+    m_problem += std::string(what) + why;
+}
+
 StationKeyAction StationKeyActionOf(StationKey key, bool autoRepeat, bool modified,
                                     StationKeyFocus focus) {
     if (key == StationKey::Other) {

@@ -172,6 +172,47 @@ std::string StationWindowName(std::string_view caption, const StationRadio& radi
 std::string ExportShift(const CProductionStation& station, const std::string& path,
                         IMessageReporter& reporter);
 
+// What the Production Line window holds and does, whichever window draws it: the session its
+// radios run on, the set-up it remembers, the choices of its source list and the shift of the
+// station it shows. The window reads its controls into a set-up and renders what this gives.
+class CProductionLine {
+public:
+    CProductionLine(Session session, SettingsStore& settings);
+
+    // Opening the window: the set-up remembered, with the sources and the station's shift read.
+    StationSetup Open();
+    // The source list, typed ESNs first; the choice that stands for pool (typed ESNs when the
+    // pool is no longer there); the source of the choice at index (typed ESNs when none is).
+    const std::vector<StationSourceChoice>& Sources() const { return m_sources; }
+    int SourceIndex(const std::string& pool) const;
+    StationSource SourceAt(int index) const;
+    // The next radio, on port portIndex (0 for COM1) with typedEsn as the text typed for it: the
+    // set-up is remembered first, another station's shift is read in its place, and afterwards
+    // the pools are read again (their free counts have changed).
+    StationRadio Program(const StationSetup& setup, int portIndex, std::string_view typedEsn);
+    // Exports the shift as ExportShift does, telling a failure through the session's reporter.
+    std::string Export(const std::string& path);
+
+    // What could not be read or saved at the last step, for the window's prompt: empty when all
+    // went well.
+    const std::string& Problem() const { return m_problem; }
+    // The prompt the window shows now: the problem, else kStationPrompt.
+    std::string Prompt() const;
+    const CProductionStation& Station() const { return m_station; }
+
+private:
+    void ReadSources();
+    void ReadShift(const std::string& station);
+    void AddProblem(std::string_view what, const std::string& why);
+
+    Session m_session;
+    SettingsStore& m_settings;
+    CProductionStation m_station;
+    std::vector<StationSourceChoice> m_sources;
+    std::string m_shiftStation;  // whose shift is shown
+    std::string m_problem;
+};
+
 // The keys of the station: Enter and Space run the next radio (a foot switch sends one of them),
 // a key held down runs one radio, not several.
 enum class StationKey { Enter, Space, Other };

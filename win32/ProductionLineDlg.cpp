@@ -56,8 +56,7 @@ CProductionLineDlg::CProductionLineDlg(Session session, SettingsStore& settings,
       m_nPortIndex(portIndex),
       m_chooseExportPath(AskExportPath),
       m_ringBell([] { ::MessageBeep(MB_OK); }),
-      m_session(std::move(session)),
-      m_settings(settings),
+      m_line(std::move(session), settings),
       m_resolver(std::move(resolver)) {}
 
 CProductionLineDlg::~CProductionLineDlg() {
@@ -121,37 +120,24 @@ bool CProductionLineDlg::OnInitDialog() {
                             reinterpret_cast<DWORD_PTR>(this));
     }
 
-    const StationSetup setup = LoadStationSetup(m_settings);
+    const StationSetup setup = m_line.Open();
     FillSources(setup.source.pool);
     FillPorts();
     SetDlgItemText(IDC_STATION_NAME, Widen(setup.station));
-    LoadShift(setup.station);
-    SetDlgItemText(IDC_PROMPT, Widen(kStationPrompt));
+    ShowShift();
+    SetDlgItemText(IDC_PROMPT, Widen(m_line.Prompt()));
     ::SendMessageW(GetSafeHwnd(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(kIdOk)), TRUE);
     return false;
 }
 
 void CProductionLineDlg::FillSources(const std::string& pool) {
-    RegistryError error;
-    std::vector<EsnPool> pools;
-    if (m_session.registry != nullptr) {
-        pools = m_session.registry->Pools(error);
-    }
-    m_sources = StationSourceChoices(pools);
     HWND list = GetDlgItem(IDC_ESN_SOURCE);
     ::SendMessageW(list, CB_RESETCONTENT, 0, 0);
-    WPARAM selected = 0;
-    for (std::size_t i = 0; i < m_sources.size(); ++i) {
-        const std::wstring text = Widen(m_sources[i].text);
+    for (const StationSourceChoice& choice : m_line.Sources()) {
+        const std::wstring text = Widen(choice.text);
         ::SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
-        if (!pool.empty() && m_sources[i].source.pool == pool) {
-            selected = i;
-        }
     }
-    ::SendMessageW(list, CB_SETCURSEL, selected, 0);
-    if (!error.message.empty()) {
-        SetDlgItemText(IDC_RESULT_DETAIL, Widen(std::string(kStationPoolsUnread) + error.message));
-    }
+    ::SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(m_line.SourceIndex(pool)), 0);
 }
 
 void CProductionLineDlg::FillPorts() {
@@ -182,25 +168,13 @@ void CProductionLineDlg::FillPorts() {
     ::SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(selected), 0);
 }
 
-void CProductionLineDlg::LoadShift(const std::string& station) {
-    m_shiftStation = station;
-    if (m_session.registry != nullptr) {
-        RegistryError error;
-        if (!m_station.LoadShift(*m_session.registry, station, error)) {
-            SetDlgItemText(IDC_RESULT_DETAIL,
-                           Widen(std::string(kStationShiftUnread) + error.message));
-        }
-    }
-    ShowShift();
-}
-
 void CProductionLineDlg::ShowShift() {
-    SetDlgItemText(IDC_COUNTS, Widen(CountsText(m_station.Counts())));
+    SetDlgItemText(IDC_COUNTS, Widen(CountsText(m_line.Station().Counts())));
     HWND table = GetDlgItem(IDC_SHIFT);
     ::SendMessageW(table, WM_SETREDRAW, FALSE, 0);
     ::SendMessageW(table, LVM_DELETEALLITEMS, 0, 0);
     int row = 0;
-    for (const StationRadio& radio : m_station.Shift()) {
+    for (const StationRadio& radio : m_line.Station().Shift()) {
         const std::array<std::string, 4> cells = ShiftRow(radio);
         for (std::size_t column = 0; column < cells.size(); ++column) {
             std::wstring text = Widen(cells[column]);
@@ -220,12 +194,9 @@ void CProductionLineDlg::ShowShift() {
 }
 
 StationSetup CProductionLineDlg::SetupFromControls() const {
-    StationSource source;
     const LRESULT chosen = ::SendMessageW(GetDlgItem(IDC_ESN_SOURCE), CB_GETCURSEL, 0, 0);
-    if (chosen >= 0 && static_cast<std::size_t>(chosen) < m_sources.size()) {
-        source = m_sources[static_cast<std::size_t>(chosen)].source;
-    }
-    return StationSetupOf(source, GetDlgItemText(IDC_STATION_NAME));
+    return StationSetupOf(m_line.SourceAt(static_cast<int>(chosen)),
+                          GetDlgItemText(IDC_STATION_NAME));
 }
 
 void CProductionLineDlg::OnOK() {
@@ -236,12 +207,6 @@ void CProductionLineDlg::OnOK() {
     if (GetDlgItemText(IDC_STATION_NAME) != setup.station) {
         SetDlgItemText(IDC_STATION_NAME, Widen(setup.station));
     }
-    if (const std::string why = SaveStationSetup(m_settings, setup); !why.empty()) {
-        SetDlgItemText(IDC_PROMPT, Widen(std::string(kStationSetupUnsaved) + why));
-    }
-    if (setup.station != m_shiftStation) {
-        LoadShift(setup.station);
-    }
     HWND ports = GetDlgItem(IDC_PORT);
     const LRESULT port = ::SendMessageW(ports, CB_GETCURSEL, 0, 0);
     if (port != CB_ERR) {
@@ -250,9 +215,7 @@ void CProductionLineDlg::OnOK() {
             m_nPortIndex = static_cast<int>(index);
         }
     }
-    AimStationSession(m_session, m_nPortIndex, setup.station);
 
-    const std::string typed = TrimmedStationText(GetDlgItemText(IDC_TYPED_ESN));
     // Nothing of the last radio stays in view, nor in the window's name, while the next runs.
     m_banner = StationBanner{};
     if (m_resultBrush != nullptr) {
@@ -265,10 +228,12 @@ void CProductionLineDlg::OnOK() {
     ::UpdateWindow(GetSafeHwnd());
 
     m_running = true;
-    const StationRadio radio = m_station.Program(m_session, setup.source, typed);
+    const StationRadio radio = m_line.Program(setup, m_nPortIndex, GetDlgItemText(IDC_TYPED_ESN));
     m_running = false;
     ShowResult(radio);
     ShowShift();
+    FillSources(setup.source.pool);  // the pool's free count has changed
+    SetDlgItemText(IDC_PROMPT, Widen(m_line.Prompt()));
     if (setup.source.Typed()) {
         // Ready for the next scan.
         SetDlgItemText(IDC_TYPED_ESN, L"");
@@ -316,8 +281,7 @@ bool CProductionLineDlg::OnCommand(int id, int code) {
 
 void CProductionLineDlg::ExportShift() {
     const std::string path = m_chooseExportPath ? m_chooseExportPath(GetSafeHwnd()) : std::string();
-    if (const std::string done = varnel::ExportShift(m_station, path, m_session.reporter);
-        !done.empty()) {
+    if (const std::string done = m_line.Export(path); !done.empty()) {
         SetDlgItemText(IDC_PROMPT, Widen(done));
     }
 }

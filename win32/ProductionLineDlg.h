@@ -37,7 +37,7 @@ public:
     // How ports are probed for the list.
     PortProbe m_probe = ProbePort;
 
-    const CProductionStation& Station() const { return m_station; }
+    const CProductionStation& Station() const { return m_line.Station(); }
 
 protected:
     bool OnInitDialog() override;
@@ -54,19 +54,14 @@ private:
     StationSetup SetupFromControls() const;
     void FillSources(const std::string& pool);
     void FillPorts();
-    void LoadShift(const std::string& station);
     void ShowShift();
     void ShowResult(const StationRadio& radio);
     void RingBell();
     void ExportShift();
 
-    Session m_session;
-    SettingsStore& m_settings;
+    CProductionLine m_line;
     PortResolver m_resolver;
-    CProductionStation m_station;
-    std::vector<StationSourceChoice> m_sources;
-    std::string m_shiftStation;  // whose shift the table shows
-    bool m_running = false;      // a radio is in progress: a further key runs nothing
+    bool m_running = false;  // a radio is in progress: a further key runs nothing
     StationBanner m_banner;
     HBRUSH m_resultBrush = nullptr;  // the result's colour; none before the first radio
     HFONT m_resultFont = nullptr;
