@@ -795,9 +795,11 @@ if expect_box "Varnel - Production Line"; then
     expect_line 'items=4 selected=1'
     expect_line 'text="Connect a radio, then press Enter or Space."'
     expect_line 'column 1 "Serial Number"'
-    # This computer's station so far: the ESN that Program ESN wrote above, read from the registry.
-    expect_line 'rows=1 columns=4'
-    expect_match 'row 0 "[0-9-]+ [0-9:]+Z" "" "130/05/123456" "PASS"'
+    # This computer's station so far: the ESNs that Program ESN wrote above, newest first, read
+    # from the registry.
+    expect_line 'rows=2 columns=4'
+    expect_match 'row 0 "[0-9-]+ [0-9:]+Z" "" "130/05/234567" "PASS"'
+    expect_match 'row 1 "[0-9-]+ [0-9:]+Z" "" "130/05/123456" "PASS"'
     expect_match 'control id=1 class=Button text="&Program" .*focus=1'
 fi
 # Close, then the source (the pool), the port, and the station's name; Enter runs the radio.
