@@ -20,24 +20,20 @@ void CVarnelApp::OnRadioInfo() {
 }
 
 void CVarnelApp::OnProgramEsn() {
-    // Without a registry no ESN may be written: said before the radio is even asked.
-    IEsnRegistry* registry = m_registry.OpenOrTell(*m_pReporter);
-    if (registry == nullptr) {
+    // Said before the radio is even asked.
+    Session session = MakeSession(ID_PROGRAM_ESN);
+    if (!m_registry.HandTo(session)) {
         return;
     }
-    Session session = MakeSession(ID_PROGRAM_ESN);
-    session.registry = registry;
     CProgramEsnDlg dialog(std::move(session), GetMainWnd());
     dialog.DoModal();
 }
 
 void CVarnelApp::OnProductionLine() {
-    IEsnRegistry* registry = m_registry.OpenOrTell(*m_pReporter);
-    if (registry == nullptr) {
+    Session session = MakeSession(ID_PRODUCTION_LINE);
+    if (!m_registry.HandTo(session)) {
         return;
     }
-    Session session = MakeSession(ID_PRODUCTION_LINE);
-    session.registry = registry;
     CProductionLineDlg dialog(std::move(session), *m_pSettings, m_portResolver, m_nSerialPort,
                               GetMainWnd());
     dialog.DoModal();

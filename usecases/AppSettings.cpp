@@ -23,13 +23,15 @@ IEsnRegistry* CSettingsRegistry::Open(std::string& why) {
     return m_registry.get();
 }
 
-IEsnRegistry* CSettingsRegistry::OpenOrTell(IMessageReporter& reporter) {
+bool CSettingsRegistry::HandTo(Session& session) {
     std::string why;
-    IEsnRegistry* registry = Open(why);
-    if (registry == nullptr) {
-        ShowText(reporter, MSG_ERROR, IDS_REGISTRY_FAILED, LoadString(IDS_REGISTRY_FAILED), why);
+    session.registry = Open(why);
+    if (session.registry == nullptr) {
+        ShowText(session.reporter, MSG_ERROR, IDS_REGISTRY_FAILED, LoadString(IDS_REGISTRY_FAILED),
+                 why);
+        return false;
     }
-    return registry;
+    return true;
 }
 
 std::string WriteAppSettings(SettingsStore& settings, const std::string& damageAtStart,

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "procedures/PortMapping.h"
+#include "procedures/Session.h"
 #include "registry/EsnRegistry.h"
 #include "settings/SettingsStore.h"
 #include "strings/Messages.h"
@@ -23,8 +24,10 @@ public:
 
     // Null, with why set for the user, when it cannot be used.
     IEsnRegistry* Open(std::string& why);
-    // As Open, and a registry that cannot be used is told through reporter ("nothing was sent").
-    IEsnRegistry* OpenOrTell(IMessageReporter& reporter);
+    // Hands the registry to session, for a command that writes ESNs. False, and the user told
+    // through the session's reporter that nothing was sent, when it cannot be used: without a
+    // registry no ESN may be written, so the command goes no further.
+    bool HandTo(Session& session);
 
 private:
     SettingsStore& m_settings;

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "win32/PortChoice.h"
 #include "win32/SerialDevicesDlg.h"
 #include "win32/Text.h"
 #include "win32/WaitCursor.h"
@@ -32,42 +33,23 @@ void CConfigurationDlg::FillPortList(int portIndex) {
         m_devices = m_mapping.listDevices();
         m_ports = ListPorts(m_resolver, m_probe);
     }
-    HWND list = GetDlgItem(IDC_SERIAL_PORT);
-    ::SendMessageW(list, CB_RESETCONTENT, 0, 0);
-    int selected = -1;
     // A port held by another program is still offered: it may be free by the next exchange,
-    // which then says plainly that it cannot open it.
-    for (const PortEntry& port : m_ports) {
-        if (port.presence == PortPresence::Missing) {
-            continue;
-        }
-        const std::wstring name = Widen(port.name);
-        const LRESULT at =
-            ::SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
-        if (at < 0) {
-            continue;
-        }
-        ::SendMessageW(list, CB_SETITEMDATA, static_cast<WPARAM>(at), port.index);
-        if (port.index == portIndex) {
-            selected = static_cast<int>(at);
-        }
-    }
-    // A stored index whose port is not listed (absent now, or out of range) shows no selection.
-    ::SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(selected), 0);
+    // which then says plainly that it cannot open it. A stored index whose port is not listed
+    // (absent now, or out of range) shows no selection.
+    FillPortChoice(GetDlgItem(IDC_SERIAL_PORT), m_ports, portIndex,
+                   [](const PortEntry& port) { return port.presence != PortPresence::Missing; });
     ShowPortDevice();
 }
 
 void CConfigurationDlg::ShowPortDevice() {
     HWND list = GetDlgItem(IDC_SERIAL_PORT);
     std::string line;
-    const LRESULT selected = ::SendMessageW(list, CB_GETCURSEL, 0, 0);
+    const std::optional<int> index = ChosenPortIndex(list);
     if (::SendMessageW(list, CB_GETCOUNT, 0, 0) <= 0) {
         line = "No port is found for COM1 to COM4. Map one under Devices...";
-    } else if (selected != CB_ERR) {
-        const LRESULT index =
-            ::SendMessageW(list, CB_GETITEMDATA, static_cast<WPARAM>(selected), 0);
+    } else if (index) {
         for (const PortEntry& port : m_ports) {
-            if (port.index == index) {
+            if (port.index == *index) {
                 line = DescribePortDevice(port, m_devices);
             }
         }
@@ -93,11 +75,7 @@ void CConfigurationDlg::OnDevices() {
     }
     // The entry chosen here stays chosen if its port is still listed afterwards.
     HWND list = GetDlgItem(IDC_SERIAL_PORT);
-    const LRESULT selected = ::SendMessageW(list, CB_GETCURSEL, 0, 0);
-    const int chosen = selected != CB_ERR
-                           ? static_cast<int>(::SendMessageW(list, CB_GETITEMDATA,
-                                                             static_cast<WPARAM>(selected), 0))
-                           : m_nPortIndex;
+    const int chosen = ChosenPortIndex(list).value_or(m_nPortIndex);
     std::vector<SerialDevice> devices;
     {
         CWaitCursor wait;
@@ -114,14 +92,8 @@ void CConfigurationDlg::OnDevices() {
 }
 
 void CConfigurationDlg::OnOK() {
-    HWND list = GetDlgItem(IDC_SERIAL_PORT);
-    const LRESULT selected = ::SendMessageW(list, CB_GETCURSEL, 0, 0);
-    if (selected != CB_ERR) {
-        const LRESULT index =
-            ::SendMessageW(list, CB_GETITEMDATA, static_cast<WPARAM>(selected), 0);
-        if (index != CB_ERR) {
-            m_nPortIndex = static_cast<int>(index);
-        }
+    if (const std::optional<int> index = ChosenPortIndex(GetDlgItem(IDC_SERIAL_PORT))) {
+        m_nPortIndex = *index;
     }
     CDialog::OnOK();
 }

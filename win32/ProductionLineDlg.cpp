@@ -7,6 +7,7 @@
 #include <string_view>
 #include <utility>
 
+#include "win32/PortChoice.h"
 #include "win32/Text.h"
 #include "win32/WaitCursor.h"
 
@@ -147,25 +148,8 @@ void CProductionLineDlg::FillPorts() {
         CWaitCursor wait;
         ports = ListPorts(m_resolver, m_probe);
     }
-    HWND list = GetDlgItem(IDC_PORT);
-    ::SendMessageW(list, CB_RESETCONTENT, 0, 0);
-    int selected = -1;
-    for (const PortEntry& port : ports) {
-        if (!StationOffersPort(port, m_nPortIndex)) {
-            continue;
-        }
-        const std::wstring name = Widen(port.name);
-        const LRESULT at =
-            ::SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
-        if (at < 0) {
-            continue;
-        }
-        ::SendMessageW(list, CB_SETITEMDATA, static_cast<WPARAM>(at), port.index);
-        if (port.index == m_nPortIndex) {
-            selected = static_cast<int>(at);
-        }
-    }
-    ::SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(selected), 0);
+    FillPortChoice(GetDlgItem(IDC_PORT), ports, m_nPortIndex,
+                   [this](const PortEntry& port) { return StationOffersPort(port, m_nPortIndex); });
 }
 
 void CProductionLineDlg::ShowShift() {
@@ -207,13 +191,8 @@ void CProductionLineDlg::OnOK() {
     if (GetDlgItemText(IDC_STATION_NAME) != setup.station) {
         SetDlgItemText(IDC_STATION_NAME, Widen(setup.station));
     }
-    HWND ports = GetDlgItem(IDC_PORT);
-    const LRESULT port = ::SendMessageW(ports, CB_GETCURSEL, 0, 0);
-    if (port != CB_ERR) {
-        const LRESULT index = ::SendMessageW(ports, CB_GETITEMDATA, static_cast<WPARAM>(port), 0);
-        if (index != CB_ERR) {
-            m_nPortIndex = static_cast<int>(index);
-        }
+    if (const std::optional<int> index = ChosenPortIndex(GetDlgItem(IDC_PORT))) {
+        m_nPortIndex = *index;
     }
 
     // Nothing of the last radio stays in view, nor in the window's name, while the next runs.
