@@ -597,7 +597,7 @@ expect_gone "Varnel - Radio Info" 5000 '#32770'
 expect_no_window "Radio Info" 1500
 expect_no_window Error 0
 sent=$(requests_since slow "$mark")
-if [ -z "$sent" ] || [ "$(echo "$sent" | wc -l)" -ge 11 ] || echo "$sent" | grep -qF "$end_frame"; then
+if [ -z "$sent" ] || [ "$(echo "$sent" | wc -l)" -ge 11 ] || grep -qF "$end_frame" <<<"$sent"; then
     fail "after Cancel: requests $(echo "$sent" | tr '\n' '|')"
 fi
 
@@ -608,7 +608,7 @@ expect_box "Varnel - Radio Info" 5000
 probe close
 expect_exit
 sent=$(requests_since slow "$mark")
-if [ -z "$sent" ] || echo "$sent" | grep -qF "$end_frame"; then
+if [ -z "$sent" ] || grep -qF "$end_frame" <<<"$sent"; then
     fail "after the close: requests $(echo "$sent" | tr '\n' '|')"
 fi
 [ "$(stored_port_index)" = 3 ] || fail "stored index $(stored_port_index), not 3"
@@ -678,7 +678,7 @@ if expect_box "Program ESN" 15000; then
     keys Return Return Return Return Return Return Return Return
     expect_gone "Program ESN" 15000
     sent=$(requests_since slow "$mark")
-    echo "$sent" | head -n 1 | grep -q '^F7 18 ' || fail "no ESN write: $(echo "$sent" | tr '\n' '|')"
+    [[ $sent == "F7 18 "* ]] || fail "no ESN write: $(echo "$sent" | tr '\n' '|')"
     [ "$(echo "$sent" | tail -n 1)" = "$end_frame" ] ||
         fail "no end of the exchange after the write: $(echo "$sent" | tr '\n' '|')"
     stamp_judge "the Program ESN dialog closed" slow "$mark" $after_end_min_ms $after_end_max_ms
@@ -741,7 +741,7 @@ keys Tab Tab Tab space
 # (the first list of the dump) depends on what else Wine gives the machine.
 entry=
 if expect_box "Serial Devices"; then
-    entry=$(sed -nE 's/^ +item ([0-9]+) ".*\(COM7\)".*/\1/p' "$run_dir/window" | head -n 1)
+    entry=$(sed -nE '/^ +item ([0-9]+) ".*\(COM7\)".*/{s//\1/p;q}' "$run_dir/window")
     [ -n "$entry" ] || fail "COM7 is not offered"
     shoot serial-devices
 fi
@@ -777,7 +777,7 @@ begin "varnel-cli.exe --port COM1 reaches the same radio through the same mappin
 mark=$(trace_mark mapped)
 cli_output=$(wine build/windows/cli/varnel-cli.exe --port COM1 --json info 2>"$run_dir/cli.err" |
     tr -d '\r') || true
-echo "$cli_output" | grep -qF '"port":"COM1","device":"\\\\.\\COM7","outcome":"ok"' ||
+grep -qF '"port":"COM1","device":"\\\\.\\COM7","outcome":"ok"' <<<"$cli_output" ||
     fail "varnel-cli did not read COM1 through COM7: $cli_output $(cat "$run_dir/cli.err")"
 expect_requests mapped "$mark" "${radio_info_frames[@]}" "$end_frame"
 
@@ -831,7 +831,7 @@ if expect_box "$fail_title" 20000; then
     expect_match 'row 1 "[0-9-]+ [0-9:]+Z" "7A4C001932" "130/05/000001" "PASS"'
     shoot production-fail
 fi
-! requests_since mapped "$mark" | grep -q '^F7 18' || fail "an ESN was written to the programmed radio"
+! grep -q '^F7 18' <<<"$(requests_since mapped "$mark")" || fail "an ESN was written to the programmed radio"
 keys Escape
 expect_gone "$fail_title"
 

@@ -194,7 +194,7 @@ server_cpu_ms() {
         for p in /proc/[0-9]*; do
             { read -r comm <"$p/comm"; } 2>/dev/null || continue
             case "$comm" in wineserver*) ;; *) continue ;; esac
-            if { tr '\0' '\n' <"$p/environ"; } 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX"; then
+            if grep -qxF "WINEPREFIX=$WINEPREFIX" <<<"$(tr '\0' '\n' <"$p/environ" 2>/dev/null)"; then
                 wine_server_pid=${p#/proc/}
                 break
             fi
@@ -449,7 +449,7 @@ cli_case_held_port() {
     wine "$holder" --hold COM1 >/dev/null 2>&1 </dev/null &
     local holder_pid=$!
     for i in $(seq 100); do
-        wine "$cli_exe" ports 2>/dev/null </dev/null | grep -q '^COM1 .* held$' && break
+        grep -q '^COM1 .* held$' <<<"$(wine "$cli_exe" ports 2>/dev/null </dev/null)" && break
         sleep 0.1
     done
     cli_run --port COM1 info
@@ -586,12 +586,13 @@ has_utf16() {
     LC_ALL=C grep -qaP "$(utf16_pattern "$2")" "$1"
 }
 check_resources() {
-    local exe=$1 window=$2 problems=() type
+    local exe=$1 window=$2 problems=() type types
     local version
     version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/windows/CMakeCache.txt)
     # 3 icon images, e their group (the program's icon), 10 version, 18 manifest.
+    types=$(resource_types "$exe")
     for type in 3 e 10 18; do
-        resource_types "$exe" | grep -qx "$type" || problems+=("no resource of type 0x$type")
+        grep -qx "$type" <<<"$types" || problems+=("no resource of type 0x$type")
     done
     [ "$(resource_count "$exe" 3)" = 4 ] || problems+=("not four icon images")
     for text in "ProductName" "Varnel" "CompanyName" "Tessaran" "ProductVersion" "$version"; do
