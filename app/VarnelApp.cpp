@@ -6,44 +6,21 @@
 #include <QMessageBox>
 #include <QTimer>
 
-#include <cctype>
 #include <csignal>
 #include <cstdio>
 
-#include "app/AboutDlg.h"
 #include "app/MainFrame.h"
 #include "app/MessageBoxReporter.h"
 #include "app/TerminationSignals.h"
-#include "procedures/SerialPortOpener.h"
-#include "procedures/WriteOrigin.h"
 #include "settings/SettingsStore.h"
-#include "strings/StringTable.h"
 #include "ui/ExchangeRunner.h"
 #include "ui/Resources.h"
-#include "usecases/RegistryLocation.h"
 
 namespace varnel {
 
 CVarnelApp::CVarnelApp()
-    : m_pSettings(OpenUserSettings()),
-      m_pReporter(std::make_unique<CMessageBoxReporter>()),
-      m_pRunner(std::make_unique<CExchangeRunner>()) {
-    SetPortResolver({});
-    SetPortOpener({});
-    AddAppCommands(m_commands, {.about = [this] { OnAppAbout(); },
-                                .radioInfo = [this] { OnRadioInfo(); },
-                                .programEsn = [this] { OnProgramEsn(); },
-                                .configuration = [this] { OnConfiguration(); },
-                                .programRegionalId = [this] { OnProgramRegionalId(); },
-                                .esnRegistry = [this] { OnEsnRegistry(); },
-                                .productionLine = [this] { OnProductionLine(); },
-                                .exit =
-                                    [this] {
-                                        if (m_pMainWnd) {
-                                            m_pMainWnd->close();
-                                        }
-                                    }});
-}
+    : m_pReporter(std::make_unique<CMessageBoxReporter>()),
+      m_pRunner(std::make_unique<CExchangeRunner>()) {}
 
 CVarnelApp::~CVarnelApp() {
     m_pMainWnd.reset();
@@ -82,12 +59,11 @@ bool CVarnelApp::InitInstance() {
         SaveSettings();
     });
 
-    m_settingsDamage = m_pSettings->Damage();
-    m_nSerialPort = m_settingsDamage.empty() ? LoadSerialPortSetting(*m_pSettings) : 0;
-    if (!m_settingsDamage.empty()) {
+    LoadSettings();
+    if (!SettingsDamage().empty()) {
         std::fprintf(
             stderr, "%s\n",
-            DescribeSettingsDamage("varnel", m_pSettings->Location(), m_settingsDamage).c_str());
+            DescribeSettingsDamage("varnel", Settings().Location(), SettingsDamage()).c_str());
     }
 
     m_pMainWnd = CreateMainFrame();
@@ -134,10 +110,7 @@ int CVarnelApp::ExitInstance(int exitCode) {
 }
 
 void CVarnelApp::SaveSettings() {
-    if (!m_settingsDamage.empty()) {
-        return;  // said at start-up; the file stays as the user left it
-    }
-    if (const std::string why = SaveSerialPortSetting(*m_pSettings, m_nSerialPort); !why.empty()) {
+    if (const std::string why = SavePortIndex(); !why.empty()) {
         std::fprintf(stderr, "varnel: the serial port setting was not saved: %s\n", why.c_str());
     }
 }
@@ -179,14 +152,6 @@ void CVarnelApp::EndSessionStep() {
     QTimer::singleShot(20, m_pRunner.get(), [this] { EndSessionStep(); });
 }
 
-std::string CVarnelApp::WritePortMapping(const std::vector<PortMappingChange>& changes) {
-    return varnel::WritePortMapping(*m_pSettings, m_settingsDamage, changes);
-}
-
-std::string CVarnelApp::WriteRegistryLocation(const std::string& location) {
-    return varnel::WriteRegistryLocation(*m_pSettings, m_settingsDamage, location);
-}
-
 bool CVarnelApp::DispatchCommand(int commandId) {
     if (m_pMainWnd) {
         return m_pMainWnd->OnCommand(commandId);
@@ -194,43 +159,18 @@ bool CVarnelApp::DispatchCommand(int commandId) {
     return m_commands.Dispatch(commandId);
 }
 
-std::string CVarnelApp::GetPortName() const {
-    return PortNameFromIndex(m_nSerialPort);
+IMessageReporter& CVarnelApp::Reporter() {
+    return *m_pReporter;
 }
 
-IEsnRegistry* CVarnelApp::Registry(std::string& why) {
-    return m_registry.Open(why);
+ProcedureRunner CVarnelApp::RunnerFor(const std::string& command) {
+    return m_pRunner->For(QString::fromStdString(command), GetMainWnd());
 }
 
-Session CVarnelApp::MakeSession(int commandId) {
-    Session session(m_radioLink, *m_pReporter, *m_pClock, m_portOpener, GetPortName());
-    session.origin = LocalWriteOrigin(GetPortName());
-    const std::string_view command = TooltipPart(LoadString(commandId));
-    session.runner = m_pRunner->For(
-        QString::fromUtf8(command.data(), static_cast<qsizetype>(command.size())), GetMainWnd());
-    return session;
-}
-
-void CVarnelApp::SetPortResolver(PortResolver resolver) {
-    // Read at every exchange, so a mapping edited while the program runs is used at the next one.
-    m_portResolver = resolver ? std::move(resolver) : PortResolver([this](const std::string& name) {
-        return PortDeviceSetting(*m_pSettings, name);
-    });
-}
-
-void CVarnelApp::SetPortOpener(PortOpener opener) {
-    m_portOpener = opener ? std::move(opener) : PortOpener();
-    if (!m_portOpener) {
-        // Through the resolver in force at the time of each exchange.
-        m_portOpener = [this](const std::string& portName, const CancelToken* cancel) {
-            return SerialPortOpener(m_portResolver)(portName, cancel);
-        };
+void CVarnelApp::CloseMainWindow() {
+    if (m_pMainWnd) {
+        m_pMainWnd->close();
     }
-}
-
-void CVarnelApp::OnAppAbout() {
-    CAboutDlg dialog(GetMainWnd());
-    dialog.DoModal();
 }
 
 }  // namespace varnel

@@ -222,49 +222,25 @@ public:
             return opened;
         });
     }
-    const RecordingReporter& Reporter() const { return m_reporter; }
+    const RecordingReporter& Recorded() const { return m_reporter; }
 
 protected:
-    void OnRadioInfo() override {
-        CRadioInfoDlg dialog(RecordedSession(ID_RADIO_INFO), GetMainWnd());
-        dialog.DoModal();
-    }
-    void OnProgramEsn() override {
-        Session session = RecordedSession(ID_PROGRAM_ESN);
-        std::string why;
-        session.registry = Registry(why);
-        CProgramEsnDlg dialog(std::move(session), GetMainWnd());
-        dialog.DoModal();
-    }
+    IMessageReporter& Reporter() override { return m_reporter; }
 
-    void OnProductionLine() override {
-        Session session = RecordedSession(ID_PRODUCTION_LINE);
-        std::string why;
-        IEsnRegistry* registry = Registry(why);
-        if (registry == nullptr) {
-            std::fprintf(stderr, "varnel-bench: %s\n", why.c_str());
-            return;
-        }
-        TimedRegistry timed(*registry);
+    // The station as the application runs it, with the registry's calls timed and a set-up of
+    // its own, so the user's settings are neither read nor changed; no bell.
+    int RunProductionLine(Session session, int current) override {
+        TimedRegistry timed(*session.registry);
         session.registry = &timed;
         auto settings = OpenSettingsText("");
-        CProductionLineDlg dialog(std::move(session), *settings, GetPortResolver(), 0,
+        CProductionLineDlg dialog(std::move(session), *settings, GetPortResolver(), current,
                                   GetMainWnd());
         dialog.m_ringBell = [] {};
         dialog.DoModal();
+        return current;
     }
 
 private:
-    Session RecordedSession(int commandId) {
-        const Session made = MakeSession(commandId);
-        Session session(made.link, m_reporter, made.clock, made.openPort, made.portName);
-        session.observer = made.observer;
-        session.cancel = made.cancel;
-        session.runner = made.runner;
-        session.origin = made.origin;
-        return session;
-    }
-
     RecordingReporter m_reporter;
 };
 
@@ -382,7 +358,7 @@ bool RunRadioInfo(int& argc, char** argv, const std::string& device) {
     if (rc != 0 || g_firstRequests.size() != 1 || !watcher.m_painted.set) {
         return Fail("the Radio Info dialog did not come up after one exchange");
     }
-    if (!app.Reporter().Ids().empty() || esn.isEmpty()) {
+    if (!app.Recorded().Ids().empty() || esn.isEmpty()) {
         return Fail("the radio's answers did not reach the fields");
     }
     const Mark& first = g_firstRequests[0];
@@ -439,7 +415,7 @@ bool RunProgramEsn(int& argc, char** argv, const std::string& device) {
 
     const std::vector<int> expected{IDS_ESN_PROGRAMMED};
     if (rc != 0 || g_firstRequests.size() != 2 || !watcher.m_painted.set || result != kIdOk ||
-        app.Reporter().Ids() != expected) {
+        app.Recorded().Ids() != expected) {
         return Fail("the blank test and the write did not both succeed (is the radio blank?)");
     }
     const Mark& blankShown = watcher.m_shown;

@@ -2,12 +2,8 @@
 
 #include <iterator>
 #include <string_view>
+#include <utility>
 
-#include "link/PortNames.h"
-#include "procedures/SerialPortOpener.h"
-#include "procedures/WriteOrigin.h"
-#include "strings/StringTable.h"
-#include "usecases/RegistryLocation.h"
 #include "win32/ExchangeRunner.h"
 #include "win32/MainFrame.h"
 #include "win32/Menu.h"
@@ -16,26 +12,9 @@
 namespace varnel::win32 {
 
 CVarnelApp::CVarnelApp(HINSTANCE instance, std::unique_ptr<SettingsStore> settings)
-    : m_instance(instance),
-      m_pSettings(settings ? std::move(settings) : OpenUserSettings()),
-      m_pReporter(std::make_unique<CMessageBoxReporter>()),
-      m_portResolver(
-          [this](const std::string& name) { return PortDeviceSetting(*m_pSettings, name); }),
-      m_portOpener(SerialPortOpener(m_portResolver)) {
-    AddAppCommands(m_commands, {.about = [this] { OnAppAbout(); },
-                                .radioInfo = [this] { OnRadioInfo(); },
-                                .programEsn = [this] { OnProgramEsn(); },
-                                .configuration = [this] { OnConfiguration(); },
-                                .programRegionalId = [this] { OnProgramRegionalId(); },
-                                .esnRegistry = [this] { OnEsnRegistry(); },
-                                .productionLine = [this] { OnProductionLine(); },
-                                .exit =
-                                    [this] {
-                                        if (HWND window = GetMainWnd()) {
-                                            ::PostMessageW(window, WM_CLOSE, 0, 0);
-                                        }
-                                    }});
-}
+    : CApplication(std::move(settings)),
+      m_instance(instance),
+      m_pReporter(std::make_unique<CMessageBoxReporter>()) {}
 
 CVarnelApp::~CVarnelApp() = default;
 
@@ -67,10 +46,6 @@ int CVarnelApp::Run() {
     return ExitInstance(exitCode);
 }
 
-void CVarnelApp::LoadSettings() {
-    m_nSerialPort = LoadSerialPortSetting(*m_pSettings);
-}
-
 bool CVarnelApp::InitInstance() {
     LoadSettings();
     m_pRunner = std::make_unique<CExchangeRunner>(m_instance);
@@ -96,7 +71,7 @@ bool CVarnelApp::InitInstance() {
 }
 
 void CVarnelApp::SaveSettings() {
-    (void)SaveSerialPortSetting(*m_pSettings, m_nSerialPort);
+    (void)SavePortIndex();
 }
 
 int CVarnelApp::ExitInstance(int exitCode) {
@@ -117,19 +92,18 @@ bool CVarnelApp::DispatchCommand(int commandId) {
     return m_commands.Dispatch(commandId);
 }
 
-std::string CVarnelApp::GetPortName() const {
-    return PortNameFromIndex(m_nSerialPort);
+IMessageReporter& CVarnelApp::Reporter() {
+    return *m_pReporter;
 }
 
-IEsnRegistry* CVarnelApp::Registry(std::string& why) {
-    return m_registry.Open(why);
+ProcedureRunner CVarnelApp::RunnerFor(const std::string& command) {
+    return m_pRunner->For(command, GetMainWnd());
 }
 
-Session CVarnelApp::MakeSession(int commandId) {
-    Session session(m_radioLink, *m_pReporter, m_clock, m_portOpener, GetPortName());
-    session.origin = LocalWriteOrigin(GetPortName());
-    session.runner = m_pRunner->For(std::string(TooltipPart(LoadString(commandId))), GetMainWnd());
-    return session;
+void CVarnelApp::CloseMainWindow() {
+    if (HWND window = GetMainWnd()) {
+        ::PostMessageW(window, WM_CLOSE, 0, 0);
+    }
 }
 
 bool CVarnelApp::CanCloseMainWindow() {

@@ -117,11 +117,12 @@ public:
     test::ModalRun run;
 
 protected:
-    void OnConfiguration() override {
+    std::optional<int> ChoosePort(int current, PortMappingAccess) override {
         Config dialog(FakeResolver(), nullptr, FakeProbe(machine));
         const auto played = test::WhenShown(dialog, user);
-        RunPortSelection(dialog);
+        const std::optional<int> chosen = PortChosenIn(dialog, current);
         run = {dialog.Result(), *played};
+        return chosen;
     }
 };
 

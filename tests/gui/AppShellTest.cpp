@@ -263,14 +263,15 @@ public:
     int dialogSaw = -100;
 
 protected:
-    void OnConfiguration() override {
+    std::optional<int> ChoosePort(int current, PortMappingAccess) override {
         FakePortDlg dialog(dialogResult);
-        RunPortSelection(dialog);
+        const std::optional<int> chosen = PortChosenIn(dialog, current);
         dialogSaw = dialog.seenIndex;
+        return chosen;
     }
 };
 
-TEST(ConfigurationCommand, TakesThePortOnlyOnOk) {
+TEST(ConfigurationCommand, TakesAndKeepsThePortOnlyOnOk) {
     for (int result : {int(kIdOk), int(kIdCancel)}) {
         test::ClearSettings();
         ConfigurationApp app;
@@ -281,6 +282,9 @@ TEST(ConfigurationCommand, TakesThePortOnlyOnOk) {
         EXPECT_EQ(app.dialogSaw, 1);
         EXPECT_EQ(app.m_nSerialPort, result == kIdOk ? 2 : 1);
         EXPECT_EQ(app.GetPortName(), result == kIdOk ? "COM3" : "COM2");
+        // Kept before any exit, which may never come.
+        const QVariant stored = QSettings("Tessaran", "Varnel").value("Options/SerialPort");
+        EXPECT_EQ(stored.isValid() ? stored.toInt() : -100, result == kIdOk ? 2 : -100);
         app.ExitInstance();
     }
 }
