@@ -18,9 +18,9 @@
 
 namespace varnel {
 
-CVarnelApp::CVarnelApp()
-    : m_pReporter(std::make_unique<CMessageBoxReporter>()),
-      m_pRunner(std::make_unique<CExchangeRunner>()) {}
+CVarnelApp::CVarnelApp() {
+    m_pRunner = std::make_unique<CExchangeRunner>();
+}
 
 CVarnelApp::~CVarnelApp() {
     m_pMainWnd.reset();
@@ -150,21 +150,6 @@ void CVarnelApp::EndSessionStep() {
     // Whatever was closed may have opened the next thing to close (a dialog's box, the dialog
     // under a box): look again in a moment.
     QTimer::singleShot(20, m_pRunner.get(), [this] { EndSessionStep(); });
-}
-
-bool CVarnelApp::DispatchCommand(int commandId) {
-    if (m_pMainWnd) {
-        return m_pMainWnd->OnCommand(commandId);
-    }
-    return m_commands.Dispatch(commandId);
-}
-
-IMessageReporter& CVarnelApp::Reporter() {
-    return *m_pReporter;
-}
-
-ProcedureRunner CVarnelApp::RunnerFor(const std::string& command) {
-    return m_pRunner->For(QString::fromStdString(command), GetMainWnd());
 }
 
 void CVarnelApp::CloseMainWindow() {

@@ -1,27 +1,31 @@
 #pragma once
 
-#include <QString>
-
 #include <memory>
-#include <optional>
-#include <string>
 
-#include "templates/DialogTemplates.h"
-#include "usecases/Application.h"
-
-class QApplication;
-class QWidget;
+#include "app/AboutDlg.h"
+#include "app/MainFrame.h"
+#include "app/MessageBoxReporter.h"
+#include "dialogs/ConfigurationDlg.h"
+#include "dialogs/EsnRegistryDlg.h"
+#include "dialogs/ProductionLineDlg.h"
+#include "dialogs/ProgramEsnDlg.h"
+#include "dialogs/ProgramRegionalIdDlg.h"
+#include "dialogs/RadioInfoDlg.h"
+#include "ui/ExchangeRunner.h"
+#include "usecases/WindowedApplication.h"
 
 namespace varnel {
 
-class CMainFrame;
-class CMessageBoxReporter;
-class CExchangeRunner;
+inline QWidget* OwnerOf(CMainFrame* frame) {
+    return frame;
+}
+using QtWindow = WindowClasses<CMainFrame, CMessageBoxReporter, CExchangeRunner, CAboutDlg,
+                               CRadioInfoDlg, CProgramEsnDlg, CProgramRegionalIdDlg,
+                               CConfigurationDlg, CProductionLineDlg, CEsnRegistryDlg>;
 
-// The Qt window of the application: start-up, exit and the end of the desktop session, the main
-// window, message boxes, and each command's dialog. Exchanges run off the user-interface thread
-// with a progress window.
-class CVarnelApp : public CApplication {
+// The application in the Qt window: start-up, exit and the end of the desktop session, the main
+// window and its menu. Exchanges run off the user-interface thread with a progress window.
+class CVarnelApp : public CWindowedApplication<QtWindow> {
 public:
     CVarnelApp();
     ~CVarnelApp() override;
@@ -47,22 +51,10 @@ public:
     void EndSession();
 
     CMainFrame* GetMainWnd() const { return m_pMainWnd.get(); }
-    // Runs a command as the menu would; false when nothing handles it.
-    bool DispatchCommand(int commandId);
     CExchangeRunner& GetExchangeRunner() { return *m_pRunner; }
 
 protected:
-    IMessageReporter& Reporter() override;
-    ProcedureRunner RunnerFor(const std::string& command) override;
     void CloseMainWindow() override;
-    void ShowAbout() override;
-    void ShowRadioInfo(Session session) override;
-    void ShowProgramEsn(Session session) override;
-    void ShowProgramRegionalId(Session session) override;
-    std::optional<int> ChoosePort(int current, PortMappingAccess mapping) override;
-    int RunProductionLine(Session session, int current) override;
-    void ShowEsnRegistry(RegistryLocationAccess access) override;
-
     // The main window that start-up creates; a test may hand back one that fails to build.
     virtual std::unique_ptr<CMainFrame> CreateMainFrame();
 
@@ -70,9 +62,6 @@ private:
     void TrimMenu();
     void EndSessionStep();
 
-    std::unique_ptr<CMessageBoxReporter> m_pReporter;
-    std::unique_ptr<CExchangeRunner> m_pRunner;
-    std::unique_ptr<CMainFrame> m_pMainWnd;
     bool m_bEnding = false;
 };
 

@@ -52,7 +52,7 @@ Figures Measure(const std::string& profileDir, const char* profileName, Procedur
     Session session(
         link, reporter, SystemClock(),
         SerialPortOpener([path = radio.SlavePath()](const std::string&) { return path; }), "COM1");
-    session.runner = runner.For(QStringLiteral("Benchmark"), nullptr);
+    session.runner = runner.For("Benchmark", nullptr);
     // The registry's own time is measured apart; here only the window's stalls count.
     test::MemoryRegistry registry;
     session.registry = &registry;

@@ -17,9 +17,6 @@ CConfigurationDlg::CConfigurationDlg(PortResolver resolver, QWidget* parent, Por
       m_resolver(std::move(resolver)),
       m_probe(std::move(probe)),
       m_mapping(std::move(mapping)) {
-    if (!m_mapping.listDevices) {
-        m_mapping.listDevices = DefaultSerialDeviceLister();
-    }
     GetButton(IDC_DEVICES)->setEnabled(CanMapDevices());
     connect(GetComboBox(IDC_SERIAL_PORT), &QComboBox::currentIndexChanged, this,
             &CConfigurationDlg::ShowPortDevice);
@@ -34,7 +31,7 @@ bool CConfigurationDlg::OnInitDialog() {
 void CConfigurationDlg::FillPortList(int portIndex) {
     QComboBox* list = GetComboBox(IDC_SERIAL_PORT);
     // Listing the devices reads sysfs only; nothing is opened, so no cable sees its lines move.
-    m_devices = m_mapping.listDevices();
+    m_devices = PresentDevices(m_mapping);
     m_ports = ListPorts(m_resolver, m_probe);
     const QSignalBlocker quiet(list);
     list->clear();
@@ -94,7 +91,7 @@ int CConfigurationDlg::OnDevices() {
     // The entry chosen here stays chosen if its port is still listed afterwards.
     const QComboBox* list = GetComboBox(IDC_SERIAL_PORT);
     const int chosen = list->currentIndex() >= 0 ? list->currentData().toInt() : m_nPortIndex;
-    CSerialDevicesDlg devices(m_resolver, m_mapping.listDevices(), m_mapping.write,
+    CSerialDevicesDlg devices(m_resolver, PresentDevices(m_mapping), m_mapping.write,
                               *m_mapping.reporter, this);
     const int result = devices.DoModal();
     if (result == kIdOk) {

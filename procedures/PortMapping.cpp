@@ -47,6 +47,10 @@ SerialDeviceLister DefaultSerialDeviceLister() {
 #endif
 }
 
+std::vector<SerialDevice> PresentDevices(const PortMappingAccess& mapping) {
+    return mapping.listDevices ? mapping.listDevices() : DefaultSerialDeviceLister()();
+}
+
 const SerialDevice* FindSerialDevice(const std::vector<SerialDevice>& devices,
                                      const std::string& path) {
     if (path.empty()) {

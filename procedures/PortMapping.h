@@ -40,6 +40,9 @@ struct PortMappingAccess {
     IMessageReporter* reporter = nullptr;
 };
 
+// The serial devices present now, through mapping's lister, or the machine's when it has none.
+std::vector<SerialDevice> PresentDevices(const PortMappingAccess& mapping);
+
 // The detected device that path leads to: by the name kept in the settings, by the kernel's
 // node, or by following links (a /dev/serial/by-path name, say). Null when none does.
 const SerialDevice* FindSerialDevice(const std::vector<SerialDevice>& devices,

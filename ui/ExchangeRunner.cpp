@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <thread>
+#include <utility>
 
 namespace varnel {
 
@@ -131,9 +132,9 @@ CExchangeRunner::CExchangeRunner(QObject* parent)
 
 CExchangeRunner::~CExchangeRunner() = default;
 
-ProcedureRunner CExchangeRunner::For(const QString& commandName, QWidget* owner) {
+ProcedureRunner CExchangeRunner::For(std::string commandName, QWidget* owner) {
     QPointer<QWidget> guardedOwner(owner);
-    return [this, name = commandName.toStdString(), guardedOwner](
+    return [this, name = std::move(commandName), guardedOwner](
                Session& session, const std::function<void(Session&)>& procedure) {
         if (m_policy.IsRunning()) {
             return;

@@ -2,10 +2,10 @@
 
 #include <QObject>
 #include <QPointer>
-#include <QString>
 
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "procedures/Session.h"
 #include "usecases/ExchangePolicy.h"
@@ -30,7 +30,7 @@ public:
 
     // The runner of a session of the command commandName ("Radio Info"): its progress window is
     // titled "Varnel - Radio Info" and owned by owner.
-    ProcedureRunner For(const QString& commandName, QWidget* owner);
+    ProcedureRunner For(std::string commandName, QWidget* owner);
 
     bool IsRunning() const { return m_policy.IsRunning(); }
     // Stops the running exchange; nothing when none runs.

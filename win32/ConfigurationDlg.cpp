@@ -9,16 +9,12 @@
 
 namespace varnel::win32 {
 
-CConfigurationDlg::CConfigurationDlg(HWND owner, PortResolver resolver, PortProbe probe,
+CConfigurationDlg::CConfigurationDlg(PortResolver resolver, HWND owner, PortProbe probe,
                                      PortMappingAccess mapping)
     : CDialog(ConfigurationTemplate(), owner),
       m_resolver(std::move(resolver)),
       m_probe(std::move(probe)),
-      m_mapping(std::move(mapping)) {
-    if (!m_mapping.listDevices) {
-        m_mapping.listDevices = DefaultSerialDeviceLister();
-    }
-}
+      m_mapping(std::move(mapping)) {}
 
 bool CConfigurationDlg::OnInitDialog() {
     ::EnableWindow(GetDlgItem(IDC_DEVICES), m_mapping.write ? TRUE : FALSE);
@@ -30,7 +26,7 @@ void CConfigurationDlg::FillPortList(int portIndex) {
     {
         // Judging a port opens it, and opening some (an outgoing Bluetooth port) takes seconds.
         CWaitCursor wait;
-        m_devices = m_mapping.listDevices();
+        m_devices = PresentDevices(m_mapping);
         m_ports = ListPorts(m_resolver, m_probe);
     }
     // A port held by another program is still offered: it may be free by the next exchange,
@@ -79,7 +75,7 @@ void CConfigurationDlg::OnDevices() {
     std::vector<SerialDevice> devices;
     {
         CWaitCursor wait;
-        devices = m_mapping.listDevices();
+        devices = PresentDevices(m_mapping);
     }
     CSerialDevicesDlg dialog(GetSafeHwnd(), m_resolver, std::move(devices), m_mapping.write,
                              *m_mapping.reporter);

@@ -15,8 +15,8 @@ namespace varnel::win32 {
 class CConfigurationDlg : public CDialog, public ConfigurationIds {
 public:
     // The ports are found through resolver and judged by probe.
-    explicit CConfigurationDlg(HWND owner, PortResolver resolver = {}, PortProbe probe = ProbePort,
-                               PortMappingAccess mapping = {});
+    explicit CConfigurationDlg(PortResolver resolver = {}, HWND owner = nullptr,
+                               PortProbe probe = ProbePort, PortMappingAccess mapping = {});
 
     // The port index shown and chosen, 0 for COM1 to 3 for COM4. The caller sets it before
     // DoModal and takes it back only when DoModal returns IDOK.

@@ -7,8 +7,9 @@
 
 namespace varnel::win32 {
 
-CEsnRegistryDlg::CEsnRegistryDlg(HWND owner, std::string stored, RegistryOpener open,
-                                 RegistryLocationWriter write, IMessageReporter& reporter)
+CEsnRegistryDlg::CEsnRegistryDlg(std::string stored, RegistryOpener open,
+                                 RegistryLocationWriter write, IMessageReporter& reporter,
+                                 HWND owner)
     : CDialog(EsnRegistryTemplate(), owner),
       m_model(std::move(stored), std::move(open), std::move(write), reporter) {}
 

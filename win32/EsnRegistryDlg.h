@@ -15,8 +15,8 @@ public:
     // stored: the location the settings name now (empty: none); open reaches a registry; write
     // keeps a changed location at OK; reporter tells the user what a test found or why OK could
     // not end the dialog.
-    CEsnRegistryDlg(HWND owner, std::string stored, RegistryOpener open,
-                    RegistryLocationWriter write, IMessageReporter& reporter);
+    CEsnRegistryDlg(std::string stored, RegistryOpener open, RegistryLocationWriter write,
+                    IMessageReporter& reporter, HWND owner = nullptr);
 
 protected:
     bool OnInitDialog() override;

@@ -12,9 +12,7 @@
 namespace varnel::win32 {
 
 CVarnelApp::CVarnelApp(HINSTANCE instance, std::unique_ptr<SettingsStore> settings)
-    : CApplication(std::move(settings)),
-      m_instance(instance),
-      m_pReporter(std::make_unique<CMessageBoxReporter>()) {}
+    : CWindowedApplication(std::move(settings)), m_instance(instance) {}
 
 CVarnelApp::~CVarnelApp() = default;
 
@@ -79,25 +77,6 @@ int CVarnelApp::ExitInstance(int exitCode) {
     m_pReporter->SetOwner(nullptr);
     m_pMainWnd.reset();
     return exitCode;
-}
-
-HWND CVarnelApp::GetMainWnd() const {
-    return m_pMainWnd ? m_pMainWnd->GetSafeHwnd() : nullptr;
-}
-
-bool CVarnelApp::DispatchCommand(int commandId) {
-    if (m_pMainWnd) {
-        return m_pMainWnd->OnCommand(commandId);
-    }
-    return m_commands.Dispatch(commandId);
-}
-
-IMessageReporter& CVarnelApp::Reporter() {
-    return *m_pReporter;
-}
-
-ProcedureRunner CVarnelApp::RunnerFor(const std::string& command) {
-    return m_pRunner->For(command, GetMainWnd());
 }
 
 void CVarnelApp::CloseMainWindow() {

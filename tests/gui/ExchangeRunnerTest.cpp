@@ -58,7 +58,7 @@ public:
     }
     Session MakeSession(CExchangeRunner& runner) {
         Session session = radio.MakeSession();
-        session.runner = runner.For(QStringLiteral("Radio Info"), nullptr);
+        session.runner = runner.For("Radio Info", nullptr);
         return session;
     }
 
@@ -116,7 +116,7 @@ TEST(ExchangeRunner, AMessageHoldsTheExchangeWhileItIsUpWithTheArrowCursor) {
     }
     radio.line.Answer(kAck);
     Session session = radio.MakeSession();
-    session.runner = runner.For(QStringLiteral("Radio Info"), nullptr);
+    session.runner = runner.For("Radio Info", nullptr);
 
     bool onGuiThread = false;
     bool arrow = false;
@@ -149,7 +149,7 @@ TEST(ExchangeRunner, TheProgressWindowNeverCoversTheBoxOfAPortThatDidNotOpen) {
     test::ScriptedRadio radio;
     radio.portAvailable = false;
     Session session = radio.MakeSession();
-    session.runner = runner.For(QStringLiteral("Radio Info"), nullptr);
+    session.runner = runner.For("Radio Info", nullptr);
     bool progressWhileBoxUp = true;
     radio.reporter.OnShow([&] {
         QTest::qWait(CExchangeRunner::kProgressDelayMs + 200);  // the user reads the box
@@ -173,7 +173,7 @@ protected:
             m_link, reporter, SystemClock(),
             SerialPortOpener([path = m_pty.SlavePath()](const std::string&) { return path; }),
             "COM1");
-        session.runner = runner.For(QStringLiteral("Radio Info"), nullptr);
+        session.runner = runner.For("Radio Info", nullptr);
         return session;
     }
     bool PortIsFree() {
