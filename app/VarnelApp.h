@@ -16,9 +16,11 @@
 
 namespace varnel {
 
+// The owner of every dialog and box: the main window, once there is one.
 inline QWidget* OwnerOf(CMainFrame* frame) {
     return frame;
 }
+// The classes the application builds the Qt window from.
 using QtWindow = WindowClasses<CMainFrame, CMessageBoxReporter, CExchangeRunner, CAboutDlg,
                                CRadioInfoDlg, CProgramEsnDlg, CProgramRegionalIdDlg,
                                CConfigurationDlg, CProductionLineDlg, CEsnRegistryDlg>;

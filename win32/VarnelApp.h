@@ -19,9 +19,11 @@
 
 namespace varnel::win32 {
 
+// The owner of every dialog and box: the main window, once there is one.
 inline HWND OwnerOf(const CMainFrame* frame) {
     return frame ? frame->GetSafeHwnd() : nullptr;
 }
+// The classes the application builds the Win32 window from.
 using Win32Window = WindowClasses<CMainFrame, CMessageBoxReporter, CExchangeRunner, CAboutDlg,
                                   CRadioInfoDlg, CProgramEsnDlg, CProgramRegionalIdDlg,
                                   CConfigurationDlg, CProductionLineDlg, CEsnRegistryDlg>;
