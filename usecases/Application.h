@@ -28,8 +28,9 @@ struct RegistryLocationAccess {
 
 // The application below its window: the settings and the serial port index kept in them, the one
 // link, the ESN registry, how ports are named and opened, and the commands of the menu with what
-// each decides. A window derives from it and supplies only what it shows: its message boxes, how
-// an exchange runs while the window keeps painting, and each command's dialog.
+// each decides. A window derives from it, through CWindowedApplication, and supplies only what it
+// shows: its message boxes, how an exchange runs while the window keeps painting, and each
+// command's dialog.
 class CApplication {
 public:
     // settings: where the port index, the port mapping and the registry location are kept; the
