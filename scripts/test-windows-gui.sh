@@ -16,7 +16,10 @@
 # Installs what is missing first (as root; otherwise prints the command). Uses the functions of
 # scripts/test-windows.sh, with a Wine prefix of its own. VARNEL_GUI_BUILT=1 skips the build (the
 # caller has just built everything).
-set -euo pipefail
+set -eEuo pipefail
+# A command that fails outside a check ends the run: say which, so that the log shows more than a
+# missing summary.
+trap 'echo "test-windows-gui.sh: failed at line $LINENO: $BASH_COMMAND" >&2' ERR
 # shellcheck source=scripts/test-windows.sh
 source "$(dirname "${BASH_SOURCE[0]}")/test-windows.sh"
 
@@ -63,15 +66,27 @@ install_wine_fonts() {
     cp /usr/share/wine/fonts/*.ttf /usr/share/wine/fonts/*.fon "$fonts/" 2>/dev/null || true
 }
 
+# reg_add KEY ARGS...: wine reg add, tried again a few times, since a reg.exe started while the
+# program before it is still leaving Wine's server may fail once. A value that cannot be written
+# fails the case, with the key named, instead of ending the run without a word.
+reg_add() {
+    local _
+    for _ in 1 2 3 4 5; do
+        wine reg add "$@" /f >>"$run_dir/wine.log" 2>&1 && return 0
+        sleep 0.5
+    done
+    fail "reg add $* failed five times (see wine.log)"
+    return 1
+}
+
 use_virtual_desktop() {
-    wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >>"$run_dir/wine.log" 2>&1
-    wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f \
-        >>"$run_dir/wine.log" 2>&1
+    reg_add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default
+    reg_add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768
 }
 
 options_key='HKCU\Software\Tessaran\Varnel\Options'
 set_port_index() {
-    wine reg add "$options_key" /v SerialPort /t REG_DWORD /d "$1" /f >>"$run_dir/wine.log" 2>&1
+    reg_add "$options_key" /v SerialPort /t REG_DWORD /d "$1" || true
 }
 # The stored index as a number, or "missing".
 stored_port_index() {
@@ -269,8 +284,7 @@ shoot() {
 
 # The display scale Wine gives each program as it starts: 96 dots per inch is 100 %.
 set_log_pixels() {
-    wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f \
-        >>"$run_dir/wine.log" 2>&1
+    reg_add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" || true
 }
 # check_fits TITLE: every text of the dialog TITLE fits in its control.
 check_fits() {
@@ -784,7 +798,7 @@ expect_requests mapped "$mark" "${radio_info_frames[@]}" "$end_frame"
 # ---------------------------------------------------------------------------------------------
 # COM1 still leads to the programmed radio on COM7; COM2 now leads to the blank one on COM8.
 begin "Production Line: a pool, a blank radio passes, a programmed one fails, the table shows both"
-wine reg add 'HKCU\Software\Tessaran\Varnel\Ports' /v COM2 /d COM8 /f >>"$run_dir/wine.log" 2>&1
+reg_add 'HKCU\Software\Tessaran\Varnel\Ports' /v COM2 /d COM8 || true
 wine "$cli_exe" registry pool-add line-a 130/05/000001 130/05/000100 >>"$run_dir/wine.log" 2>&1 ||
     fail "varnel-cli.exe could not add the pool"
 set_port_index 1
