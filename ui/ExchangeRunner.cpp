@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QEventLoop>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QTimer>
@@ -158,6 +159,12 @@ bool CExchangeRunner::TakesInput(QObject* watched) const {
     return window == m_progress || qobject_cast<const QMessageBox*>(window) != nullptr;
 }
 
+bool CExchangeRunner::IsEnterOnProgress(QObject* watched, const QKeyEvent& key) const {
+    const auto* widget = qobject_cast<QWidget*>(watched);
+    return widget != nullptr && m_progress != nullptr && widget->window() == m_progress &&
+           (key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter);
+}
+
 bool CExchangeRunner::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {
         case QEvent::MouseButtonPress:
@@ -166,6 +173,13 @@ bool CExchangeRunner::eventFilter(QObject* watched, QEvent* event) {
         case QEvent::Wheel:
         case QEvent::KeyPress:
         case QEvent::KeyRelease:
+            if (IsEnterOnProgress(watched, *static_cast<QKeyEvent*>(event)) &&
+                !m_policy.EnterCancels()) {
+                // The focused Cancel would take it as a press: the write is confirmed, and only
+                // the end of the exchange is left to stop.
+                return true;
+            }
+            return !TakesInput(watched);
         case QEvent::Shortcut:
         case QEvent::ShortcutOverride:
         case QEvent::ContextMenu:

@@ -10,6 +10,7 @@
 #include "procedures/Session.h"
 #include "usecases/ExchangePolicy.h"
 
+class QKeyEvent;
 class QProgressDialog;
 class QWidget;
 
@@ -18,7 +19,8 @@ namespace varnel {
 // The Qt window's part in an exchange, whose course CExchangePolicy decides: a worker thread
 // while the user-interface thread keeps serving its events, a QProgressDialog, message boxes with
 // the arrow cursor over them, and input to Varnel's windows dropped (never replayed) while the
-// exchange runs. A window closed meanwhile (the main window, the desktop quitting) cancels the
+// exchange runs; once the radio has confirmed a write, Enter no longer presses the progress
+// window's Cancel. A window closed meanwhile (the main window, the desktop quitting) cancels the
 // exchange and is closed once the exchange has ended.
 class CExchangeRunner : public QObject {
     Q_OBJECT
@@ -52,6 +54,7 @@ private:
     class Host;
 
     bool TakesInput(QObject* watched) const;
+    bool IsEnterOnProgress(QObject* watched, const QKeyEvent& key) const;
 
     CExchangePolicy m_policy;
     std::unique_ptr<Host> m_host;

@@ -10,6 +10,7 @@
 #include <QThread>
 #include <QTimer>
 
+#include <atomic>
 #include <chrono>
 #include <string>
 #include <thread>
@@ -159,6 +160,59 @@ TEST(ExchangeRunner, TheProgressWindowNeverCoversTheBoxOfAPortThatDidNotOpen) {
     EXPECT_EQ(radio.reporter.Ids(), std::vector<int>{IDS_PORT_OPEN_FAILED});
     EXPECT_FALSE(progressWhileBoxUp);
     EXPECT_EQ(runner.ProgressWindow(), nullptr);
+}
+
+// Enter on the progress window's Cancel stops an exchange until the radio confirms a write;
+// after that (a key held down, Enter pressed again once the success box has gone) only the end
+// of the exchange is left, and Enter no longer stops it. Escape still does.
+TEST(ExchangeRunner, EnterCancelsOnlyUntilTheRadioConfirmsAWrite) {
+    const struct {
+        bool writeConfirmed;
+        Qt::Key key;
+        bool cancels;
+    } cases[] = {
+        {false, Qt::Key_Return, true},
+        {true, Qt::Key_Return, false},
+        {true, Qt::Key_Enter, false},
+        {true, Qt::Key_Escape, true},
+    };
+    for (const auto& c : cases) {
+        CExchangeRunner runner;
+        test::ScriptedRadio radio;
+        Session session = radio.MakeSession();
+        session.runner = runner.For("Program ESN", nullptr);
+        std::atomic<bool> pressed{false};
+        QTimer::singleShot(CExchangeRunner::kProgressDelayMs + 100, [&] {
+            QProgressDialog* progress = runner.ProgressWindow();
+            ASSERT_NE(progress, nullptr);
+            auto* cancel = progress->findChild<QPushButton*>();
+            ASSERT_NE(cancel, nullptr);
+            progress->activateWindow();
+            cancel->setFocus();
+            for (int i = 0; i < 3; ++i) {
+                QTest::keyClick(cancel, c.key);
+            }
+            pressed = true;
+        });
+        // Stands for the exchange: the port opens, perhaps the write is confirmed, and then the
+        // end of the exchange waits, as long as nothing stops it, for the keys to come.
+        const bool cancelled = RunProcedure(session, [&](Session& s) {
+            s.observer->ExchangeStarted();
+            if (c.writeConfirmed) {
+                s.observer->WriteConfirmed();
+            }
+            bool stopped = false;
+            for (int waited = 0; waited < 3000 && !stopped; waited += 10) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                stopped = s.cancel->IsCancelled() ||
+                          (pressed && waited > CExchangeRunner::kProgressDelayMs + 300);
+            }
+            s.observer->ExchangeFinished();
+            return s.cancel->IsCancelled();
+        });
+        EXPECT_TRUE(pressed);
+        EXPECT_EQ(cancelled, c.cancels) << "confirmed " << c.writeConfirmed << ", key " << c.key;
+    }
 }
 
 // A real serial port on a pseudo-terminal whose far end never answers.
