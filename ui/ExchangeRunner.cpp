@@ -166,6 +166,13 @@ bool CExchangeRunner::IsEnterOnProgress(QObject* watched, const QKeyEvent& key) 
 }
 
 bool CExchangeRunner::eventFilter(QObject* watched, QEvent* event) {
+    const bool key = event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease;
+    if (key && IsEnterOnProgress(watched, *static_cast<QKeyEvent*>(event)) &&
+        !m_policy.EnterCancels()) {
+        // The focused Cancel would take it as a press: the write is confirmed, and only the end
+        // of the exchange is left to stop.
+        return true;
+    }
     switch (event->type()) {
         case QEvent::MouseButtonPress:
         case QEvent::MouseButtonRelease:
@@ -173,13 +180,6 @@ bool CExchangeRunner::eventFilter(QObject* watched, QEvent* event) {
         case QEvent::Wheel:
         case QEvent::KeyPress:
         case QEvent::KeyRelease:
-            if (IsEnterOnProgress(watched, *static_cast<QKeyEvent*>(event)) &&
-                !m_policy.EnterCancels()) {
-                // The focused Cancel would take it as a press: the write is confirmed, and only
-                // the end of the exchange is left to stop.
-                return true;
-            }
-            return !TakesInput(watched);
         case QEvent::Shortcut:
         case QEvent::ShortcutOverride:
         case QEvent::ContextMenu:
