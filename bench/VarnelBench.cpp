@@ -312,6 +312,17 @@ private:
     bool m_painting = false;
 };
 
+// Runs the application with watcher acting on what it shows, gives it command as the menu does
+// once the main window is up, and ends the run then; the application's exit code.
+int RunCommand(BenchApp& app, int& argc, char** argv, int command, ShowWatcher& watcher) {
+    qApp->installEventFilter(&watcher);
+    QTimer::singleShot(0, [&app, command] {
+        app.DispatchCommand(command);
+        QApplication::quit();
+    });
+    return app.Run(argc, argv);
+}
+
 long PeakRssKb() {
     rusage usage{};
     ::getrusage(RUSAGE_SELF, &usage);
@@ -347,13 +358,7 @@ bool RunRadioInfo(int& argc, char** argv, const std::string& device) {
                             esn = dialog->GetDlgItemText(CRadioInfoDlg::IDC_ESN);
                             dialog->OnOK();
                         });
-    application.installEventFilter(&watcher);
-    // The command as the menu gives it, once the main window is up.
-    QTimer::singleShot(0, [&app] {
-        app.DispatchCommand(ID_RADIO_INFO);
-        QApplication::quit();
-    });
-    const int rc = app.Run(argc, argv);
+    const int rc = RunCommand(app, argc, argv, ID_RADIO_INFO, watcher);
 
     if (rc != 0 || g_firstRequests.size() != 1 || !watcher.m_painted.set) {
         return Fail("the Radio Info dialog did not come up after one exchange");
@@ -405,13 +410,7 @@ bool RunProgramEsn(int& argc, char** argv, const std::string& device) {
                 dialog->OnCancel();
             }
         });
-    application.installEventFilter(&watcher);
-    // The command as the menu gives it, once the main window is up.
-    QTimer::singleShot(0, [&app] {
-        app.DispatchCommand(ID_PROGRAM_ESN);
-        QApplication::quit();
-    });
-    const int rc = app.Run(argc, argv);
+    const int rc = RunCommand(app, argc, argv, ID_PROGRAM_ESN, watcher);
 
     const std::vector<int> expected{IDS_ESN_PROGRAMMED};
     if (rc != 0 || g_firstRequests.size() != 2 || !watcher.m_painted.set || result != kIdOk ||
@@ -457,12 +456,7 @@ bool RunStation(int& argc, char** argv, const std::string& device) {
             result = dialog->GetDlgItemText(CProductionLineDlg::IDC_RESULT);
             dialog->OnCancel();
         });
-    application.installEventFilter(&watcher);
-    QTimer::singleShot(0, [&app] {
-        app.DispatchCommand(ID_PRODUCTION_LINE);
-        QApplication::quit();
-    });
-    const int rc = app.Run(argc, argv);
+    const int rc = RunCommand(app, argc, argv, ID_PRODUCTION_LINE, watcher);
 
     if (rc != 0 || g_firstRequests.size() != 3 || result != QStringLiteral("PASS")) {
         return Fail("the radio did not pass in three exchanges (is the radio blank?)");
